@@ -1,0 +1,51 @@
+# Two commands do all set-up on a fresh Debian 12 machine:
+#   make demo   install what is missing, build, start the probe simulator and the program
+#   make test   install what is missing, build, run every test (headless), also under sanitizers
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps build test test-fast test-asan demo bench fuzz format clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSYLVANE_WERROR=ON
+	cmake --build $(BUILD) -j $(JOBS)
+
+test-fast: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Asan -DSYLVANE_WERROR=ON -DSYLVANE_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen \
+	    ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	    ctest --output-on-failure -j $(JOBS)
+
+test: test-fast test-asan
+
+demo: build
+	scripts/demo.sh $(BUILD)
+
+bench: deps
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DSYLVANE_TESTS=OFF
+	cmake --build build-bench -j $(JOBS) --target sylvane_bench
+	build-bench/bench/sylvane_bench
+
+fuzz: deps
+	CXX=clang++ CC=clang cmake -S . -B $(FUZZ_BUILD) -DSYLVANE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) build-bench

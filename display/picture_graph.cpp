@@ -1,0 +1,11 @@
+#include "app/frm_sylvane.h"
+
+namespace sylvane::app {
+
+void frmSylvane::GraphAndRecord() {}
+
+std::int32_t frmSylvane::PlotGraphPoint(std::int32_t, float, std::uint32_t) { return 0; }
+
+void frmSylvane::DrawGraphGrid() {}
+
+} // namespace sylvane::app

@@ -1,0 +1,36 @@
+#pragma once
+// The free-format data notation of the settings file and the session header: one item a line,
+// texts in double quotes, whole numbers as bare digits, lines ended by CR LF. Reading takes
+// items one field at a time: a field ends at a comma or at the end of a line, and a quoted
+// field runs to its closing quote, its quotes removed.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sylvane::platform {
+
+class FreeFormatReader {
+public:
+    explicit FreeFormatReader(std::string_view data) : m_data(data) {}
+
+    // The next field's text, or nothing at the end of the data.
+    std::optional<std::string> nextField();
+    // The next field as a whole number; nothing at the end of the data, or when the field holds
+    // no number (the field is consumed either way). Decimals round to the nearest whole number.
+    std::optional<std::int32_t> nextWholeNumber();
+
+    bool atEnd() const;
+
+private:
+    std::string_view m_data;
+    std::size_t m_pos = 0;
+};
+
+// One quoted text line: quote, text, quote, CR LF.
+std::string quotedLine(std::string_view text);
+// One whole-number line: digits (minus sign when negative), CR LF.
+std::string numberLine(std::int64_t value);
+
+} // namespace sylvane::platform
