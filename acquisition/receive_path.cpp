@@ -8,4 +8,8 @@ void frmSylvane::ReadFrame() {}
 
 void frmSylvane::ShowReadings() {}
 
+bool frmSylvane::FilterReading() { return false; }
+
+void frmSylvane::RecordReading() {}
+
 } // namespace sylvane::app

@@ -114,6 +114,14 @@ public:
     // The device went away during a session: ends it through Stop with a message.
     void onDeviceLost(const QString& reason);
 
+    // The reading filter, the first stage of GraphAndRecord: gate, window check, seeding, slew
+    // limit, five-reading mean into smoothedADC, session extremes. False when the reading is
+    // rejected (nothing may be drawn or recorded for it).
+    bool FilterReading();
+    // Records smoothedADC as record recordNumber of the working files, then advances
+    // recordNumber and stepCount. A write the disk refuses ends the session with a message.
+    void RecordReading();
+
     // ---- displays (display/*.cpp) ----
     void GraphAndRecord();
     std::int32_t PlotGraphPoint(std::int32_t x, float ohms, std::uint32_t color);
