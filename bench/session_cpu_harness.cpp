@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTimer>
 
@@ -37,10 +38,11 @@ long long cpuTicks() {
     return fields[11].toLongLong() + fields[12].toLongLong();
 }
 
+// Lets the program run for ms milliseconds, idle in the event loop as it is in real use.
 void wait(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 } // namespace
