@@ -18,6 +18,8 @@
 #include <QProcessEnvironment>
 #include <QSerialPort>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -618,6 +620,104 @@ TEST(SerialLinkLost, DeviceLostWhileAHandlerWaitsEndsTheEventsCleanly) {
     EXPECT_EQ(rx.lost.size(), 1);
     EXPECT_EQ(rx.events, eventsAtLoss) << "no receive event after the loss";
     EXPECT_FALSE(link.isOpen());
+}
+
+TEST(ProbeSimulator, EachOpeningStartsAfreshAndCountOrTimeEndsTheFrames) {
+    const struct {
+        const char* name;
+        QStringList options;
+        int minFrames, maxFrames;
+    } rows[] = {
+        {"--count", {"--count", "5", "--rate", "53"}, 5, 5},
+        {"--silent-after", {"--silent-after", "0.5", "--rate", "20", "--adc", "3000"}, 1, 12},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        ProgramFolder folder;
+        ProbeSimProcess sim(folder.path(), simPort, r.options);
+        ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+        // Nothing piles up while no program has the port: wait longer than all the frames take.
+        pump(1200);
+        QList<QByteArray> firstOpening;
+        for (int opening = 0; opening < 2; ++opening) {
+            SCOPED_TRACE(opening);
+            SerialLink link(folder.path());
+            configureAsTheProbe(link);
+            Receiver rx(link);
+            ASSERT_TRUE(link.open()) << link.errorString().toStdString();
+            ASSERT_TRUE(
+                waitUntil([&] { return sim.log().count("silent after") > opening; }, generous));
+            pump(300);
+            const int events = rx.events;
+            EXPECT_GE(events, r.minFrames);
+            EXPECT_LE(events, r.maxFrames);
+            pump(500);
+            EXPECT_EQ(rx.events, events) << "frames after the end";
+            EXPECT_TRUE(link.isOpen()) << "a silent probe is not a lost one";
+            EXPECT_TRUE(rx.lost.isEmpty());
+            // Frame numbering starts again at 0 with every opening.
+            ASSERT_FALSE(rx.chunks.isEmpty());
+            EXPECT_EQ(rx.chunks.front().at(3), 0);
+            if (opening == 0) {
+                firstOpening = rx.chunks;
+            } else if (r.minFrames == r.maxFrames) {
+                EXPECT_EQ(rx.chunks, firstOpening) << "the same frames again";
+            }
+            link.close();
+            ASSERT_TRUE(waitUntil([&] { return sim.log().count("closed") > opening; }, generous));
+        }
+    }
+}
+
+TEST(ProbeSimulator, EndsCleanlyOnInterruptOrTerminateAndRemovesItsLink) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        ProgramFolder folder;
+        ProbeSimProcess sim(folder.path(), simPort);
+        ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+        EXPECT_TRUE(QFileInfo(sim.linkPath()).isSymLink());
+        EXPECT_EQ(QFileInfo(sim.linkPath()).symLinkTarget(), sim.devicePath());
+        ::kill(static_cast<pid_t>(sim.process().processId()), signal);
+        ASSERT_TRUE(sim.process().waitForFinished(generous));
+        EXPECT_EQ(sim.process().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(sim.process().exitCode(), 0);
+        EXPECT_FALSE(QFileInfo(sim.linkPath()).isSymLink());
+    }
+}
+
+TEST(ProbeSimulator, RefusesBadOptionsWithAMessage) {
+    const struct {
+        QStringList options;
+        const char* mention;
+    } rows[] = {
+        {{"--rate", "60"}, "--rate needs a number from 0.01 to 53"},
+        {{"--rate", "fast"}, "--rate"},
+        {{"--port", "0"}, "--port needs a whole number from 1 to 255"},
+        {{"--adc", "70000"}, "--adc"},
+        {{"--status", "1FF"}, "--status"},
+        {{"--stray", "1.5"}, "--stray"},
+        {{"--frames", "/nonexistent/frames.txt"}, "cannot read the frames file"},
+        {{"--frames", "BAD"}, "line 2: \"ZZ\" is not a hex byte"},
+        {{"--frames", "BAD", "--adc", "5"}, "do not go with it"},
+        {{"--count"}, "--count needs a value"},
+        {{"--colour"}, "unknown option \"--colour\""},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.options.join(' ').toStdString());
+        ProgramFolder folder;
+        QFile bad(folder.file(QStringLiteral("bad.txt")));
+        ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+        bad.write("AA AA 01\nZZ\n");
+        bad.close();
+        QStringList options = r.options;
+        options.replaceInStrings(QStringLiteral("BAD"), bad.fileName());
+        ProbeSimProcess sim(folder.path(), simPort, options);
+        EXPECT_FALSE(sim.start());
+        EXPECT_TRUE(sim.errorString().contains(QString::fromUtf8(r.mention)))
+            << sim.errorString().toStdString();
+        EXPECT_EQ(sim.process().exitCode(), 2);
+        EXPECT_FALSE(QFileInfo(sim.linkPath()).isSymLink());
+    }
 }
 
 SYLVANE_GTEST_QT_MAIN
