@@ -132,6 +132,9 @@ bool SerialLink::open() {
     // An adapter or a pseudo-terminal may still hold bytes from before; they are not ours.
     m_port->clear(QSerialPort::Input);
     applyLines();
+    // Reopened from inside a receive handler (Restart): the port is still within its first
+    // announcement, so bytes arriving before the handler returns must be collected by us.
+    if (m_eventDepth > 0) m_nestedDrain->start();
     return true;
 }
 

@@ -137,7 +137,7 @@ QByteArray readPlain(int fd, int wanted, int timeoutMs) {
     QByteArray got;
     QDeadlineTimer deadline(timeoutMs);
     while (got.size() < wanted && !deadline.hasExpired()) {
-        pollfd p{fd, POLLIN, 50};
+        pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, 50) > 0 && (p.revents & POLLIN)) {
             char buf[256];
             const ssize_t n = read(fd, buf, sizeof buf);
@@ -306,6 +306,29 @@ TEST(SerialLinkReceive, EventsDuringAHandlersOwnEventLoopTakeTheNextChunks) {
     EXPECT_GE(nestedSeen, 9) << "receive events run while a handler lets events run";
     EXPECT_EQ(hex(rx.all()), hex(sent)) << "each chunk once, in order";
     EXPECT_EQ(rx.wrongSize, 0);
+}
+
+TEST(SerialLinkReceive, ReopeningInsideAHandlerKeepsTheEventsComing) {
+    ProgramFolder folder;
+    ProbeSimProcess sim(folder.path(), simPort, {"--adc", "1234", "--rate", "53"});
+    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+    SerialLink link(folder.path());
+    configureAsTheProbe(link);
+    Receiver rx(link);
+    int afterReopen = 0;
+    // A Restart from the receive path: close, open again, then a message box.
+    rx.duringEvent = [&](int received) {
+        if (received != 2) return;
+        link.close();
+        ASSERT_TRUE(link.open()) << link.errorString().toStdString();
+        waitUntil([&] { return rx.chunks.size() >= 8; }, generous);
+        afterReopen = static_cast<int>(rx.chunks.size()) - 2;
+    };
+    ASSERT_TRUE(link.open()) << link.errorString().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return rx.events >= 10; }, generous));
+    EXPECT_GE(afterReopen, 6) << "events stopped while the handler waited";
+    for (const QByteArray& c : rx.chunks)
+        EXPECT_EQ(hex(c.left(7)), "aa aa 01 " + hex(c.mid(3, 1)) + " d2 04 04");
 }
 
 TEST(SerialLinkReceive, BytesHeldBeforeTheOpeningAreDiscarded) {
