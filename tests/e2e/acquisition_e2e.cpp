@@ -346,6 +346,33 @@ TEST(Acquisition, StartOnAPortThatCannotBeOpenedReturnsToTheStoppedState) {
     }
 }
 
+TEST(Acquisition, StartOnABusyPortSaysSoAndStartsOnceItIsFree) {
+    Session s;
+    PtyProbe probe(s.folder.path(), 2);
+    ASSERT_TRUE(probe.ok());
+    sylvane::acquisition::SerialLink other(s.folder.path());
+    other.setCommPort(2);
+    other.setSettings(QStringLiteral("4800,N,8,1"));
+    ASSERT_TRUE(other.open()) << other.errorString().toStdString();
+
+    s.w.mnuStart_Click();
+    EXPECT_FALSE(s.running());
+    expectStoppedMenus(s.w);
+    ASSERT_EQ(s.messages.messages.size(), 1u);
+    const QString prompt = s.messages.messages[0].prompt;
+    EXPECT_TRUE(prompt.contains("COM2")) << prompt.toStdString();
+    EXPECT_TRUE(prompt.contains("in use")) << prompt.toStdString();
+    EXPECT_EQ(s.messages.messages[0].title, "Serial port error");
+
+    other.close();
+    s.w.mnuStart_Click();
+    EXPECT_TRUE(s.running());
+    probe.send(frames(6, 1400));
+    EXPECT_TRUE(waitUntil([&] { return s.w.recordNumber == 2; }, kWait));
+    s.w.mnuStop_Click();
+    EXPECT_EQ(s.file("tempdata.tst"), records({1400}));
+}
+
 TEST(Acquisition, StartInAFolderWhereTheFilesCannotBeCreatedReturnsToTheStoppedState) {
     Session s;
     PtyProbe probe(s.folder.path(), 2);
