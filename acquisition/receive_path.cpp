@@ -75,13 +75,15 @@ bool frmSylvane::FilterReading() {
 void frmSylvane::RecordReading() {
     // Readings that arrive after the session has ended (the port delivered them before it was
     // closed) have no files to go to.
-    if (!workingFiles.isOpen() || m_sessionEnding) return;
+    if (!workingFiles.isOpen()) return;
     std::string error;
     if (!workingFiles.record(recordNumber, smoothedADC, &error)) {
+        // Nothing more can be recorded: stop the readings before telling the user.
+        MSComm1->close();
         endSessionWithMessage(QStringLiteral("The reading could not be recorded:\r\n") +
                                   QString::fromStdString(error) +
                                   QStringLiteral("\r\nSession Stopped !!"),
-                              platform::vbExclamation, QStringLiteral("Recording error"), true);
+                              platform::vbExclamation, QStringLiteral("Recording error"), false);
         return;
     }
     recordNumber += 1;

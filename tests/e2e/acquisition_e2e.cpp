@@ -235,9 +235,12 @@ TEST(Acquisition, SilenceGivesOneTimeoutMessageAndOneStop) {
     probe.send(frames(7, 1500));
     ASSERT_TRUE(waitUntil([&] { return s.w.recordNumber == 3; }, kWait));
 
-    // The timer keeps ticking while the message is open.
+    // The timer keeps ticking while the message is open, and readings that come then are
+    // still recorded.
     int headersWhileOpen = -1;
     s.messages.whileOpen = [&](const sylvane::platform::MessageRequest&) {
+        probe.send(frames(2, 1500));
+        waitUntil([&] { return s.w.recordNumber == 5; }, kWait);
         sylvane::testing::pump(400);
         headersWhileOpen = s.file("tempdata.hdr").size();
     };
@@ -256,7 +259,7 @@ TEST(Acquisition, SilenceGivesOneTimeoutMessageAndOneStop) {
     EXPECT_EQ(s.w.silenceTicks, 0);
     expectStoppedMenus(s.w);
     EXPECT_EQ(s.file("tempdata.hdr"), header(" 1500", " 1500", "Place session comments here."));
-    EXPECT_EQ(s.file("tempdata.tst"), records({1500, 1500}));
+    EXPECT_EQ(s.file("tempdata.tst"), records({1500, 1500, 1500, 1500}));
 }
 
 TEST(Acquisition, LinkWatchCountsTicksWithoutDataOnly) {
