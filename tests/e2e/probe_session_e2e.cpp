@@ -9,7 +9,6 @@
 #include "tests/support/test_support.h"
 
 #include <QAction>
-#include <QTimer>
 
 using sylvane::app::frmSylvane;
 using sylvane::testing::MessageRecorder;
@@ -91,25 +90,6 @@ TEST(ProbeSession, ProbeFaultsShowOnTheStatusLabelsUntilStop) {
     s.w.mnuStop_Click();
     EXPECT_EQ(s.w.LblShnStf[7]->toolTipText(), "");
     EXPECT_EQ(s.w.LblShnStf[9]->toolTipText(), "");
-}
-
-TEST(ProbeSession, SimulatorThatFallsSilentTimesOutOnce) {
-    Session s;
-    ProbeSimProcess sim(s.folder.path(), 2, {"--adc", "1800", "--rate", "53", "--count", "8"});
-    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
-    s.w.mnuStart_Click();
-    ASSERT_TRUE(waitUntil([&] { return s.w.recordNumber == 4; }, kWait));
-    s.messages.whileOpen = [](const sylvane::platform::MessageRequest&) {
-        sylvane::testing::pump(300);
-    };
-    s.w.Timer1->start(5);
-    ASSERT_TRUE(waitUntil([&] { return !s.running(); }, kWait));
-    sylvane::testing::pump(200);
-    s.w.Timer1->stop();
-    EXPECT_EQ(s.messages.titles(), QStringList{"Serial port timeout"});
-    EXPECT_EQ(s.file("tempdata.tst").size(), 12);
-    EXPECT_EQ(s.file("tempdata.hdr"), "\"MinADC\"\r\n\" 1800\"\r\n\"MaxADC\"\r\n\" 1800\"\r\n"
-                                      "\"Place session comments here.\"\r\n");
 }
 
 TEST(ProbeSession, UnpluggedSimulatorEndsTheSessionWithItsReadingsOnDisk) {
