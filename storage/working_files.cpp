@@ -49,6 +49,16 @@ bool WorkingFiles::open(const std::filesystem::path& folder, std::string* error)
         std::filesystem::path path;
         const char* mode;
     } files[] = {{&m_hdr, hdrPath(), "wb"}, {&m_tst, tstPath(), "w+b"}, {&m_txt, txtPath(), "wb"}};
+    // A Start that cannot open every file must leave the last session's files as they were:
+    // each existing file is tried for writing, without emptying it, before any is emptied.
+    for (const auto& f : files) {
+        if (std::FILE* trial = std::fopen(f.path.c_str(), "r+b")) {
+            std::fclose(trial);
+        } else if (errno != ENOENT) {
+            setError(error, f.path, errno);
+            return false;
+        }
+    }
     for (auto& f : files) {
         *f.file = openUnbuffered(f.path, f.mode);
         if (!*f.file) {

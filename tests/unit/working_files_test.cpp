@@ -131,5 +131,24 @@ TEST(WorkingFiles, FilesThatCannotBeCreatedAreNamedAndNothingStaysOpen) {
     WorkingFiles files;
     std::string error;
     EXPECT_FALSE(files.open("/nonexistent-folder/for/sylvane", &error));
+    EXPECT_NE(error.find("tempdata.hdr"), std::string::npos) << error;
     EXPECT_NE(error.find("No such file or directory"), std::string::npos) << error;
+}
+
+TEST(WorkingFiles, StartThatCannotOpenEveryFileLeavesTheLastSessionsFilesAsTheyWere) {
+    const char* names[] = {"tempdata.hdr", "tempdata.tst", "tempdata.txt"};
+    for (const char* blocked : names) {
+        Folder folder;
+        for (const char* name : names) {
+            if (std::string(name) == blocked) continue;
+            std::ofstream(folder.path() / name, std::ios::binary) << "last session";
+        }
+        fs::create_directory(folder.path() / blocked);
+        WorkingFiles files;
+        EXPECT_FALSE(files.open(folder.path())) << blocked;
+        for (const char* name : names) {
+            if (std::string(name) == blocked) continue;
+            EXPECT_EQ(bytesOf(folder.path() / name), "last session") << blocked << ": " << name;
+        }
+    }
 }
