@@ -7,6 +7,7 @@
 #include "platform/label.h"
 #include "platform/vb_colors.h"
 #include "tests/support/gtest_qt_main.h"
+#include "tests/support/pty_probe.h"
 #include "tests/support/test_support.h"
 
 #include <QAction>
@@ -14,92 +15,22 @@
 #include <QFile>
 #include <QTimer>
 
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <vector>
 
 using sylvane::app::frmSylvane;
+using sylvane::testing::frame;
+using sylvane::testing::frames;
 using sylvane::testing::MessageRecorder;
 using sylvane::testing::ProgramFolder;
+using sylvane::testing::PtyProbe;
+using sylvane::testing::Read;
 using sylvane::testing::readFileBytes;
 using sylvane::testing::waitUntil;
 
 namespace {
-
-using Read = std::array<std::uint8_t, 9>;
-
-// A probe on the master side of a pseudo-terminal whose slave is COM n of a program folder.
-class PtyProbe {
-public:
-    PtyProbe(const QString& folder, int comPort) {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) return;
-        termios tio{};
-        ::tcgetattr(m_master, &tio);
-        ::cfmakeraw(&tio);
-        ::tcsetattr(m_master, TCSANOW, &tio);
-        m_slave = QString::fromLocal8Bit(::ptsname(m_master));
-        QDir(folder).mkpath(QStringLiteral("ports"));
-        m_link = QStringLiteral("%1/ports/com%2").arg(folder).arg(comPort);
-        QFile::remove(m_link);
-        QFile::link(m_slave, m_link);
-    }
-    ~PtyProbe() { unplug(); }
-    PtyProbe(const PtyProbe&) = delete;
-    PtyProbe& operator=(const PtyProbe&) = delete;
-
-    bool ok() const { return m_master >= 0 && QFileInfo(m_link).isSymLink(); }
-
-    void send(const std::vector<Read>& reads) {
-        std::vector<std::uint8_t> bytes;
-        for (const Read& r : reads) bytes.insert(bytes.end(), r.begin(), r.end());
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(m_master, bytes.data() + done, bytes.size() - done);
-            if (n <= 0) break;
-            done += static_cast<std::size_t>(n);
-        }
-    }
-
-    // The adapter is pulled out: the slave side sees a hang-up.
-    void unplug() {
-        if (m_master >= 0) ::close(m_master);
-        m_master = -1;
-    }
-
-private:
-    int m_master = -1;
-    QString m_slave;
-    QString m_link;
-};
-
-// One frame as the probe sends it, read `late` bytes after its start.
-Read frame(int adc, int status = 4, int late = 0) {
-    const Read f = {0xAA,
-                    0xAA,
-                    0x01,
-                    0x03,
-                    static_cast<std::uint8_t>(adc & 0xFF),
-                    static_cast<std::uint8_t>((adc >> 8) & 0xFF),
-                    static_cast<std::uint8_t>(status),
-                    0x00,
-                    0x07};
-    Read r{};
-    for (int k = 0; k < 9; ++k)
-        r[static_cast<std::size_t>(k)] = f[static_cast<std::size_t>((k + late) % 9)];
-    return r;
-}
-
-std::vector<Read> frames(int count, int adc, int status = 4) {
-    std::vector<Read> out;
-    for (int i = 0; i < count; ++i) out.push_back(frame(adc, status, i % 9));
-    return out;
-}
 
 QByteArray records(std::initializer_list<std::int32_t> values) {
     QByteArray out;
