@@ -7,7 +7,7 @@ FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test test-fast test-asan demo bench fuzz format clean
+.PHONY: all deps build test test-fast test-asan demo bench soak fuzz format clean
 
 all: build
 
@@ -38,6 +38,13 @@ bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DSYLVANE_TESTS=OFF
 	cmake --build build-bench -j $(JOBS) --target sylvane_bench
 	build-bench/bench/sylvane_bench
+
+# A simulated 24-hour session at the line's full rate through the real window (SOAK_HOURS=24).
+SOAK_HOURS ?= 24
+soak: deps
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DSYLVANE_TESTS=OFF
+	cmake --build build-bench -j $(JOBS) --target sylvane_soak
+	build-bench/bench/sylvane_soak --hours $(SOAK_HOURS)
 
 fuzz: deps
 	CXX=clang++ CC=clang cmake -S . -B $(FUZZ_BUILD) -DSYLVANE_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
