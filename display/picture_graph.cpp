@@ -4,9 +4,7 @@ namespace sylvane::app {
 
 void frmSylvane::GraphAndRecord() {}
 
-std::int32_t frmSylvane::PlotGraphPoint(std::int32_t, float, std::uint32_t) {
-    return 0;
-}
+std::int32_t frmSylvane::PlotGraphPoint(std::int32_t, float, std::uint32_t) { return 0; }
 
 void frmSylvane::DrawGraphGrid() {}
 
