@@ -271,7 +271,8 @@ TEST(MainWindow, DamagedSettingsFilesNeverStopTheStartNorLoseTheNextOne) {
     // Letters, blanks, quotes, commas and line ends in any order, no digit and no capital.
     const char alphabet[] = "abcdefgh ,\"\r\nxyz";
     QByteArray junk(2 << 20, ' ');
-    for (int i = 0; i < junk.size(); ++i) junk[i] = alphabet[(i * 7919) % (sizeof alphabet - 1)];
+    for (int i = 0; i < junk.size(); ++i)
+        junk[i] = alphabet[(static_cast<unsigned>(i) * 7919u) % (sizeof alphabet - 1)];
     QByteArray textsForNumbers =
         settingsFile("3", "50", {true, true, true, true, true, true}, 9600, 7200, 720, 960);
     textsForNumbers.replace("9600", "\"wide\"");
