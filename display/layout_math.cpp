@@ -98,26 +98,6 @@ bool placeWindow(const ScreenSize& screen, WindowLayoutState& state, LayoutWindo
     return true;
 }
 
-bool watchResize(std::uint8_t& layoutReason, bool& layoutPending, int displayState, double width,
-                 double height, std::int32_t formWidthSet, std::int32_t formHeightSet,
-                 double twipsPerPixel) {
-    if (layoutReason == kInitialPlacement || displayState == kMinimizedWindow) return false;
-    const double dw = std::abs(width - formWidthSet);
-    const double dh = std::abs(height - formHeightSet);
-    bool changed = dw != 0 || dh != 0;
-    if (changed && twipsPerPixel > 0) {
-        // The window holds whole pixels (twips rounded half away from zero): compare those.
-        const auto px = [twipsPerPixel](double twips) {
-            return std::lround(twips / twipsPerPixel);
-        };
-        changed = px(width) != px(formWidthSet) || px(height) != px(formHeightSet);
-    }
-    if (!changed) return false;
-    layoutReason = dh < dw ? kWidthDriven : kHeightDriven;
-    layoutPending = true;
-    return true;
-}
-
 double availableHeightOf(double windowHeight) {
     return static_cast<float>(windowHeight - 600);
 }

@@ -78,15 +78,6 @@ struct WindowLayoutState {
 // window: no panel is to be arranged then.
 bool placeWindow(const ScreenSize& screen, WindowLayoutState& state, LayoutWindow& window);
 
-// The timer's resize watch: a window (not minimized, not in its initial placement) whose size
-// differs from the last arranged one asks for an arrangement driven by the side that changed
-// most (a tie is height-driven). A difference below one pixel is the platform rounding the
-// size it was given, not a resize; counting it would re-arrange the panels on every tick.
-// Returns true when it raised a request.
-bool watchResize(std::uint8_t& layoutReason, bool& layoutPending, int displayState, double width,
-                 double height, std::int32_t formWidthSet, std::int32_t formHeightSet,
-                 double twipsPerPixel);
-
 // The six panels from top to bottom.
 enum class Panel : int { PixGraf = 0, LEDdisp, BarGraf, SesshnStuff, SeshnComnts, Params };
 inline constexpr int kPanelCount = 6;

@@ -219,42 +219,6 @@ TEST(PlaceWindow, SnapsFitsAndKeepsTheWindowOnTheScreen) {
     }
 }
 
-TEST(ResizeWatch, AsksForTheSideThatChangedMost) {
-    const struct {
-        const char* name;
-        std::uint8_t reason;
-        int state;
-        double width, height;
-        std::int32_t widthSet, heightSet;
-        double twipsPerPixel;
-        std::uint8_t reasonAfter;
-        bool pending;
-    } rows[] = {
-        {"wider by 600, taller by 300", 2, 0, 10200, 8220, 9600, 7920, 15, 3, true},
-        {"taller by 600, wider by 300", 3, 0, 9900, 8520, 9600, 7920, 15, 2, true},
-        {"equal changes are height-driven", 3, 0, 9900, 8220, 9600, 7920, 15, 2, true},
-        {"narrower by one pixel", 2, 0, 9585, 7920, 9600, 7920, 15, 3, true},
-        {"unchanged", 2, 0, 9600, 7920, 9600, 7920, 15, 2, false},
-        {"minimized", 2, 1, 3000, 400, 9600, 7920, 15, 2, false},
-        {"maximized and resized", 2, 2, 15360, 11000, 9600, 7920, 15, 3, true},
-        {"initial placement pending", 1, 0, 9900, 8220, 9600, 7920, 15, 1, false},
-        // 640 twips of a 1366-pixel screen's grid is 42.67 pixels: the window keeps whole ones.
-        {"size kept in whole pixels", 3, 0, 9600, 7200, 9605, 7204, 15, 3, false},
-        {"a pixel more than the rounded size", 3, 0, 9615, 7200, 9605, 7204, 15, 3, true},
-        {"exact platform", 2, 0, 9600, 7200, 9605, 7200, 0, 3, true},
-    };
-    for (const auto& r : rows) {
-        std::uint8_t reason = r.reason;
-        bool pending = false;
-        EXPECT_EQ(watchResize(reason, pending, r.state, r.width, r.height, r.widthSet, r.heightSet,
-                              r.twipsPerPixel),
-                  r.pending)
-            << r.name;
-        EXPECT_EQ(pending, r.pending) << r.name;
-        EXPECT_EQ(reason, r.reasonAfter) << r.name;
-    }
-}
-
 TEST(PanelHeights, SharesOfTheWindowHeightWithCaps) {
     const double available = availableHeightOf(7920);
     EXPECT_EQ(available, 7320);
