@@ -96,10 +96,19 @@ void frmSylvane::Form_Load() {
     const SettingsText settings = readSettingsText(path);
     if (settings.outcome == SettingsText::NotFound) {
         // The Display items stay as designed: all checked.
-        apply(firstRunDefaults(platform::screenWidthTwips(), platform::screenHeightTwips()));
+        const SettingsValues defaults =
+            firstRunDefaults(platform::screenWidthTwips(), platform::screenHeightTwips());
+        apply(defaults);
         platform::MsgBox(QStringLiteral("Need to select Comm Port"), platform::vbOKOnly,
                          QStringLiteral("No initialzation file found"));
         mnuSetComPort_Click();
+        // The dialog lets timer ticks run, and one of them may arrange the window before its
+        // first placement, from the size it was created with: the first placement is still
+        // the default one.
+        formWidthSet = defaults.formWidth;
+        formHeightSet = defaults.formHeight;
+        formTopSet = defaults.formTop;
+        formLeftSet = defaults.formLeft;
         iniPort = LblParams[5]->caption();
     } else if (settings.outcome == SettingsText::Failed) {
         platform::MsgBox(
