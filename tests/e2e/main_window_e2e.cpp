@@ -107,11 +107,11 @@ struct Program {
     std::unique_ptr<frmSylvane> w;
 };
 
-// What the timer's tick does with a pending arrangement.
+// Lets the timer's tick run the pending arrangement.
 void runLayout(frmSylvane& w) {
     ASSERT_TRUE(w.layoutPending);
-    w.ArrangePanels();
-    w.layoutPending = false;
+    ASSERT_TRUE(sylvane::testing::waitUntil([&] { return !w.layoutPending; }, 10000))
+        << "no tick arranged the panels";
 }
 
 std::array<QFrame*, 6> panelsOf(frmSylvane& w) {
@@ -469,6 +469,38 @@ TEST(MainWindow, DisplayTogglesHideAndShowTheirPanels) {
     EXPECT_TRUE(ini.contains("\"Bar graph visibilty = \"\r\n\"False\"\r\n"));
     EXPECT_TRUE(ini.contains("\"Session comments visibilty = \"\r\n\"False\"\r\n"));
     EXPECT_TRUE(ini.contains("\"Picture graph visibilty = \"\r\n\"True\"\r\n"));
+}
+
+TEST(MainWindow, AWindowResizedByTheUserIsSnappedAtTheNextTick) {
+    expectScreen();
+    ProgramFolder folder;
+    writeFile(folder.file("sylvane.ini"),
+              settingsFile("2", "25", {true, true, true, true, true, true}, 9600, 7200, 720, 960));
+    Program p(folder.path());
+    p.load();
+    frmSylvane& w = *p.w;
+    runLayout(w);
+    ASSERT_EQ(w.Width(), 9600);
+
+    // Wider by about 1000 twips, the height unchanged: a width-driven snap to 22 x 480.
+    w.setWidth(10600);
+    ASSERT_TRUE(sylvane::testing::waitUntil([&] { return w.Width() == 10560; }, 10000));
+    EXPECT_EQ(w.layoutReason, display::kWidthDriven);
+    EXPECT_EQ(w.Height(), 7920);
+    EXPECT_EQ(w.formWidthSet, 10560);
+    EXPECT_EQ(w.formHeightSet, 7920);
+    expectStacked(w, {true, true, true, true, true, true}, "after the user's resize");
+
+    // Taller by 600 and wider by 300: height-driven.
+    w.setHeight(8520);
+    w.setWidth(10860);
+    ASSERT_TRUE(sylvane::testing::waitUntil([&] { return w.Height() == 8280; }, 10000));
+    EXPECT_EQ(w.layoutReason, display::kHeightDriven);
+    EXPECT_EQ(w.Width(), 11040);
+    // Once arranged, the window stays as it is: no tick asks again.
+    sylvane::testing::pump(600);
+    EXPECT_FALSE(w.layoutPending);
+    EXPECT_EQ(w.Height(), 8280);
 }
 
 TEST(MainWindow, NarrowWindowsUseTheSmallPanelFont) {
