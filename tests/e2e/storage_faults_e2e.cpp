@@ -228,4 +228,48 @@ TEST(StorageFaults, WorkingFilesThatCannotBeWrittenKeepTheSessionFromStarting) {
     }
 }
 
+TEST(StorageFaults, ReadOnlySettingsFileIsReadAndNeverLeftDamagedAtClose) {
+    ProgramFolder folder;
+    const QString ini = folder.file(QStringLiteral("sylvane.ini"));
+    const QByteArray stored = "\"Port # \"\r\n\"3\"\r\n\"Sensitivty = \"\r\n\"50\"\r\n"
+                              "\"Picture graph visibilty = \"\r\n\"True\"\r\n"
+                              "\"Color graph visibilty = \"\r\n\"True\"\r\n"
+                              "\"Bar graph visibilty = \"\r\n\"True\"\r\n"
+                              "\"Internal status visibilty = \"\r\n\"True\"\r\n"
+                              "\"Session comments visibilty = \"\r\n\"True\"\r\n"
+                              "\"Time etc. visibilty = \"\r\n\"True\"\r\n"
+                              "\"Form Width = \"\r\n8445\r\n\"Form Height = \"\r\n6330\r\n"
+                              "\"Form Top = \"\r\n1200\r\n\"Form Left = \"\r\n1500\r\n";
+    {
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(stored);
+    }
+    ReadOnlyFile readOnly(ini);
+    if (!readOnly.available())
+        GTEST_SKIP() << "a read-only settings file cannot be set up here: "
+                     << readOnly.why().toStdString();
+
+    MessageRecorder messages;
+    {
+        frmSylvane w({folder.path(), {}});
+        w.Form_Load();
+        EXPECT_FALSE(w.exitRequested());
+        EXPECT_EQ(w.LblParams[5]->caption(), "3");
+        EXPECT_EQ(w.LblParams[3]->caption(), "50");
+        // The user changes the port, then closes: the settings cannot be stored, which the
+        // close passes over without a word, and the file stays whole.
+        w.LblParams[5]->setCaption(QStringLiteral("4"));
+        w.mnuExit_Click();
+    }
+    EXPECT_TRUE(messages.messages.empty()) << messages.prompts().join("|").toStdString();
+    const QByteArray after = readFileBytes(ini);
+    // Root meets a read-only mount: the file is as it was. Another user may see it replaced as
+    // a whole through the writable folder; never cut short.
+    if (after != stored) {
+        EXPECT_TRUE(after.startsWith("\"Port # \"\r\n\"4\"\r\n")) << after.toStdString();
+        EXPECT_EQ(after.count("\r\n"), 24) << after.toStdString();
+    }
+}
+
 SYLVANE_GTEST_QT_MAIN
