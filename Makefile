@@ -25,7 +25,8 @@ test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Asan -DSYLVANE_WERROR=ON -DSYLVANE_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen \
-	    ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+	    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:check_initialization_order=1:strict_init_order=1 \
+	    LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	    ctest --output-on-failure -j $(JOBS)
 

@@ -17,8 +17,10 @@
 
 #include "acquisition/serial_link.h"
 #include "app/frm_sylvane.h"
+#include "app/settings_file.h"
 #include "platform/label.h"
 #include "platform/message_box.h"
+#include "platform/twips.h"
 #include "probe_signal.h"
 
 #include <QAction>
@@ -26,6 +28,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -235,12 +238,24 @@ int main(int argc, char** argv) {
              return t - 86400.0 * static_cast<long long>(t / 86400.0);
          }});
     QObject::connect(w.MSComm1, &sylvane::acquisition::SerialLink::OnComm, [&] { ++eventsSeen; });
-    w.LblParams[5]->setCaption(QStringLiteral("2"));
-    w.LblParams[3]->setCaption(QStringLiteral("25"));
-    w.awaitingStartValue = true;
-    w.resize(800, 600);
+    // An ordinary start: a settings file as a first run leaves it (COM2, 25 %, every panel),
+    // then the window laid out on the screen by its first ticks.
+    {
+        QFile ini(QDir(folder).filePath(QString::fromLatin1(sylvane::app::kSettingsFileName)));
+        const std::string text = sylvane::app::writeSettings(sylvane::app::firstRunDefaults(
+            sylvane::platform::screenWidthTwips(), sylvane::platform::screenHeightTwips()));
+        if (!ini.open(QIODevice::WriteOnly) ||
+            ini.write(text.data(), static_cast<qint64>(text.size())) !=
+                static_cast<qint64>(text.size())) {
+            std::fprintf(stderr, "sylvane_soak: cannot write the settings file\n");
+            return 1;
+        }
+    }
+    w.Form_Load();
     w.show();
-    w.Timer1->start(200);
+    QElapsedTimer settle;
+    settle.start();
+    while (w.layoutPending && settle.elapsed() < 5000) QApplication::processEvents();
 
     std::printf("Soak: %.1f h at %.0f frames/s = %" PRIu64 " frames through the real window, "
                 "folder %s\n",
