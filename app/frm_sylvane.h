@@ -225,6 +225,8 @@ public:
     bool graphRedrawNeeded = false;
     float stepSum = 0;
     std::int32_t stepCount = 0;
+    // The picture was too small to draw at the last redraw: redraw once it is big enough.
+    bool graphDrawSkipped = false;
 
     // ---- layout and settings ----
     bool layoutPending = false;
