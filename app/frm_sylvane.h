@@ -225,7 +225,7 @@ public:
     bool graphRedrawNeeded = false;
     float stepSum = 0;
     std::int32_t stepCount = 0;
-    // The picture was too small to draw at the last redraw: redraw once it is big enough.
+    // Something was left undrawn while the picture was too small: redraw once it is big enough.
     bool graphDrawSkipped = false;
 
     // ---- layout and settings ----

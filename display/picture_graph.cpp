@@ -84,6 +84,8 @@ void frmSylvane::GraphAndRecord() {
     const double baseValue = captionValue(lblSysADCstart);
     const double sensitivityValue = captionValue(LblParams[3]);
     const bool requested = graphRedrawNeeded || (graphDrawSkipped && !tooSmall);
+    // Whatever is not drawn now is drawn by a full redraw once the picture is big enough.
+    if (tooSmall) graphDrawSkipped = true;
     if (display::redrawDue(requested, baseValue, graphBaseADC, sensitivityValue,
                            graphSensitivity)) {
         if (!tooSmall) readingsPerStep = display::readingsPerStepFor(recordNumber, width);
@@ -91,9 +93,7 @@ void frmSylvane::GraphAndRecord() {
         graphSensitivity = platform::nearest(sensitivityValue);
         // No reference reading yet, so no scale: this reading is neither drawn nor recorded.
         if (graphBaseADC == 0) return;
-        if (tooSmall) {
-            graphDrawSkipped = true;
-        } else {
+        if (!tooSmall) {
             redrawGraph(*this, width, height);
             graphDrawSkipped = false;
         }
