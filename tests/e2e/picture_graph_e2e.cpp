@@ -144,6 +144,29 @@ TEST(PictureGraph, AnOffScaleReadingWidensTheSensitivityAndRedraws) {
     EXPECT_FALSE(s.w.lblGrafError->isVisible());
 }
 
+TEST(PictureGraph, BeforeTheLatchOfASecondSessionThePreviousScaleStillWidens) {
+    Session s;
+    s.latch(2048);
+    for (int i = 0; i < 10; ++i) s.reading(2048);
+    // Start of the next session, as Start leaves the graph.
+    s.w.workingFiles.close();
+    ASSERT_TRUE(s.w.workingFiles.open(s.folder.path().toStdString()));
+    s.w.recordNumber = 1;
+    s.w.readingsPerStep = 1;
+    s.w.lblSysADCstart->setCaption(QStringLiteral(" "));
+    s.w.pixXYgraf->Cls();
+
+    s.reading(1500); // the reference label changed: returns before the latch, unrecorded
+    EXPECT_EQ(s.w.recordNumber, 1);
+    s.reading(1500); // drawn on the previous session's scale, where it is off scale
+    EXPECT_EQ(s.w.LblParams[3]->caption(), " 31");
+    EXPECT_EQ(s.w.recordNumber, 2);
+    s.reading(1500); // the sensitivity label changed: returns again, unrecorded
+    EXPECT_EQ(s.w.recordNumber, 2);
+    s.reading(1500);
+    EXPECT_EQ(s.records(), (std::vector<std::int32_t>{1500, 1500}));
+}
+
 TEST(PictureGraph, AtMaximumSensitivityTheGraphSaysItIsOffScale) {
     Session s("1000");
     s.latch(3000);
