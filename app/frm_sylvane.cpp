@@ -7,6 +7,8 @@
 #include "platform/vb_colors.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QMenuBar>
 #include <QTime>
 #include <QTimer>
@@ -36,12 +38,22 @@ frmSylvane::frmSylvane(Options options)
 
 frmSylvane::~frmSylvane() = default;
 
-float frmSylvane::clockSeconds() const { return static_cast<float>(m_clock()); }
+float frmSylvane::clockSeconds() const {
+    return static_cast<float>(m_clock());
+}
 
-double frmSylvane::Width() const { return platform::toTwips(frameGeometry().width()); }
-double frmSylvane::Height() const { return platform::toTwips(frameGeometry().height()); }
-double frmSylvane::Left() const { return platform::toTwips(frameGeometry().x()); }
-double frmSylvane::Top() const { return platform::toTwips(frameGeometry().y()); }
+double frmSylvane::Width() const {
+    return platform::toTwips(frameGeometry().width());
+}
+double frmSylvane::Height() const {
+    return platform::toTwips(frameGeometry().height());
+}
+double frmSylvane::Left() const {
+    return platform::toTwips(frameGeometry().x());
+}
+double frmSylvane::Top() const {
+    return platform::toTwips(frameGeometry().y());
+}
 
 void frmSylvane::setWidth(double twips) {
     const int extra = frameGeometry().width() - width();
@@ -53,13 +65,26 @@ void frmSylvane::setHeight(double twips) {
     resize(width(), std::max(1, platform::toPixels(twips) - extra));
 }
 
-void frmSylvane::setLeft(double twips) { move(platform::toPixels(twips), frameGeometry().y()); }
-void frmSylvane::setTop(double twips) { move(frameGeometry().x(), platform::toPixels(twips)); }
+void frmSylvane::setLeft(double twips) {
+    move(platform::toPixels(twips), frameGeometry().y());
+}
+void frmSylvane::setTop(double twips) {
+    move(frameGeometry().x(), platform::toPixels(twips));
+}
 
 int frmSylvane::WindowState() const {
     if (isMinimized()) return 1;
     if (isMaximized()) return 2;
     return 0;
+}
+
+void frmSylvane::WaitDelayTicks(std::int32_t ticks) {
+    delayTicks = ticks;
+    // Only the running timer counts down; never wait on a stopped one, nor for ever.
+    QDeadlineTimer giveUp(200 * ticks + 2000);
+    while (delayTicks > 0 && Timer1->isActive() && !giveUp.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
 }
 
 void frmSylvane::closeEvent(QCloseEvent* event) {
@@ -84,12 +109,18 @@ void frmSylvane::connectEvents() {
          {mnuPixGraf, mnuBarGrf, mnuSmlGraf, mnuInternStatus, mnuComments, mnuTimnStuf}) {
         connect(item, &QAction::triggered, this, [this, item] {
             item->setChecked(!item->isChecked());
-            if (item == mnuPixGraf) mnuPixGraf_Click();
-            else if (item == mnuBarGrf) mnuBarGrf_Click();
-            else if (item == mnuSmlGraf) mnuSmlGraf_Click();
-            else if (item == mnuInternStatus) mnuInternStatus_Click();
-            else if (item == mnuComments) mnuComments_Click();
-            else mnuTimnStuf_Click();
+            if (item == mnuPixGraf)
+                mnuPixGraf_Click();
+            else if (item == mnuBarGrf)
+                mnuBarGrf_Click();
+            else if (item == mnuSmlGraf)
+                mnuSmlGraf_Click();
+            else if (item == mnuInternStatus)
+                mnuInternStatus_Click();
+            else if (item == mnuComments)
+                mnuComments_Click();
+            else
+                mnuTimnStuf_Click();
         });
     }
     connect(mnuSetComPort, &QAction::triggered, this, [this] { mnuSetComPort_Click(); });

@@ -111,6 +111,8 @@ public:
     void mnuRestart_Click();
     void Timer1_Timer();
     void StepColorLevel();
+    // Sets delayTicks and lets window events run until the timer has counted it down to 0.
+    void WaitDelayTicks(std::int32_t ticks);
     // The device went away during a session: ends it through Stop with a message.
     void onDeviceLost(const QString& reason);
 
@@ -148,6 +150,8 @@ public:
     void mnuSetSense_Click();
     void mnuAboutHelp_Click();
     void LblParams_Click(int index);
+    // How the port dialog tries a port; empty means the real serial ports (tests stub it).
+    std::function<int(int port)> portProber;
 
     // ---- controls ----
     QMenu* mnuFile = nullptr;

@@ -165,10 +165,9 @@ void frmSylvane::composePanels() {
         double top;
     };
     const Readout readouts[10] = {
-        {"% Change ", 240, 120}, {"0 %", 240, 360},   {"Res.", 1800, 120},
-        {"0", 1800, 360},        {"Cond.", 3360, 120}, {"0", 3195, 315},
-        {"Probe", 4920, 120},    {"", 4950, 360},      {"Battery", 6480, 120},
-        {"", 6480, 360}};
+        {"% Change ", 240, 120}, {"0 %", 240, 360}, {"Res.", 1800, 120},  {"0", 1800, 360},
+        {"Cond.", 3360, 120},    {"0", 3195, 315},  {"Probe", 4920, 120}, {"", 4950, 360},
+        {"Battery", 6480, 120},  {"", 6480, 360}};
     for (int i = 0; i < 10; ++i) {
         LblShnStf[i] = new Label(indexed("LblShnStf", i), frameSesshnStuff);
         LblShnStf[i]->setCaption(QString::fromLatin1(readouts[i].caption));

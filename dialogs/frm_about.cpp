@@ -58,6 +58,8 @@ void frmAbout::Form_Load() {
 }
 
 // Esc reaches reject(), which closes the box the same way.
-void frmAbout::cmdOK_Click() { accept(); }
+void frmAbout::cmdOK_Click() {
+    accept();
+}
 
 } // namespace sylvane::dialogs

@@ -5,8 +5,12 @@
 namespace sylvane::platform {
 
 namespace {
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
 } // namespace
 
 bool FreeFormatReader::atEnd() const {
@@ -80,6 +84,8 @@ std::string quotedLine(std::string_view text) {
     return line;
 }
 
-std::string numberLine(std::int64_t value) { return decimalText(value) + "\r\n"; }
+std::string numberLine(std::int64_t value) {
+    return decimalText(value) + "\r\n";
+}
 
 } // namespace sylvane::platform

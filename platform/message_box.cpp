@@ -12,9 +12,13 @@ MessageHook& hook() {
 }
 } // namespace
 
-QString defaultMessageTitle() { return QStringLiteral("Sylvane Interface"); }
+QString defaultMessageTitle() {
+    return QStringLiteral("Sylvane Interface");
+}
 
-void setMessageHook(MessageHook h) { hook() = std::move(h); }
+void setMessageHook(MessageHook h) {
+    hook() = std::move(h);
+}
 
 int MsgBox(const QString& prompt, int style, const QString& title) {
     const QString shownTitle = title.isEmpty() ? defaultMessageTitle() : title;
@@ -24,11 +28,21 @@ int MsgBox(const QString& prompt, int style, const QString& title) {
     box.setWindowTitle(shownTitle);
     box.setText(prompt);
     switch (style & 0x70) {
-    case vbCritical: box.setIcon(QMessageBox::Critical); break;
-    case vbQuestion: box.setIcon(QMessageBox::Question); break;
-    case vbExclamation: box.setIcon(QMessageBox::Warning); break;
-    case vbInformation: box.setIcon(QMessageBox::Information); break;
-    default: box.setIcon(QMessageBox::NoIcon); break;
+    case vbCritical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case vbQuestion:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case vbExclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case vbInformation:
+        box.setIcon(QMessageBox::Information);
+        break;
+    default:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
     }
     switch (style & 0x7) {
     case vbOKCancel:
@@ -39,7 +53,9 @@ int MsgBox(const QString& prompt, int style, const QString& title) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
         break;
-    default: box.setStandardButtons(QMessageBox::Ok); break;
+    default:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
     }
     const int pressed = box.exec();
     if (pressed == QMessageBox::Yes) return vbYes;
@@ -51,6 +67,8 @@ int MsgBox(const QString& prompt, int style, const QString& title) {
     return (style & 0x7) == vbOKCancel ? vbCancel : vbOK;
 }
 
-void DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void DoEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 } // namespace sylvane::platform

@@ -26,14 +26,20 @@ std::string twoDigits(std::int32_t part) {
 
 } // namespace
 
-std::int32_t nearest(double x) { return nearestAs<std::int32_t>(x); }
-std::int16_t nearest16(double x) { return nearestAs<std::int16_t>(x); }
+std::int32_t nearest(double x) {
+    return nearestAs<std::int32_t>(x);
+}
+std::int16_t nearest16(double x) {
+    return nearestAs<std::int16_t>(x);
+}
 
 std::int32_t intDiv(std::int64_t a, std::int64_t b) {
     if (b == 0) return 0;
     const std::int64_t q = a / b;
-    if (q > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-    if (q < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+    if (q > std::numeric_limits<std::int32_t>::max())
+        return std::numeric_limits<std::int32_t>::max();
+    if (q < std::numeric_limits<std::int32_t>::min())
+        return std::numeric_limits<std::int32_t>::min();
     return static_cast<std::int32_t>(q);
 }
 
@@ -67,8 +73,8 @@ std::string standardText(float value) {
     const auto ePos = sci.find('e');
     std::string digits = sci.substr(0, 1) + sci.substr(2, ePos - 2);
     int exponent = 0;
-    std::from_chars(sci.data() + ePos + 1 + (sci[ePos + 1] == '+' ? 1 : 0),
-                    sci.data() + sci.size(), exponent);
+    std::from_chars(sci.data() + ePos + 1 + (sci[ePos + 1] == '+' ? 1 : 0), sci.data() + sci.size(),
+                    exponent);
     while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
 
     if (exponent < -4 || exponent >= 7) {
@@ -90,7 +96,8 @@ std::string standardText(float value) {
 
 double numericValue(std::string_view text) {
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n'))
+    while (i < text.size() &&
+           (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n'))
         ++i;
     std::string number;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
@@ -143,7 +150,9 @@ std::string trimmed(std::string_view text) {
     return std::string(text.substr(b, e - b));
 }
 
-float resistanceOfAdc(double adc) { return static_cast<float>(1924650000.0 / adc - 470000.0); }
+float resistanceOfAdc(double adc) {
+    return static_cast<float>(1924650000.0 / adc - 470000.0);
+}
 
 std::string fourCharacterText(float v) {
     std::string t = trimmed(standardText(v)).substr(0, 4);

@@ -28,7 +28,9 @@ std::string standardText(float value);
 
 // Standard number text of a whole number (" 31", "-7").
 std::string standardText(std::int64_t value);
-inline std::string standardText(std::int32_t value) { return standardText(std::int64_t{value}); }
+inline std::string standardText(std::int32_t value) {
+    return standardText(std::int64_t{value});
+}
 
 // Numeric value of a text: the decimal number at its start, leading blanks skipped, "." as the
 // decimal point, an optional exponent; 0 when the text holds no number (" ", "", "True").

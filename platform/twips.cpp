@@ -21,15 +21,29 @@ int toPixels(double twips) {
     return static_cast<int>(std::lround(px));
 }
 
-double toTwips(int pixels) { return pixels * twipsPerPixel(); }
+double toTwips(int pixels) {
+    return pixels * twipsPerPixel();
+}
 
-double twipsLeft(const QWidget* w) { return toTwips(w->x()); }
-double twipsTop(const QWidget* w) { return toTwips(w->y()); }
-double twipsWidth(const QWidget* w) { return toTwips(w->width()); }
-double twipsHeight(const QWidget* w) { return toTwips(w->height()); }
+double twipsLeft(const QWidget* w) {
+    return toTwips(w->x());
+}
+double twipsTop(const QWidget* w) {
+    return toTwips(w->y());
+}
+double twipsWidth(const QWidget* w) {
+    return toTwips(w->width());
+}
+double twipsHeight(const QWidget* w) {
+    return toTwips(w->height());
+}
 
-void setTwipsLeft(QWidget* w, double left) { w->move(toPixels(left), w->y()); }
-void setTwipsTop(QWidget* w, double top) { w->move(w->x(), toPixels(top)); }
+void setTwipsLeft(QWidget* w, double left) {
+    w->move(toPixels(left), w->y());
+}
+void setTwipsTop(QWidget* w, double top) {
+    w->move(w->x(), toPixels(top));
+}
 void setTwipsWidth(QWidget* w, double width) {
     w->resize(std::max(0, toPixels(width)), w->height());
 }

@@ -7,8 +7,8 @@
 
 namespace sylvane::platform {
 
-constexpr std::uint32_t kWindowBackground = 0x80000005; // system colour 5
-constexpr std::uint32_t kButtonFace = 0x8000000F;       // system colour 15
+constexpr std::uint32_t kWindowBackground = 0x80000005;    // system colour 5
+constexpr std::uint32_t kButtonFace = 0x8000000F;          // system colour 15
 constexpr std::uint32_t kInactiveCaptionText = 0x80000013; // system colour 19
 constexpr std::uint32_t kToolTipBackground = 0x80000018;   // system colour 24
 

@@ -109,9 +109,9 @@ TEST(WindowComposition, PanelsStackInOrderAtTheirDesignPlaces) {
     const struct {
         const char* name;
         double top, height;
-    } panels[] = {{"frmPixGraf", 180, 4455},      {"frameLEDdisp", 4635, 735},
-                  {"frameBarGraf", 5400, 735},    {"frameSesshnStuff", 6165, 720},
-                  {"fraSeshnComnts", 6885, 735},  {"FrameParams", 7650, 615}};
+    } panels[] = {{"frmPixGraf", 180, 4455},     {"frameLEDdisp", 4635, 735},
+                  {"frameBarGraf", 5400, 735},   {"frameSesshnStuff", 6165, 720},
+                  {"fraSeshnComnts", 6885, 735}, {"FrameParams", 7650, 615}};
     const double tpp = pf::twipsPerPixel();
     for (const auto& p : panels) {
         auto* frame = t.w.findChild<QFrame*>(p.name);
@@ -166,8 +166,8 @@ TEST(WindowComposition, ControlsHaveTheirCaptionsColoursAndPlaces) {
         rows.push_back({QString("lblLED(%1)").arg(i), "", 6480.0 - 840 * i, 240, 855, 375, true});
     }
     for (int i = 0; i < 32; ++i) {
-        rows.push_back({QString("lblBarGraf(%1)").arg(i), "", i == 0 ? 135.0 : 120.0 + 240 * i,
-                        240, 255, 255, true});
+        rows.push_back({QString("lblBarGraf(%1)").arg(i), "", i == 0 ? 135.0 : 120.0 + 240 * i, 240,
+                        255, 255, true});
     }
     for (const auto& r : rows) {
         Label* l = label(t.w, r.name);

@@ -4,9 +4,9 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
-#define SYLVANE_GTEST_QT_MAIN                                                                     \
-    int main(int argc, char** argv) {                                                             \
-        QApplication app(argc, argv);                                                             \
-        ::testing::InitGoogleTest(&argc, argv);                                                   \
-        return RUN_ALL_TESTS();                                                                   \
+#define SYLVANE_GTEST_QT_MAIN                                                                      \
+    int main(int argc, char** argv) {                                                              \
+        QApplication app(argc, argv);                                                              \
+        ::testing::InitGoogleTest(&argc, argv);                                                    \
+        return RUN_ALL_TESTS();                                                                    \
     }

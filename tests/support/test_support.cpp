@@ -39,7 +39,9 @@ MessageRecorder::MessageRecorder() {
     });
 }
 
-MessageRecorder::~MessageRecorder() { platform::setMessageHook({}); }
+MessageRecorder::~MessageRecorder() {
+    platform::setMessageHook({});
+}
 
 QStringList MessageRecorder::prompts() const {
     QStringList out;
@@ -53,7 +55,9 @@ QStringList MessageRecorder::titles() const {
     return out;
 }
 
-ProgramFolder::ProgramFolder() { m_dir.setAutoRemove(true); }
+ProgramFolder::ProgramFolder() {
+    m_dir.setAutoRemove(true);
+}
 
 QByteArray readFileBytes(const QString& path) {
     QFile f(path);

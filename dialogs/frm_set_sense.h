@@ -1,0 +1,45 @@
+#pragma once
+// Session > Set Sensitivity: a slider from 20 to 1000 % whose accepted value goes into the main
+// window's sensitivity label.
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+class QSlider;
+
+namespace sylvane::app {
+class frmSylvane;
+}
+namespace sylvane::platform {
+class Label;
+}
+
+namespace sylvane::dialogs {
+
+class frmSetSense : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmSetSense(app::frmSylvane& main, QWidget* parent = nullptr);
+
+    QSlider* Slider1 = nullptr;
+    platform::Label* lblSenseValu = nullptr;
+    platform::Label* Label1 = nullptr;
+    platform::Label* lbl2 = nullptr;
+    QPushButton* cmdOkay = nullptr;
+    QPushButton* cmdCancel = nullptr;
+
+    void cmdOkay_Click();
+    void cmdCancel_Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Form_Load();
+    void Slider1_Change();
+
+    app::frmSylvane& m_main;
+};
+
+} // namespace sylvane::dialogs

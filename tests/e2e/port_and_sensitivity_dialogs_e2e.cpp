@@ -1,0 +1,179 @@
+// The port and sensitivity dialogs opened from the real window: probing outcomes, the
+// pre-selection that rewrites the port label, OK and Cancel; the slider's step sizes by modifier.
+
+#include "app/frm_sylvane.h"
+#include "dialogs/frm_port_change.h"
+#include "dialogs/frm_set_sense.h"
+#include "platform/label.h"
+#include "tests/support/gtest_qt_main.h"
+#include "tests/support/test_support.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+
+using sylvane::acquisition::SerialLink;
+using sylvane::app::frmSylvane;
+using sylvane::dialogs::frmPortChange;
+using sylvane::dialogs::frmSetSense;
+
+namespace {
+
+struct Fixture {
+    sylvane::testing::ProgramFolder folder;
+    frmSylvane w{{folder.path(), {}}};
+    sylvane::testing::MessageRecorder messages;
+};
+
+// Runs `act` on the dialog of type D once it is shown modally.
+template <typename D> void whenShown(std::function<void(D*)> act) {
+    QTimer::singleShot(0, [act] {
+        D* dialog = nullptr;
+        sylvane::testing::waitUntil([&] {
+            dialog = qobject_cast<D*>(QApplication::activeModalWidget());
+            return dialog != nullptr;
+        });
+        ASSERT_NE(dialog, nullptr);
+        act(dialog);
+    });
+}
+
+int usableMask(const std::array<QRadioButton*, 8>& opts) {
+    int mask = 0;
+    for (int i = 0; i < 8; ++i) mask |= opts[i]->isEnabled() ? (1 << i) : 0;
+    return mask;
+}
+
+} // namespace
+
+TEST(PortDialog, ProbesPortsPreselectsAndAppliesTheChoice) {
+    const struct {
+        const char* caption;
+        int usable; // bit i = COM(i+1) can be opened
+        bool ok;    // OK or Cancel
+        const char* shownCaption;
+        const char* finalCaption;
+        bool noPortsMessage;
+    } rows[] = {
+        {"3", 0xFF, true, "3", "3", false}, {"3", 0x01, false, "1", "1", false},
+        {"3", 0x20, true, "6", "6", false}, {"12", 0x80, true, "8", "8", false},
+        {"3", 0x00, true, "", "2", true},   {"3", 0x00, false, "", "1", true},
+    };
+    for (const auto& r : rows) {
+        Fixture f;
+        f.w.LblParams[5]->setCaption(r.caption);
+        f.w.portProber = [&r](int port) {
+            // Other failures than "no such port" and "in use" still offer the port.
+            if (r.usable & (1 << (port - 1)))
+                return static_cast<int>(port == 4 ? SerialLink::OpenError::Other
+                                                  : SerialLink::OpenError::None);
+            return static_cast<int>(port % 2 ? SerialLink::OpenError::NoSuchPort
+                                             : SerialLink::OpenError::InUse);
+        };
+        QString seen;
+        int mask = -1;
+        bool noticeShown = false;
+        whenShown<frmPortChange>([&](frmPortChange* d) {
+            seen = f.w.LblParams[5]->caption();
+            mask = usableMask(d->optCom);
+            noticeShown = f.w.LblParams[6]->isVisible();
+            QTest::mouseClick(r.ok ? d->cmdOK : d->cmdCancel, Qt::LeftButton);
+        });
+        f.w.show();
+        f.w.mnuSetComPort->trigger();
+        EXPECT_EQ(seen, r.shownCaption) << r.caption << " usable " << r.usable;
+        EXPECT_EQ(mask, r.usable);
+        EXPECT_FALSE(noticeShown) << "the notice is hidden once probing is done";
+        EXPECT_EQ(f.w.LblParams[5]->caption(), r.finalCaption) << r.caption << " " << r.usable;
+        EXPECT_EQ(f.messages.prompts().contains("There are no available COMM ports."),
+                  r.noPortsMessage);
+    }
+}
+
+TEST(PortDialog, PortLabelOpensItOnlyWhileNoSessionRuns) {
+    Fixture f;
+    f.w.show();
+    int probes = 0;
+    f.w.portProber = [&probes](int) {
+        ++probes;
+        return static_cast<int>(SerialLink::OpenError::None);
+    };
+    f.w.mnuStart->setEnabled(false); // as while a session runs
+    f.w.LblParams_Click(5);
+    EXPECT_EQ(probes, 0);
+
+    f.w.mnuStart->setEnabled(true);
+    whenShown<frmPortChange>([](frmPortChange* d) { d->cmdOK_Click(); });
+    f.w.LblParams_Click(5);
+    EXPECT_EQ(probes, 8);
+    EXPECT_EQ(f.w.LblParams[5]->caption(), "2");
+}
+
+TEST(SensitivityDialog, OpensOnTheLabelValueAndOkWritesTheSliderText) {
+    const struct {
+        const char* caption;
+        int moveTo; // 0 = leave the slider alone
+        bool ok;
+        const char* captionWhileOpen;
+        int sliderAtOpen;
+        const char* finalCaption;
+    } rows[] = {
+        {"25", 0, true, "25", 25, "25"},    {"25", 250, true, "25", 25, " 250"},
+        {"5", 0, false, "20", 20, "20"},    {"1500", 0, false, "20", 20, "20"},
+        {"40", 600, false, "40", 40, "40"},
+    };
+    for (const auto& r : rows) {
+        Fixture f;
+        f.w.show();
+        f.w.LblParams[3]->setCaption(r.caption);
+        QString whileOpen;
+        QString valueText;
+        int sliderAtOpen = 0;
+        whenShown<frmSetSense>([&](frmSetSense* d) {
+            whileOpen = f.w.LblParams[3]->caption();
+            sliderAtOpen = d->Slider1->value();
+            valueText = d->lblSenseValu->caption();
+            if (r.moveTo) d->Slider1->setValue(r.moveTo);
+            QTest::mouseClick(r.ok ? d->cmdOkay : d->cmdCancel, Qt::LeftButton);
+        });
+        f.w.LblParams_Click(3);
+        EXPECT_EQ(whileOpen, r.captionWhileOpen) << r.caption;
+        EXPECT_EQ(sliderAtOpen, r.sliderAtOpen) << r.caption;
+        EXPECT_EQ(valueText, r.captionWhileOpen) << r.caption;
+        EXPECT_EQ(f.w.LblParams[3]->caption(), r.finalCaption) << r.caption;
+    }
+}
+
+TEST(SensitivityDialog, KeysMoveTheSliderByTheModifiersStep) {
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int moved;
+    } rows[] = {
+        {Qt::Key_PageUp, Qt::ControlModifier, 100},
+        {Qt::Key_Right, Qt::ControlModifier, 10},
+        {Qt::Key_PageUp, Qt::ShiftModifier, 50},
+        {Qt::Key_Right, Qt::ShiftModifier, 5},
+        {Qt::Key_PageUp, Qt::NoModifier, 10},
+        {Qt::Key_Right, Qt::NoModifier, 1},
+        {Qt::Key_PageUp, Qt::AltModifier, 1},
+        {Qt::Key_Right, Qt::AltModifier, 1},
+        {Qt::Key_PageUp, Qt::ShiftModifier | Qt::AltModifier, 5},
+    };
+    for (const auto& r : rows) {
+        Fixture f;
+        f.w.LblParams[3]->setCaption("500");
+        frmSetSense d(f.w);
+        d.show();
+        d.Slider1->setFocus();
+        QTest::keyClick(d.Slider1, r.key, r.modifiers);
+        EXPECT_EQ(d.Slider1->value(), 500 + r.moved) << r.key << " " << r.modifiers;
+        EXPECT_EQ(d.lblSenseValu->caption(), QString(" %1").arg(500 + r.moved));
+    }
+}
+
+SYLVANE_GTEST_QT_MAIN
