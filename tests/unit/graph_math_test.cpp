@@ -48,12 +48,6 @@ TEST(GraphScale, CentredUpTo100PercentFromZeroOhmAbove) {
     }
 }
 
-TEST(GraphScale, SensitivityOf101SpansZeroTo201PercentOfTheReference) {
-    const GraphScale s = liveScale(2048, 101, kHeight);
-    EXPECT_NEAR(s.bottomOhms / kBase2048, 2.01, 1e-6);
-    EXPECT_FLOAT_EQ(s.yScale, kHeight / s.bottomOhms);
-}
-
 TEST(GraphScale, PointsExactlyOnTheEdgesAreOnScale) {
     const struct {
         std::int32_t y;
