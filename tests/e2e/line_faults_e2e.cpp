@@ -118,22 +118,24 @@ void expectFiles(const Session& s, const std::vector<std::int32_t>& records, int
 } // namespace
 
 TEST(LineFaults, AdcValuesAtTheEdgesAreFilteredShownAndRecorded) {
-    // Six steady frames (five fill the filter, the sixth is recorded), the value, six steady
-    // frames. A value outside 80..4000 that reaches the filter's window keeps the next five
-    // readings from being recorded; 0 never reaches it; a jump is cut to 201 from the mean.
+    // Six steady frames (five fill the filter; the sixth is the first to pass it, and finding no
+    // reference reading to scale the graph by, it is neither drawn nor recorded), the value, six
+    // steady frames. A value outside 80..4000 that reaches the filter's window keeps the next
+    // five readings from being recorded; 0 never reaches it; a jump is cut to 201 from the mean.
+    // The header's extremes are the filter's, the unrecorded reading's included.
     const struct {
         int steady;
         int value;
         std::vector<std::int32_t> records;
         int minADC, maxADC;
     } rows[] = {
-        {100, 79, {100, 96, 100}, 96, 100},
-        {100, 80, {100, 96, 96, 96, 96, 96, 100, 100}, 96, 100},
-        {3950, 4000, {3950, 3960, 3960, 3960, 3960, 3960, 3950, 3950}, 3950, 3960},
-        {3950, 4001, {3950, 3960, 3950}, 3950, 3960},
-        {3950, 4095, {3950, 3979, 3950}, 3950, 3979},
-        {3950, 65535, {3950, 3990, 3950}, 3950, 3990},
-        {1500, 0, {1500, 1500, 1500, 1500, 1500, 1500, 1500}, 1500, 1500},
+        {100, 79, {96, 100}, 96, 100},
+        {100, 80, {96, 96, 96, 96, 96, 100, 100}, 96, 100},
+        {3950, 4000, {3960, 3960, 3960, 3960, 3960, 3950, 3950}, 3950, 3960},
+        {3950, 4001, {3960, 3950}, 3950, 3960},
+        {3950, 4095, {3979, 3950}, 3950, 3979},
+        {3950, 65535, {3990, 3950}, 3950, 3990},
+        {1500, 0, {1500, 1500, 1500, 1500, 1500, 1500}, 1500, 1500},
     };
     for (const auto& r : rows) {
         const std::string label =
@@ -172,14 +174,15 @@ TEST(LineFaults, EveryStatusCombinationShowsItsBitsAndOnlyValidReadingsAreRecord
     for (const auto& r : rows) {
         const std::string label = "status " + std::to_string(r.status);
         Session s;
-        // Six valid frames of 2000 (one recorded), then 2001 and 2002 with the status: the
-        // readouts show each frame's bits before the filter decides on its reading.
+        // Six valid frames of 2000 (the sixth passes the filter, unrecorded for want of a
+        // reference reading), then 2001 and 2002 with the status: the readouts show each frame's
+        // bits before the filter decides on its reading.
         QStringList lines = repeated(frameLine(2000), 6);
         lines << frameLine(2001, r.status) << frameLine(2002, r.status);
         ASSERT_TRUE(s.startScript(lines)) << label << " " << s.simError().toStdString();
         ASSERT_TRUE(waitUntil([&] { return s.w.LblShnStf[7]->caption() == "2002"; }, kWait))
             << label;
-        EXPECT_EQ(s.w.recordNumber, r.recorded ? 4 : 2) << label;
+        EXPECT_EQ(s.w.recordNumber, r.recorded ? 3 : 1) << label;
         EXPECT_EQ(s.w.LblShnStf[7]->toolTipText(), r.probe) << label;
         EXPECT_EQ(s.w.LblShnStf[9]->toolTipText(), r.battery) << label;
         EXPECT_EQ(s.w.LblShnStf[7]->backColor(),
@@ -189,10 +192,9 @@ TEST(LineFaults, EveryStatusCombinationShowsItsBitsAndOnlyValidReadingsAreRecord
                   QString(r.battery) == "Battery OK" ? 0x0080FF80u : 0x008080FFu)
             << label;
         s.w.mnuStop_Click();
-        expectFiles(s,
-                    r.recorded ? std::vector<std::int32_t>{2000, 2000, 2001}
-                               : std::vector<std::int32_t>{2000},
-                    2000, r.recorded ? 2001 : 2000, label);
+        expectFiles(
+            s, r.recorded ? std::vector<std::int32_t>{2000, 2001} : std::vector<std::int32_t>{},
+            2000, r.recorded ? 2001 : 2000, label);
         EXPECT_TRUE(s.messages.messages.empty()) << label;
     }
 }
@@ -208,10 +210,11 @@ TEST(LineFaults, StrayBytesAndATruncatedFrameCostOnlyTheReadingsTheyCut) {
           << QStringLiteral("00");
     ASSERT_TRUE(playScript(s, lines)) << s.simError().toStdString();
     EXPECT_TRUE(s.running());
-    EXPECT_EQ(s.w.recordNumber, 9);
+    EXPECT_EQ(s.w.recordNumber, 8);
     EXPECT_EQ(s.w.LblShnStf[7]->toolTipText(), "Probe OK");
     s.w.mnuStop_Click();
-    expectFiles(s, std::vector<std::int32_t>(8, 1500), 1500, 1500, "stray and truncated");
+    // Eight readings pass the filter; the first, as always, before there is a reference.
+    expectFiles(s, std::vector<std::int32_t>(7, 1500), 1500, 1500, "stray and truncated");
     EXPECT_TRUE(s.messages.messages.empty()) << s.messages.prompts().join("|").toStdString();
 }
 
@@ -245,11 +248,13 @@ TEST(LineFaults, APulledAdapterEndsTheSessionAndAPluggedOneStartsAgain) {
     ASSERT_TRUE(again.start()) << again.errorString().toStdString();
     s.w.mnuStart_Click();
     ASSERT_TRUE(s.running()) << s.messages.prompts().join("|").toStdString();
-    // The filter's window still holds 1700s: every frame is recorded, moving up to 1750.
-    ASSERT_TRUE(waitUntil([&] { return s.w.recordNumber == 21; }, kWait));
+    // The filter's window still holds 1700s: every frame passes it, moving up to 1750; the
+    // first (1710) is not recorded, the new session having no reference reading yet.
+    ASSERT_TRUE(waitUntil([&] { return s.w.recordNumber == 20; }, kWait));
     s.w.mnuStop_Click();
-    expectFiles(s, {1710, 1720, 1730, 1740, 1750, 1750, 1750, 1750, 1750, 1750,
-                    1750, 1750, 1750, 1750, 1750, 1750, 1750, 1750, 1750, 1750},
+    expectFiles(s,
+                {1720, 1730, 1740, 1750, 1750, 1750, 1750, 1750, 1750, 1750, 1750, 1750, 1750, 1750,
+                 1750, 1750, 1750, 1750, 1750},
                 1710, 1750, "plugged again");
     EXPECT_EQ(s.messages.messages.size(), 2u);
 }
