@@ -20,6 +20,7 @@
 #include "app/settings_file.h"
 #include "platform/label.h"
 #include "platform/message_box.h"
+#include "platform/picture_box.h"
 #include "platform/twips.h"
 #include "probe_signal.h"
 
@@ -336,6 +337,17 @@ int main(int argc, char** argv) {
                 static_cast<long long>(tstSize), records, 4LL * records,
                 static_cast<long long>(txtSize));
     std::printf("elapsed time shown: %s\n", qPrintable(w.LblParams[1]->caption()));
+    // Each width overflow adds a reading per step and replays the whole session.
+    const QImage& picture = w.pixXYgraf->image();
+    int traced = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            if ((picture.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF) ++traced;
+    std::printf("picture graph %.0f x %.0f, %d readings a step (%d full replays at width "
+                "overflow), %d trace pixels, sensitivity %s, reference %s\n",
+                w.pixXYgraf->ScaleWidth(), w.pixXYgraf->ScaleHeight(), w.readingsPerStep,
+                w.readingsPerStep - 1, traced, qPrintable(w.LblParams[3]->caption().trimmed()),
+                qPrintable(w.lblSysADCstart->caption().trimmed()));
 
     bool ok = true;
     const auto fail = [&](const QString& what) {
@@ -347,6 +359,7 @@ int main(int argc, char** argv) {
     if (tstSize != 4LL * records) fail(QStringLiteral("tempdata.tst is not 4 bytes a record"));
     if (!agree) fail(why);
     if (!messages.empty()) fail(QStringLiteral("%1 message boxes").arg(messages.size()));
+    if (traced == 0) fail(QStringLiteral("nothing is drawn on the picture graph"));
     // Flat: the second half of the day may not need noticeably more than the first.
     if (rssAtMiddle > 0 && samples.back().rssKiB > rssAtMiddle + 16 * 1024)
         fail(QStringLiteral("resident memory grew by %1 MiB in the second half")
