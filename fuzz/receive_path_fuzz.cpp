@@ -1,18 +1,25 @@
 // The receive path on any byte stream: the stream is cut into the 9-byte receive events the
 // serial link raises, and each event goes through the frame search, the reference latch, the
-// readouts, the reading filter and the recording in the order the window runs them. Whatever the
-// bytes, nothing may trap, the filter's mean and extremes must hold, and the working files must
-// hold exactly one record and one line per recorded reading.
+// readouts, the reading filter, the picture graph (scale, redraw with its replay of the session
+// from tempdata.tst, live step, range check and widening, time-axis compression) and the
+// recording, in the order the window runs them. Whatever the bytes, nothing may trap, the
+// filter's mean and extremes must hold, every redraw must replay every record written so far,
+// and the working files must hold exactly one record and one line per recorded reading.
+//
+// The first byte picks the picture's size and the sensitivity caption; the rest is the stream.
 
 #include "acquisition/frame_decoder.h"
 #include "acquisition/reading_filter.h"
 #include "acquisition/readouts.h"
+#include "display/graph_math.h"
+#include "display/trace_replay.h"
 #include "platform/free_format.h"
 #include "platform/number_rules.h"
 #include "storage/working_files.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -75,13 +82,77 @@ struct Fields {
     std::int32_t minADC = 4095;
     std::int32_t maxADC = 0;
     std::int32_t recordNumber = 1;
+    // The picture graph.
+    std::string sensitivityCaption;
+    std::int32_t graphBaseADC = 0;
+    std::int32_t graphSensitivity = 0;
+    float graphYScale = 0;
+    float graphBottomOhms = 0;
+    std::int32_t readingsPerStep = 1;
+    bool graphRedrawNeeded = false;
+    float stepSum = 0;
+    std::int32_t stepCount = 0;
 };
+
+struct Picture {
+    float width;
+    float height;
+};
+constexpr Picture kPictures[8] = {{669, 269}, {480, 300}, {10, 10},     {9, 300},
+                                  {300, 9},   {1, 1},     {2000, 1500}, {10000, 10}};
+constexpr const char* kSensitivityCaptions[8] = {"25",  "20",  "1000", "100",
+                                                 "101", "999", " 882", "25.5"};
+
+// PlotGraphPoint without the drawing: where the point lands.
+std::int32_t plot(const Fields& f, const Picture& p, std::int32_t x, float ohms) {
+    const std::int32_t y =
+        sylvane::display::plotY(ohms, f.graphBottomOhms, f.graphYScale, p.height);
+    if (sylvane::display::pictureTooSmall(p.width, p.height)) return y;
+    const std::int32_t xs = sylvane::display::wrapX(x, p.width);
+    check(xs >= 0 && xs < sylvane::platform::nearest(p.width), "a step lands off the picture");
+    return y;
+}
+
+// The full redraw: scale, labels, grid, and the replay of every record written so far.
+void redraw(Fields& f, const Picture& p, const fs::path& tst) {
+    const auto scale = sylvane::display::liveScale(f.graphBaseADC, f.graphSensitivity, p.height);
+    f.graphYScale = scale.yScale;
+    f.graphBottomOhms = scale.bottomOhms;
+    for (const std::string& text : sylvane::display::axisLabelTexts(
+             scale.bottomOhms, scale.topOhms, p.width, f.readingsPerStep, true))
+        check(!text.empty() && text.size() <= 6, "an axis label of unexpected length");
+    std::int64_t dots = 0;
+    sylvane::display::forEachGridDot(p.width, p.height,
+                                     [&](std::int32_t, std::int32_t) { ++dots; });
+    check(dots <= 5 * (p.width / 10 + 2) + 5 * (p.height / 10 + 2), "too many grid dots");
+
+    f.stepSum = 0;
+    const std::int64_t written = std::int64_t{f.recordNumber} - 1;
+    std::int64_t plotted = 0;
+    const auto replay = sylvane::display::replayTrace(tst, written, f.readingsPerStep,
+                                                      [&](std::int32_t step, float ohms) {
+                                                          ++plotted;
+                                                          plot(f, p, step, ohms);
+                                                      });
+    check(replay.readOk && replay.recordsRead == written,
+          "the redraw did not replay every record written so far");
+    check(plotted == written / std::max(1, f.readingsPerStep), "the replay's steps are off");
+    if (replay.stepsPlotted > 0) f.stepCount = 1;
+    if (replay.openCount > 0) {
+        f.stepSum = replay.openOhms;
+        f.stepCount = 1 + replay.openCount;
+    }
+}
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::span<const std::uint8_t> stream(data, size);
+    if (size == 0) return 0;
+    const Picture picture = kPictures[data[0] & 7];
+    const std::span<const std::uint8_t> stream(data + 1, size - 1);
+    size -= 1;
     Fields f;
+    f.sensitivityCaption = kSensitivityCaptions[(data[0] >> 3) & 7];
     sylvane::storage::WorkingFiles files;
     check(files.open(workFolder()), "the working files cannot be opened");
     std::vector<std::int32_t> recorded;
@@ -150,10 +221,48 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         check(f.minADC <= f.smoothedADC && f.smoothedADC <= f.maxADC,
               "the mean is outside the session's extremes");
+        // The picture graph, then the record.
+        const bool tooSmall = sylvane::display::pictureTooSmall(picture.width, picture.height);
+        const double baseValue = sylvane::platform::numericValue(f.lblSysADCstart);
+        const double sensitivityValue = sylvane::platform::numericValue(f.sensitivityCaption);
+        if (sylvane::display::redrawDue(f.graphRedrawNeeded, baseValue, f.graphBaseADC,
+                                        sensitivityValue, f.graphSensitivity)) {
+            if (!tooSmall)
+                f.readingsPerStep =
+                    sylvane::display::readingsPerStepFor(f.recordNumber, picture.width);
+            check(f.readingsPerStep >= 1, "fewer than one reading a step");
+            f.graphBaseADC = sylvane::platform::nearest(baseValue);
+            f.graphSensitivity = sylvane::platform::nearest(sensitivityValue);
+            if (f.graphBaseADC == 0) continue;
+            if (!tooSmall) redraw(f, picture, files.tstPath());
+            f.graphRedrawNeeded = false;
+        }
         if (f.smoothedADC < 1) continue;
+        if (!tooSmall) {
+            const std::int32_t perStep = std::max(1, f.readingsPerStep);
+            f.stepSum += sylvane::platform::resistanceOfAdc(f.smoothedADC);
+            if (sylvane::display::liveStepDue(f.stepCount, perStep)) {
+                const auto value = static_cast<float>(static_cast<double>(f.stepSum) / perStep);
+                const std::int32_t y =
+                    plot(f, picture, sylvane::display::liveStepX(f.recordNumber, perStep), value);
+                if (sylvane::display::offScale(y, picture.height) && sensitivityValue < 1000) {
+                    const std::int32_t wider =
+                        sylvane::display::widenedSensitivity(sensitivityValue);
+                    check(wider <= 1000 && wider >= sylvane::platform::nearest(sensitivityValue),
+                          "the widening narrowed the graph or passed 1000");
+                    f.sensitivityCaption = sylvane::platform::standardText(wider);
+                }
+                f.stepSum = 0;
+            }
+        }
         check(files.record(f.recordNumber, f.smoothedADC), "a record was refused");
         recorded.push_back(f.smoothedADC);
         f.recordNumber += 1;
+        f.stepCount += 1;
+        if (!tooSmall && sylvane::display::widthOverflow(f.recordNumber, picture.width)) {
+            f.readingsPerStep = sylvane::display::readingsPerStepFor(f.recordNumber, picture.width);
+            f.graphRedrawNeeded = true;
+        }
     }
     // A read shorter than a frame is never taken for one.
     check(!acq::findFrame(stream.subspan(at)), "a short read gave a frame");
