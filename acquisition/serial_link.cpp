@@ -1,26 +1,226 @@
 #include "acquisition/serial_link.h"
 
+#include "acquisition/com_port_map.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
 #include <QSerialPort>
+#include <QTimer>
+
+#include <utility>
 
 namespace sylvane::acquisition {
 
+namespace {
+
+QSerialPort::Parity qtParity(Parity p) {
+    switch (p) {
+    case Parity::Even:
+        return QSerialPort::EvenParity;
+    case Parity::Odd:
+        return QSerialPort::OddParity;
+    case Parity::Mark:
+        return QSerialPort::MarkParity;
+    case Parity::Space:
+        return QSerialPort::SpaceParity;
+    case Parity::None:
+        break;
+    }
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::StopBits qtStopBits(StopBits s) {
+    switch (s) {
+    case StopBits::OneAndHalf:
+        return QSerialPort::OneAndHalfStop;
+    case StopBits::Two:
+        return QSerialPort::TwoStop;
+    case StopBits::One:
+        break;
+    }
+    return QSerialPort::OneStop;
+}
+
+} // namespace
+
 SerialLink::SerialLink(const QString& programFolder, QObject* parent)
-    : QObject(parent), m_programFolder(programFolder) {}
+    : QObject(parent), m_programFolder(programFolder) {
+    m_port = new QSerialPort(this);
+    connect(m_port, &QSerialPort::readyRead, this, &SerialLink::drain);
+    connect(m_port, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError e) { onError(static_cast<int>(e)); });
+    m_nestedDrain = new QTimer(this);
+    m_nestedDrain->setInterval(10);
+    connect(m_nestedDrain, &QTimer::timeout, this, &SerialLink::drain);
+}
 
 SerialLink::~SerialLink() = default;
 
-bool SerialLink::setSettings(const QString& settings, QString*) {
+bool SerialLink::setSettings(const QString& settings, QString* error) {
+    std::string why;
+    const auto parsed = parseSerialSettings(settings.toStdString(), &why);
+    if (!parsed) {
+        if (error) *error = QString::fromStdString(why);
+        return false;
+    }
     m_settings = settings;
+    m_lineSettings = *parsed;
     return true;
 }
 
-bool SerialLink::open() { return false; }
-void SerialLink::close() {}
-bool SerialLink::isOpen() const { return false; }
-void SerialLink::setDTREnable(bool on) { m_dtr = on; }
-void SerialLink::setRTSEnable(bool on) { m_rts = on; }
-QByteArray SerialLink::Input() { return std::exchange(m_current, QByteArray()); }
-void SerialLink::onReadyRead() {}
-void SerialLink::onError(int) {}
+QString SerialLink::portLabel() const {
+    const QString com = QStringLiteral("COM%1").arg(m_commPort);
+    if (m_devicePath.isEmpty()) return com;
+    return QStringLiteral("%1 (%2)").arg(com, QDir::toNativeSeparators(m_devicePath));
+}
+
+bool SerialLink::failOpen(OpenError kind, const QString& reason) {
+    m_openError = kind;
+    m_errorString = QStringLiteral("%1: %2").arg(portLabel(), reason);
+    return false;
+}
+
+bool SerialLink::open() {
+    if (isOpen()) return true;
+    m_openError = OpenError::None;
+    m_errorString.clear();
+    m_lost = false;
+    m_lostReason.clear();
+    m_pending.clear();
+    m_current.clear();
+
+    const ComPortTarget target = resolveComPort(m_programFolder, m_commPort);
+    m_devicePath = target.device;
+    if (!target.exists) return failOpen(OpenError::NoSuchPort, target.reason);
+
+    m_port->setPortName(target.device);
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        const QSerialPort::SerialPortError e = m_port->error();
+        const QString why = m_port->errorString();
+        m_port->clearError();
+        if (e == QSerialPort::DeviceNotFoundError)
+            return failOpen(OpenError::NoSuchPort, QStringLiteral("no such port"));
+        if (e == QSerialPort::PermissionError) {
+            // The port's lock or exclusive open turns other openers away with the same error
+            // as missing rights; only the first is "in use".
+            const QFileInfo device(target.device);
+            if (device.exists() && !(device.isReadable() && device.isWritable()))
+                return failOpen(OpenError::Other,
+                                QStringLiteral("access denied (%1); the user needs read and "
+                                               "write rights on the device")
+                                    .arg(why));
+            return failOpen(OpenError::InUse, QStringLiteral("in use by another program"));
+        }
+        return failOpen(OpenError::Other, QStringLiteral("cannot open (%1)").arg(why));
+    }
+
+    const bool applied =
+        m_port->setBaudRate(m_lineSettings.baud) &&
+        m_port->setDataBits(static_cast<QSerialPort::DataBits>(m_lineSettings.dataBits)) &&
+        m_port->setParity(qtParity(m_lineSettings.parity)) &&
+        m_port->setStopBits(qtStopBits(m_lineSettings.stopBits)) &&
+        m_port->setFlowControl(QSerialPort::NoFlowControl);
+    if (!applied) {
+        const QString why = m_port->errorString();
+        m_port->close();
+        m_port->clearError();
+        return failOpen(OpenError::Other,
+                        QStringLiteral("cannot use the settings %1 (%2)").arg(m_settings, why));
+    }
+
+    // An adapter or a pseudo-terminal may still hold bytes from before; they are not ours.
+    m_port->clear(QSerialPort::Input);
+    applyLines();
+    // Reopened from inside a receive handler (Restart): the port is still within its first
+    // announcement, so bytes arriving before the handler returns must be collected by us.
+    if (m_eventDepth > 0) m_nestedDrain->start();
+    return true;
+}
+
+void SerialLink::applyLines() {
+    if (!isOpen()) return;
+    // A pseudo-terminal has no modem lines: the calls fail and the port works on.
+    m_port->setDataTerminalReady(m_dtr);
+    m_port->setRequestToSend(m_rts);
+    m_port->clearError();
+}
+
+void SerialLink::close() {
+    m_lost = false;
+    m_lostReason.clear();
+    m_nestedDrain->stop();
+    if (m_port->isOpen()) m_port->close();
+    m_port->clearError();
+    m_pending.clear();
+    m_current.clear();
+}
+
+bool SerialLink::isOpen() const {
+    return m_port->isOpen();
+}
+
+void SerialLink::setDTREnable(bool on) {
+    m_dtr = on;
+    applyLines();
+}
+
+void SerialLink::setRTSEnable(bool on) {
+    m_rts = on;
+    applyLines();
+}
+
+QByteArray SerialLink::Input() {
+    if (m_inputLen <= 0 || m_current.size() <= m_inputLen) return std::exchange(m_current, {});
+    QByteArray head = m_current.left(m_inputLen);
+    m_current.remove(0, m_inputLen);
+    return head;
+}
+
+void SerialLink::drain() {
+    if (!isOpen() || m_lost) return;
+    m_pending.append(m_port->readAll());
+    if (m_rThreshold <= 0) {
+        m_pending.clear();
+        return;
+    }
+
+    const QPointer<SerialLink> alive(this);
+    while (isOpen() && !m_lost && m_pending.size() >= m_rThreshold) {
+        // The chunk leaves the buffer before the handler runs, so a nested event started
+        // from inside the handler takes the next chunk, never this one again.
+        m_current = m_pending.left(m_rThreshold);
+        m_pending.remove(0, m_rThreshold);
+        m_commEvent = comEvReceive;
+        if (++m_eventDepth == 1) m_nestedDrain->start();
+        emit OnComm();
+        if (!alive) return;
+        if (--m_eventDepth == 0) m_nestedDrain->stop();
+        m_current.clear();
+        if (isOpen() && !m_lost) m_pending.append(m_port->readAll());
+    }
+}
+
+void SerialLink::onError(int error) {
+    const auto e = static_cast<QSerialPort::SerialPortError>(error);
+    if (e != QSerialPort::ReadError && e != QSerialPort::ResourceError) return;
+    if (!m_port->isOpen() || m_lost) return;
+    // A vanished device keeps reporting read errors as fast as they can be handled; close it
+    // once, from the event loop: closing inside the port's notification is not safe.
+    m_lost = true;
+    m_lostReason = m_port->errorString();
+    QMetaObject::invokeMethod(this, &SerialLink::finishLost, Qt::QueuedConnection);
+}
+
+void SerialLink::finishLost() {
+    // A close() in between means the program let go of the port itself.
+    if (!m_lost) return;
+    const QString reason =
+        m_lostReason.isEmpty()
+            ? QStringLiteral("%1: the device was lost").arg(portLabel())
+            : QStringLiteral("%1: the device was lost (%2)").arg(portLabel(), m_lostReason);
+    close();
+    emit deviceLost(reason);
+}
 
 } // namespace sylvane::acquisition

@@ -5,12 +5,20 @@
 // arrival order however the operating system splits the stream.
 //
 // COM port numbers reach devices through resolveComPort (com_port_map.h).
+//
+// Receive events may nest: when a handler of OnComm lets events run (a modal message box),
+// the bytes that arrive meanwhile raise their own OnComm inside it, each with its own 9 bytes.
+// A handler should therefore take Input() before it lets events run; the chunk of an event is
+// dropped once its handler returns.
+
+#include "acquisition/serial_settings.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 
 class QSerialPort;
+class QTimer;
 
 namespace sylvane::acquisition {
 
@@ -26,21 +34,26 @@ public:
     ~SerialLink() override;
 
     int commPort() const { return m_commPort; }
+    // Takes effect at the next open().
     void setCommPort(int port) { m_commPort = port; }
 
     // Parses "baud,parity,data,stop" (parity N, E, O, M or S). A malformed text is refused
-    // with a clear message in *error and the previous settings stay.
+    // with a clear message in *error and the previous settings stay. Takes effect at the next
+    // open().
     bool setSettings(const QString& settings, QString* error = nullptr);
     QString settings() const { return m_settings; }
 
+    // At most this many bytes are returned by one Input() (0: the whole chunk).
     int inputLen() const { return m_inputLen; }
     void setInputLen(int len) { m_inputLen = len; }
+    // Bytes per receive event; 0 or less turns receive events off (incoming bytes are dropped).
     int rThreshold() const { return m_rThreshold; }
     void setRThreshold(int threshold) { m_rThreshold = threshold; }
 
     // PortOpen = True / False. open() returns false on failure, with openError() telling
     // "no such port" and "in use" apart from anything else, and errorString() a message that
-    // names the port and the reason.
+    // names the port and the reason. Bytes the device held before the opening are discarded.
+    // Opening an open link does nothing and succeeds.
     bool open();
     void close();
     bool isOpen() const;
@@ -50,7 +63,8 @@ public:
     // The device path COM n resolved to at the last open ("" when none).
     QString devicePath() const { return m_devicePath; }
 
-    // DTREnable / RTSEnable. A port that cannot set the lines (a pseudo-terminal) still works.
+    // DTREnable / RTSEnable: applied at once when open, else at the next open. A port that
+    // cannot set the lines (a pseudo-terminal) still works.
     void setDTREnable(bool on);
     void setRTSEnable(bool on);
     bool dtrEnable() const { return m_dtr; }
@@ -68,24 +82,36 @@ Q_SIGNALS:
     void deviceLost(const QString& reason);
 
 private:
-    void onReadyRead();
+    void drain();
+    void applyLines();
     void onError(int error);
+    void finishLost();
+    bool failOpen(OpenError kind, const QString& reason);
+    QString portLabel() const;
 
     QSerialPort* m_port = nullptr;
+    // Collects bytes that arrive while a receive handler lets events run: the port does not
+    // announce new data while its own announcement is still being handled.
+    QTimer* m_nestedDrain = nullptr;
     QString m_programFolder;
     int m_commPort = 1;
     QString m_settings = QStringLiteral("9600,N,8,1");
+    SerialSettings m_lineSettings;
     int m_inputLen = 9;
     int m_rThreshold = 9;
     bool m_dtr = false;
     bool m_rts = false;
     int m_commEvent = 0;
+    int m_eventDepth = 0;
     QByteArray m_pending;
     QByteArray m_current;
     OpenError m_openError = OpenError::None;
     QString m_errorString;
     QString m_devicePath;
+    // Set at the first read failure of an opening; the port is closed and deviceLost emitted
+    // from the event loop, never from inside the port's own notification.
     bool m_lost = false;
+    QString m_lostReason;
 };
 
 } // namespace sylvane::acquisition
