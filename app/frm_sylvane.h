@@ -10,6 +10,7 @@
 // State and controls are public so that the dialogs and the tests can reach them, as they reach
 // the controls of any window.
 
+#include "acquisition/session_clock.h"
 #include "storage/working_files.h"
 
 #include <QMainWindow>
@@ -265,6 +266,19 @@ private:
     void connectEvents();
     // Seconds since midnight as a 32-bit float.
     float clockSeconds() const;
+
+    // ---- acquisition ----
+    // A session is running exactly while Start is disabled.
+    bool sessionRunning() const;
+    // Ends the running session through Stop after telling the user why. Only one such ending
+    // runs at a time, however many ticks and receive events come while its message is open.
+    void endSessionWithMessage(const QString& prompt, int style, const QString& title,
+                               bool closePortFirst);
+    // Start could not open the port or the working files: back to the stopped state, then say so.
+    void abandonStart(const QString& prompt, const QString& title);
+    bool m_sessionEnding = false;
+    bool m_arrangingPanels = false;
+    acquisition::MidnightCount m_midnights;
 
     QString m_programFolder;
     std::function<double()> m_clock;

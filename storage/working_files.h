@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace sylvane::storage {
@@ -30,9 +31,15 @@ public:
 
     // Writes value as record recordNumber (1-based) of tempdata.tst and appends its line to
     // tempdata.txt, both flushed. False with *error when the disk refuses (full, removed...).
+    // On a refused write both files are cut back to the records before this one.
     bool record(std::int32_t recordNumber, std::int32_t value, std::string* error = nullptr);
 
-    // Writes the header tail (minADC, maxADC, comments) and closes all three files.
+    // Record recordNumber of tempdata.tst as written so far; nothing when the files are closed
+    // or the record does not exist.
+    std::optional<std::int32_t> readRecord(std::int32_t recordNumber) const;
+
+    // Writes the header tail (minADC, maxADC, comments) and closes all three files, closed
+    // even when the header is refused (false, *error naming the file and the reason).
     bool writeHeaderAndClose(std::int32_t minADC, std::int32_t maxADC, const std::string& comments,
                              std::string* error = nullptr);
 

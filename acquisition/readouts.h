@@ -1,0 +1,56 @@
+#pragma once
+// What the readouts show for one frame: resistance, conductance, the change of resistance
+// against the session's reference reading, the raw ADC value, the probe and battery state, and
+// the colour level the colour displays move toward. Empty fields leave their label as it is.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace sylvane::acquisition {
+
+inline constexpr std::uint32_t kFaultColor = 0x008080FF; // light red
+inline constexpr std::uint32_t kOkColor = 0x0080FF80;    // light green
+
+// Below this ADC value the resistance is beyond what the readouts show.
+inline constexpr std::int32_t kLowestConvertibleAdc = 10;
+
+struct ReadoutInputs {
+    std::int32_t smoothedADC = 0;
+    std::int32_t rawADC = 0;
+    std::int32_t probeStatus = 0;
+    // Numeric value of the reference caption; 0 while no reference is latched.
+    double reference = 0;
+    std::int32_t graphSensitivity = 0;
+    bool sessionRunning = false;
+};
+
+struct StatusShown {
+    std::uint32_t backColor = 0;
+    std::string toolTip;
+};
+
+struct Readouts {
+    std::optional<std::string> resistance;  // LblShnStf(3)
+    std::optional<std::string> conductance; // LblShnStf(5)
+    std::optional<std::string> adc;         // LblShnStf(7)
+    std::optional<StatusShown> probe;       // LblShnStf(7) colour and tool tip
+    std::optional<StatusShown> battery;     // LblShnStf(9) colour and tool tip
+    std::optional<std::string> change;      // LblShnStf(1)
+    std::optional<float> targetColorLevel;
+};
+
+Readouts computeReadouts(const ReadoutInputs& in);
+
+// Conductance of a resistance in Ohms, with "  S", " mS" or " uS" ("2.12 uS").
+std::string conductanceText(float ohms);
+
+// Change of resistance in percent with one decimal, cut rather than rounded (" 4.8 %",
+// "-4.9 %"); "0 %" when the number text has no decimal point or an exponent.
+std::string changeText(float percent);
+
+// Colour level for a change of resistance: 255 at no change, 0 at +sensitivity percent, not
+// clamped. sensitivity must not be 0.
+float targetLevel(float percent, std::int32_t sensitivity);
+
+} // namespace sylvane::acquisition

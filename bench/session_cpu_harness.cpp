@@ -1,0 +1,98 @@
+// The processor time a live session costs: the real main window runs a session on COM n of a
+// program folder (a probe or the probe simulator on the other end) for a number of seconds, and
+// the process's user + system time is read from /proc/self/stat before and after, after a
+// warm-up. Prints the share of one core and the readings recorded per second.
+//
+//     sylvane_cpu_harness FOLDER PORT SECONDS
+//
+// scripts/measure-acquisition-cpu.sh runs it against the simulator at the line's full rate.
+
+#include "acquisition/serial_link.h"
+#include "app/frm_sylvane.h"
+#include "platform/label.h"
+#include "platform/message_box.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// utime + stime of this process in clock ticks.
+long long cpuTicks() {
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    if (!stat.open(QIODevice::ReadOnly)) return -1;
+    const QByteArray line = stat.readAll();
+    // The command name may hold blanks: the fields after it start past the last ')'.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    // Fields 14 and 15 of the line are 12 and 13 after the name and the state.
+    if (fields.size() < 13) return -1;
+    return fields[11].toLongLong() + fields[12].toLongLong();
+}
+
+// Lets the program run for ms milliseconds, idle in the event loop as it is in real use.
+void wait(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s FOLDER PORT SECONDS\n", argv[0]);
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    const QString port = QString::fromLocal8Bit(argv[2]);
+    const int seconds = std::atoi(argv[3]);
+
+    int messages = 0;
+    sylvane::platform::setMessageHook([&](const sylvane::platform::MessageRequest& m) {
+        ++messages;
+        std::fprintf(stderr, "message: %s | %s\n", qPrintable(m.title), qPrintable(m.prompt));
+        return int{sylvane::platform::vbOK};
+    });
+
+    sylvane::app::frmSylvane w({folder, {}});
+    w.awaitingStartValue = true;
+    w.colorLevel = 255;
+    w.layoutReason = 1;
+    w.LblParams[5]->setCaption(port);
+    w.show();
+    w.Timer1->start(200);
+    w.mnuStart_Click();
+    if (w.mnuStart->isEnabled()) {
+        std::fprintf(stderr, "the session did not start\n");
+        return 1;
+    }
+
+    wait(5000);
+    const long long ticks0 = cpuTicks();
+    const int records0 = w.recordNumber;
+    QElapsedTimer wall;
+    wall.start();
+    wait(seconds * 1000);
+    const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;
+    const long long ticks1 = cpuTicks();
+    const int records1 = w.recordNumber;
+    const bool running = !w.mnuStart->isEnabled();
+    w.mnuStop_Click();
+
+    const double cpuSeconds = static_cast<double>(ticks1 - ticks0) / sysconf(_SC_CLK_TCK);
+    std::printf("wall %.1f s, cpu %.2f s, %.2f %% of one core, %.1f readings recorded a second, "
+                "session %s, %d messages\n",
+                elapsed, cpuSeconds, 100.0 * cpuSeconds / elapsed, (records1 - records0) / elapsed,
+                running ? "ran throughout" : "ended early", messages);
+    return running && messages == 0 ? 0 : 1;
+}
