@@ -1,14 +1,203 @@
+// Start-up and shut-down of the main window: the previous run's working files are cleared, the
+// timer started, the settings read (or first-run defaults taken), and at the close the normal
+// display restored and the settings written.
+
 #include "app/frm_sylvane.h"
+
+#include "acquisition/serial_link.h"
+#include "app/settings_file.h"
+#include "display/layout_math.h"
+#include "platform/label.h"
+#include "platform/message_box.h"
+#include "platform/number_rules.h"
+#include "platform/twips.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTimer>
 
 namespace sylvane::app {
 
-void frmSylvane::Form_Load() {}
+namespace {
 
-void frmSylvane::Form_QueryUnload() {}
+// The file is a few hundred bytes; a huge one is read no further than this.
+constexpr qint64 kSettingsReadLimit = 1 << 20;
 
-void frmSylvane::Form_Unload() {}
+struct SettingsText {
+    enum Outcome { Opened, NotFound, Failed } outcome = NotFound;
+    QByteArray bytes;
+    QString error;
+};
+
+SettingsText readSettingsText(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) return {SettingsText::NotFound, {}, {}};
+    // A folder, a pipe or a device in its place is no settings file; opening a pipe would
+    // also hold the start until something writes to it.
+    if (info.isDir()) return {SettingsText::Failed, {}, QStringLiteral("Is a directory")};
+    if (!info.isFile()) return {SettingsText::Failed, {}, QStringLiteral("Not a regular file")};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {SettingsText::Failed, {}, file.errorString()};
+    return {SettingsText::Opened, file.read(kSettingsReadLimit), {}};
+}
+
+// Write failures at close are not reported: the next start falls back to its defaults.
+void writeSettingsText(const QString& path, const std::string& text) {
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) return;
+    QSaveFile file(path);
+    // A read-only folder with a writable file still gets its settings.
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly)) return;
+    if (file.write(text.data(), static_cast<qint64>(text.size())) !=
+        static_cast<qint64>(text.size())) {
+        file.cancelWriting();
+    }
+    file.commit();
+}
+
+QString fromStd(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+} // namespace
+
+void frmSylvane::Form_Load() {
+    const QDir folder(m_programFolder);
+    QFile::remove(folder.filePath(QString::fromLatin1(storage::kWorkingTst)));
+    QFile::remove(folder.filePath(QString::fromLatin1(storage::kWorkingHdr)));
+    module1.appPath = m_programFolder;
+    colorLevel = 255;
+    Timer1->setInterval(200);
+    Timer1->start();
+    awaitingStartValue = true;
+    DisplayInit();
+
+    const std::array<QString*, kPanelEntryCount> visibility = {
+        &iniPixGrafVisible,      &iniColorGrafVisible, &iniBarGrafVisible,
+        &iniInternStatusVisible, &iniCommentsVisible,  &iniTimeVisible};
+    const std::array<QAction*, kPanelEntryCount> items = {
+        mnuPixGraf, mnuBarGrf, mnuSmlGraf, mnuInternStatus, mnuComments, mnuTimnStuf};
+    const auto apply = [&](const SettingsValues& v) {
+        iniPort = fromStd(v.port);
+        iniSensitivity = fromStd(v.sensitivity);
+        for (int i = 0; i < kPanelEntryCount; ++i) *visibility[i] = fromStd(v.visible[i]);
+        panelUnits = v.panelUnits;
+        formWidthSet = v.formWidth;
+        formHeightSet = v.formHeight;
+        formTopSet = v.formTop;
+        formLeftSet = v.formLeft;
+    };
+
+    const QString path = folder.filePath(QString::fromLatin1(kSettingsFileName));
+    const SettingsText settings = readSettingsText(path);
+    if (settings.outcome == SettingsText::NotFound) {
+        // The Display items stay as designed: all checked.
+        const SettingsValues defaults =
+            firstRunDefaults(platform::screenWidthTwips(), platform::screenHeightTwips());
+        apply(defaults);
+        platform::MsgBox(QStringLiteral("Need to select Comm Port"), platform::vbOKOnly,
+                         QStringLiteral("No initialzation file found"));
+        mnuSetComPort_Click();
+        // The dialog lets timer ticks run, and one of them may arrange the window before its
+        // first placement, from the size it was created with: the first placement is still
+        // the default one.
+        formWidthSet = defaults.formWidth;
+        formHeightSet = defaults.formHeight;
+        formTopSet = defaults.formTop;
+        formLeftSet = defaults.formLeft;
+        iniPort = LblParams[5]->caption();
+    } else if (settings.outcome == SettingsText::Failed) {
+        platform::MsgBox(
+            QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), settings.error),
+            platform::vbOKCancel | platform::vbExclamation,
+            QStringLiteral("Need to trap this error"));
+        mnuExit_Click();
+        return;
+    } else {
+        LblParams[6]->setVisible(false);
+        SettingsValues before;
+        before.port = iniPort.toStdString();
+        before.sensitivity = iniSensitivity.toStdString();
+        for (int i = 0; i < kPanelEntryCount; ++i) before.visible[i] = visibility[i]->toStdString();
+        before.formWidth = formWidthSet;
+        before.formHeight = formHeightSet;
+        before.formTop = formTopSet;
+        before.formLeft = formLeftSet;
+        before.panelUnits = panelUnits;
+        const SettingsValues read =
+            readSettings(std::string_view(settings.bytes.constData(),
+                                          static_cast<std::size_t>(settings.bytes.size())),
+                         before);
+        apply(read);
+        for (int i = 0; i < kPanelEntryCount; ++i) items[i]->setChecked(isShown(read.visible[i]));
+    }
+
+    LblParams[5]->setCaption(iniPort);
+    LblParams[3]->setCaption(iniSensitivity);
+    layoutReason = display::kInitialPlacement;
+    layoutPending = true;
+}
+
+void frmSylvane::Form_QueryUnload() {
+    iniPort = LblParams[5]->caption();
+    iniSensitivity = LblParams[3]->caption();
+
+    if (mnuSaveFile->text() == QStringLiteral("Resume normal display")) {
+        // Leave the saved-session display first, so that the normal window and panels are
+        // what is remembered. savedPanelState: 0 InternStatus, 1 SmlGraf, 2 PixGraf,
+        // 3 BarGrf, 4 Comments, 5 TimnStuf.
+        if (WindowState() == display::kNormalWindow) {
+            setHeight(savedFormHeight);
+            setWidth(savedFormWidth);
+        }
+        if (savedPanelState[3]) mnuBarGrf_Click();
+        if (!savedPanelState[2]) mnuPixGraf_Click();
+        if (savedPanelState[1]) mnuSmlGraf_Click();
+        if (savedPanelState[0]) mnuInternStatus_Click();
+        if (savedPanelState[5]) mnuTimnStuf_Click();
+        if (!savedPanelState[4]) mnuComments_Click();
+    }
+
+    SettingsValues v;
+    v.port = iniPort.toStdString();
+    v.sensitivity = iniSensitivity.toStdString();
+    QString* const visibility[kPanelEntryCount] = {&iniPixGrafVisible,  &iniColorGrafVisible,
+                                                   &iniBarGrafVisible,  &iniInternStatusVisible,
+                                                   &iniCommentsVisible, &iniTimeVisible};
+    for (int i = 0; i < kPanelEntryCount; ++i) {
+        if (*visibility[i] != QLatin1String(kShown)) *visibility[i] = QLatin1String(kHidden);
+        v.visible[i] = visibility[i]->toStdString();
+    }
+    formWidthSet = platform::nearest(Width());
+    formHeightSet = platform::nearest(Height());
+    formTopSet = platform::nearest(Top());
+    formLeftSet = platform::nearest(Left());
+    v.formWidth = formWidthSet;
+    v.formHeight = formHeightSet;
+    v.formTop = formTopSet;
+    v.formLeft = formLeftSet;
+    v.panelUnits = panelUnits;
+
+    writeSettingsText(QDir(m_programFolder).filePath(QString::fromLatin1(kSettingsFileName)),
+                      writeSettings(v));
+}
+
+void frmSylvane::Form_Unload() {
+    // Nothing runs after this: no more ticks, no more data. A running session's files are
+    // closed as they stand (every recorded reading is already on disk).
+    Timer1->stop();
+    if (MSComm1->isOpen()) MSComm1->close();
+    workingFiles.close();
+}
 
 void frmSylvane::mnuExit_Click() {
+    if (MSComm1->isOpen()) MSComm1->close();
+    // The port and sensitivity dialogs are modal and deleted by the commands that open them,
+    // so none is left to unload here.
     m_exitRequested = true;
     if (isVisible()) {
         close();

@@ -1,9 +1,194 @@
+// The panel layout: fits the window to the screen and stacks the visible panels, sizing them
+// and their contents in proportion to the window. Runs at the end of a timer tick when an
+// arrangement has been requested.
+
 #include "app/frm_sylvane.h"
+
+#include "display/color_levels.h"
+#include "display/layout_math.h"
+#include "platform/label.h"
+#include "platform/message_box.h"
+#include "platform/number_rules.h"
+#include "platform/picture_box.h"
+#include "platform/twips.h"
+
+#include <QFrame>
+
+#include <algorithm>
 
 namespace sylvane::app {
 
-void frmSylvane::ArrangePanels() {}
+namespace {
 
-void frmSylvane::ChoosePanelFont() {}
+using display::Panel;
+using display::Rect;
+using namespace platform;
+
+class WindowGeometry final : public display::LayoutWindow {
+public:
+    explicit WindowGeometry(frmSylvane& w) : m_w(w) {}
+    double width() const override { return m_w.Width(); }
+    double height() const override { return m_w.Height(); }
+    double left() const override { return m_w.Left(); }
+    double top() const override { return m_w.Top(); }
+    void setWidth(double twips) override { m_w.setWidth(twips); }
+    void setHeight(double twips) override { m_w.setHeight(twips); }
+    void setLeft(double twips) override { m_w.setLeft(twips); }
+    void setTop(double twips) override { m_w.setTop(twips); }
+    int displayState() const override { return m_w.WindowState(); }
+
+private:
+    frmSylvane& m_w;
+};
+
+Rect geometryOf(const QWidget* w) {
+    return {twipsLeft(w), twipsTop(w), twipsWidth(w), twipsHeight(w)};
+}
+
+void copyPanelFont(QWidget* w, const QFont& panelFont, bool plain) {
+    QFont font = w->font();
+    font.setFamily(panelFont.family());
+    font.setPointSize(panelFont.pointSize());
+    if (plain) font.setBold(false);
+    w->setFont(font);
+}
+
+} // namespace
+
+void frmSylvane::ArrangePanels() {
+    const display::ScreenSize screen{screenWidthTwips(), screenHeightTwips()};
+    if (layoutReason == display::kNoLayoutYet) return;
+
+    for (QFrame* panel :
+         {frmPixGraf, frameLEDdisp, frameBarGraf, frameSesshnStuff, fraSeshnComnts}) {
+        panel->setVisible(false);
+    }
+    DoEvents();
+
+    // What a toggle chose while events ran above is honoured here.
+    display::WindowLayoutState state{
+        layoutReason, panelUnits, {formWidthSet, formHeightSet, formLeftSet, formTopSet}};
+    WindowGeometry geometry(*this);
+    const bool arrange = display::placeWindow(screen, state, geometry);
+    layoutReason = state.layoutReason;
+    formWidthSet = state.set.width;
+    formHeightSet = state.set.height;
+    formLeftSet = state.set.left;
+    formTopSet = state.set.top;
+    if (!arrange) return;
+
+    const double windowWidth = Width();
+    const double availableHeight = display::availableHeightOf(Height());
+    ChoosePanelFont();
+
+    std::int32_t nextTop = 0;
+    // Height (capped as read back), place and width of a visible panel; fH and fW are then
+    // read back from it.
+    const auto placePanel = [&](QFrame* frame, Panel panel) {
+        setTwipsHeight(frame, display::panelHeight(panel, availableHeight, panelUnits));
+        if (twipsHeight(frame) > display::panelHeightCap(panel)) {
+            setTwipsHeight(frame, display::panelHeightCap(panel));
+        }
+        setTwipsTop(frame, nextTop);
+        setTwipsWidth(frame, display::panelWidthOf(windowWidth));
+        setTwipsLeft(frame, display::panelLeftOf(windowWidth));
+        if (panel != Panel::Params) nextTop = nearest(twipsHeight(frame) + nextTop);
+    };
+
+    if (iniPixGrafVisible == QLatin1String("True")) {
+        placePanel(frmPixGraf, Panel::PixGraf);
+        frmPixGraf->setVisible(true);
+        const double fH = twipsHeight(frmPixGraf);
+        const double fW = twipsWidth(frmPixGraf);
+        const Rect s = display::graphSurfaceRect(fH, fW);
+        setTwipsGeometry(pixXYgraf, s.left, s.top, s.width, s.height);
+        const Rect surface = geometryOf(pixXYgraf);
+        for (int i = 0; i < 10; ++i) {
+            Label* label = lbl4Graf[i];
+            const Rect size = display::axisLabelSize(fH, surface);
+            setTwipsHeight(label, size.height);
+            setTwipsLeft(label, size.left);
+            setTwipsWidth(label, size.width);
+            const Rect place = display::axisLabelPlace(i, fH, surface, geometryOf(label));
+            setTwipsTop(label, place.top);
+            setTwipsLeft(label, place.left);
+            copyPanelFont(label, panelFont, false);
+        }
+        graphRedrawNeeded = true;
+        frmPixGraf->setVisible(true);
+    }
+
+    if (iniColorGrafVisible == QLatin1String("True")) {
+        placePanel(frameLEDdisp, Panel::LEDdisp);
+        const double fH = twipsHeight(frameLEDdisp);
+        for (int i = 0; i < display::kLamps; ++i) {
+            const Rect r = display::lampRect(i, fH, windowWidth);
+            setTwipsGeometry(lblLED[i], r.left, r.top, r.width, r.height);
+        }
+        frameLEDdisp->setVisible(true);
+    }
+
+    if (iniBarGrafVisible == QLatin1String("True")) {
+        placePanel(frameBarGraf, Panel::BarGraf);
+        const double fH = twipsHeight(frameBarGraf);
+        for (int i = 0; i < display::kBarCells; ++i) {
+            const Rect r = display::barCellRect(i, fH, windowWidth);
+            setTwipsGeometry(lblBarGraf[i], r.left, r.top, r.width, r.height);
+        }
+        frameBarGraf->setVisible(true);
+    }
+
+    if (iniInternStatusVisible == QLatin1String("True")) {
+        placePanel(frameSesshnStuff, Panel::SesshnStuff);
+        frameSesshnStuff->setVisible(true);
+        const double fH = twipsHeight(frameSesshnStuff);
+        const double fW = twipsWidth(frameSesshnStuff);
+        for (int i = 0; i < 10; ++i) {
+            Label* label = LblShnStf[i];
+            label->setVisible(false);
+            const Rect r = display::readoutRect(i, fH, fW);
+            setTwipsGeometry(label, r.left, r.top, r.width, r.height);
+            copyPanelFont(label, panelFont, true);
+            label->setVisible(true);
+        }
+    }
+
+    if (iniCommentsVisible == QLatin1String("True")) {
+        placePanel(fraSeshnComnts, Panel::SeshnComnts);
+        const Rect r =
+            display::commentsBoxSize(twipsHeight(fraSeshnComnts), twipsWidth(fraSeshnComnts));
+        setTwipsHeight(TxtSeshnComnts, r.height);
+        setTwipsWidth(TxtSeshnComnts, r.width);
+        copyPanelFont(TxtSeshnComnts, panelFont, false);
+        fraSeshnComnts->setVisible(true);
+    }
+
+    FrameParams->setVisible(false);
+    if (iniTimeVisible == QLatin1String("True")) {
+        placePanel(FrameParams, Panel::Params);
+        const double fH = twipsHeight(FrameParams);
+        const double fW = twipsWidth(FrameParams);
+        for (int i = 0; i < 7; ++i) {
+            Label* label = LblParams[i];
+            label->setVisible(false);
+            const Rect r = display::paramRect(i, fH, fW, twipsLeft(LblParams[4]));
+            setTwipsHeight(label, r.height);
+            setTwipsTop(label, r.top);
+            copyPanelFont(label, panelFont, true);
+            setTwipsLeft(label, r.left);
+            // The port examination notice is shown only by the port dialog.
+            if (i < 6) label->setVisible(true);
+            setTwipsWidth(label, r.width);
+        }
+        FrameParams->setVisible(true);
+    }
+}
+
+void frmSylvane::ChoosePanelFont() {
+    const display::PanelFontChoice choice = display::choosePanelFont(display::fontBasisOf(Width()));
+    panelFont = QFont(QString::fromStdString(choice.name));
+    // A font needs at least one point, however narrow the window.
+    panelFont.setPointSize(std::max(1, choice.points));
+}
 
 } // namespace sylvane::app
