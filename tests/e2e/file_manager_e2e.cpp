@@ -65,14 +65,9 @@ struct Fixture {
 
 // Runs act on the file manager once it is shown modally.
 void whenShown(std::function<void(frmFileManager*)> act) {
-    QTimer::singleShot(0, [act] {
-        frmFileManager* dialog = nullptr;
-        waitUntil([&] {
-            dialog = qobject_cast<frmFileManager*>(QApplication::activeModalWidget());
-            return dialog != nullptr;
-        });
-        ASSERT_NE(dialog, nullptr);
-        act(dialog);
+    sylvane::testing::whenModalShown<frmFileManager>([act](frmFileManager* d) {
+        ASSERT_NE(d, nullptr) << "the file manager never came";
+        act(d);
     });
 }
 
