@@ -611,8 +611,13 @@ TEST(SerialLinkLost, AVanishedDeviceIsReportedOnceWithoutSpinning) {
         // The device is gone for good: its link is removed or points to nothing, and opening
         // again is no second loss.
         sim.stop();
-        EXPECT_FALSE(QFileInfo::exists(sim.linkPath()));
-        if (QFileInfo(sim.linkPath()).isSymLink()) {
+        // A killed simulator cannot remove its link, and the pseudo-terminal number it pointed
+        // to may already belong to another test's device; the others remove it.
+        const bool killed = QString(r.name) == "killed";
+        if (!killed) {
+            EXPECT_FALSE(QFileInfo(sim.linkPath()).isSymLink());
+        }
+        if (killed && !QFileInfo::exists(sim.linkPath())) {
             EXPECT_FALSE(link.open());
             EXPECT_EQ(link.openError(), SerialLink::OpenError::NoSuchPort)
                 << link.errorString().toStdString();
