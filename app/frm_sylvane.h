@@ -230,6 +230,8 @@ public:
     bool graphRedrawNeeded = false;
     float stepSum = 0;
     std::int32_t stepCount = 0;
+    // Something was left undrawn while the picture was too small: redraw once it is big enough.
+    bool graphDrawSkipped = false;
 
     // ---- layout and settings ----
     bool layoutPending = false;

@@ -50,8 +50,9 @@ TEST(ProbeSession, SteadyProbeIsRecordedLatchedAndShown) {
 
     s.w.mnuStart_Click();
     ASSERT_TRUE(s.running()) << s.messages.prompts().join("|").toStdString();
-    // Forty frames: five fill the window, 35 are recorded.
-    ASSERT_TRUE(waitUntil([&] { return s.w.recordNumber == 36; }, kWait))
+    // Forty frames: five fill the window, the first mean finds the graph's labels changed
+    // and is not recorded (no reference yet), 34 are recorded.
+    ASSERT_TRUE(waitUntil([&] { return s.w.recordNumber == 35; }, kWait))
         << s.w.recordNumber << "\n"
         << sim.log().toStdString();
     EXPECT_EQ(s.w.lblSysADCstart->caption(), " 1500");
@@ -63,8 +64,8 @@ TEST(ProbeSession, SteadyProbeIsRecordedLatchedAndShown) {
     EXPECT_EQ(s.w.LblShnStf[9]->toolTipText(), "Battery OK");
 
     s.w.mnuStop_Click();
-    EXPECT_EQ(s.file("tempdata.tst"), repeated(QByteArray("\xDC\x05\x00\x00", 4), 35));
-    EXPECT_EQ(s.file("tempdata.txt"), repeated("1500\r\n", 35));
+    EXPECT_EQ(s.file("tempdata.tst"), repeated(QByteArray("\xDC\x05\x00\x00", 4), 34));
+    EXPECT_EQ(s.file("tempdata.txt"), repeated("1500\r\n", 34));
     EXPECT_EQ(s.file("tempdata.hdr"), "\"MinADC\"\r\n\" 1500\"\r\n\"MaxADC\"\r\n\" 1500\"\r\n"
                                       "\"Place session comments here.\"\r\n");
     EXPECT_TRUE(s.messages.messages.empty());

@@ -1,0 +1,103 @@
+#pragma once
+// The arithmetic of the picture graph: the resistance scale, where a value lands on the picture,
+// the dotted grid, the axis label texts, the automatic widening of the sensitivity, when the
+// graph must be redrawn, and how the time axis is compressed so that a session of any length
+// fits the width. Sizes are the picture's own units (pixels); resistances are Ohms.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+namespace sylvane::display {
+
+inline constexpr std::uint32_t kLiveTraceColor = 0xFFFFFF;
+inline constexpr std::uint32_t kLiveGridColor = 0xFF00FF;
+inline constexpr std::uint32_t kSavedGridColor = 0xFFFFFF;
+inline constexpr std::int32_t kMaxSensitivity = 1000;
+// Widths of the range notice inside the picture, in pixels.
+inline constexpr int kReadjustingNoticeWidth = 150;
+inline constexpr int kMaximumNoticeWidth = 300;
+inline constexpr const char* kReadjustingNotice = "Readjusting  graph";
+inline constexpr const char* kMaximumNotice = "Maximum Sensitivity!  Graph off scale!";
+
+// Below this many pixels either way the grid and the x wrap have nothing to divide by, so
+// nothing is drawn (recording goes on).
+inline constexpr float kSmallestDrawable = 10.0f;
+bool pictureTooSmall(float scaleWidth, float scaleHeight);
+
+struct GraphScale {
+    float yScale = 0;     // picture units per Ohm
+    float bottomOhms = 0; // resistance at the bottom edge
+    float topOhms = 0;    // resistance at the top edge
+};
+
+// Scale of the live graph for a reference ADC reading and a sensitivity in percent: centred on
+// the reference and spanning it +/- sensitivity percent up to 100 %, from 0 Ohm at the top above.
+GraphScale liveScale(std::int32_t baseADC, std::int32_t sensitivity, float scaleHeight);
+
+// Picture y of a resistance: bottomOhms on the bottom edge, smaller resistances higher up.
+std::int32_t plotY(float ohms, float bottomOhms, float yScale, float scaleHeight);
+// Picture x of step number x: steps wrap at the width (0 when the width rounds to 0).
+std::int32_t wrapX(std::int32_t step, float scaleWidth);
+// The edges themselves (0 and scaleHeight) are on scale.
+bool offScale(std::int32_t y, float scaleHeight);
+
+// The sensitivity after one automatic widening: x 1.25, whole, at most 1000.
+std::int32_t widenedSensitivity(double sensitivityValue);
+
+// Step 8 of a reading: a redraw is due when asked for or when the reference or the sensitivity
+// label no longer gives the values the scale was computed for. Labels are compared by their
+// whole-number value, the one the scale takes, so a caption such as "25.5" cannot force a full
+// redraw on every reading.
+bool redrawDue(bool requested, double baseLabelValue, std::int32_t graphBaseADC,
+               double sensitivityLabelValue, std::int32_t graphSensitivity);
+
+// Readings averaged into one step so that recordNumber readings fit the width: at least 1.
+std::int32_t readingsPerStepFor(std::int32_t recordNumber, float scaleWidth);
+// True right after the record that fills the width at the present step size.
+bool widthOverflow(std::int32_t recordNumber, float scaleWidth);
+// Whether the live step closes at this reading, and the x it is drawn at.
+bool liveStepDue(std::int32_t stepCount, std::int32_t readingsPerStep);
+std::int32_t liveStepX(std::int32_t recordNumber, std::int32_t readingsPerStep);
+
+// Texts of lbl4Graf(0..9): five resistances from top to bottom, then five times from left to
+// right (minutes and seconds). The live graph shows negative values as 0; the saved-session
+// display does not.
+std::array<std::string, 10> axisLabelTexts(float bottomOhms, float topOhms, float scaleWidth,
+                                           std::int32_t readingsPerStep, bool floorAtZero);
+
+// Every dot of the grid: five dotted lines each way at 0, 1/4, 1/2, 3/4 and the full extent
+// (less one unit), about one dot every 10 units. Nothing for a picture too small to divide.
+void forEachGridDot(float scaleWidth, float scaleHeight,
+                    const std::function<void(std::int32_t x, std::int32_t y)>& dot);
+
+// Replays records into steps of readingsPerStep: records below 1 are skipped (neither summed
+// nor closing a step); record i closes a step when i is a multiple of readingsPerStep, and the
+// step is plotted at i / readingsPerStep with the resistance of its mean ADC value. The sum of
+// the resistances of a step left open at the end is kept, so that live readings, which sum
+// resistances, can complete it.
+class TraceStepper {
+public:
+    using Plot = std::function<void(std::int32_t step, float ohms)>;
+
+    explicit TraceStepper(std::int32_t readingsPerStep);
+
+    // Records firstRecord, firstRecord + 1, ... in order; blocks must follow each other.
+    void feed(std::int64_t firstRecord, std::span<const std::int32_t> values, const Plot& plot);
+
+    std::int64_t stepsPlotted() const { return m_steps; }
+    // Records summed into the step still open, and the sum of their resistances.
+    std::int32_t openCount() const { return m_openCount; }
+    float openOhms() const { return static_cast<float>(m_openOhms); }
+
+private:
+    std::int32_t m_perStep;
+    std::int64_t m_adcSum = 0;
+    double m_openOhms = 0;
+    std::int32_t m_openCount = 0;
+    std::int64_t m_steps = 0;
+};
+
+} // namespace sylvane::display
