@@ -5,8 +5,11 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sylvane::storage {
 
@@ -39,5 +42,49 @@ CommonScale commonScale(std::int32_t minADC, std::int32_t maxADC, std::int64_t l
 
 // The name a session is listed under: the file name of its .Hdr path less the extension.
 std::string savedSessionName(std::string_view hdrPath);
+
+// What the display needs of one chosen session before drawing it.
+struct SavedSessionInfo {
+    std::string name;
+    std::int32_t minADC = 0;
+    std::int32_t maxADC = 0;
+    std::string comments;
+    std::int64_t tstBytes = 0;
+};
+
+// Reads the header of a chosen session and the length of its readings. False, with *error
+// naming the file, when the .Tst cannot be opened or the .Hdr is missing, unreadable or holds
+// fewer than its five items.
+bool readSavedSession(const std::filesystem::path& tst, const std::filesystem::path& hdr,
+                      SavedSessionInfo* info, std::string* error = nullptr);
+
+struct SessionChoice {
+    std::filesystem::path tst;
+    std::filesystem::path hdr;
+};
+
+struct DisplayPlan {
+    struct Session {
+        std::size_t position = 0; // in the chosen list: its colour
+        std::filesystem::path tst;
+        SavedSessionInfo info;
+    };
+    // The sessions to draw, in the order chosen.
+    std::vector<Session> sessions;
+    // One message for each session left out, naming its file and why.
+    std::vector<std::string> problems;
+    // The extremes over the sessions drawn; longest .Tst in bytes.
+    std::int32_t minADC = 4095;
+    std::int32_t maxADC = 0;
+    std::int64_t longestBytes = 0;
+};
+
+// Reads the chosen sessions in order. A session that cannot be read, or whose range would put
+// the bottom of the common scale at or below 0 ADC, is left out and the others are kept.
+DisplayPlan planSavedDisplay(std::span<const SessionChoice> chosen);
+
+// The comments box while the sessions are on show: each name with "  Comments ..." on one line,
+// its comments on the next.
+std::string displayedComments(const DisplayPlan& plan);
 
 } // namespace sylvane::storage

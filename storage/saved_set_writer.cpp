@@ -1,8 +1,10 @@
 #include "storage/saved_set_writer.h"
 
-#include "platform/free_format.h"
+#include "storage/session_header.h"
+#include "storage/tst_reader.h"
 #include "storage/working_files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -61,24 +63,40 @@ bool refreshWorkingHeader(const fs::path& workingFolder, const std::string& comm
     const fs::path header = workingFolder / kWorkingHdr;
     std::ifstream in(header, std::ios::binary);
     const bool opened = in.is_open();
-    const std::string old{std::istreambuf_iterator<char>(in), {}};
-    platform::FreeFormatReader reader(old);
-    std::string text;
-    for (int item = 0; item < 4; ++item) {
-        const auto field = reader.nextField();
-        if (!opened || !field) {
+    SessionHeader h = readSessionHeader(std::string{std::istreambuf_iterator<char>(in), {}});
+    if (!opened || h.itemCount < 4) {
+        // The session's header was never completed (the disk refused it at Stop): its range is
+        // that of the recorded readings, so the session can still be saved.
+        std::int32_t minADC = 4095;
+        std::int32_t maxADC = 0;
+        TstReader readings;
+        bool ok = false;
+        if (readings.open(workingFolder / kWorkingTst)) {
+            readings.read(
+                1, readings.recordCount(),
+                [&](std::int64_t, std::span<const std::int32_t> values) {
+                    for (const std::int32_t v : values) {
+                        if (v < 1) continue;
+                        minADC = std::min(minADC, v);
+                        maxADC = std::max(maxADC, v);
+                    }
+                },
+                &ok);
+        }
+        if (!ok) {
             if (error) *error = "The session header cannot be read: " + header.string();
             return false;
         }
-        text += platform::quotedLine(*field);
+        h = sessionHeader(minADC, maxADC, comments);
     }
-    text += platform::quotedLine(comments);
+    h.comments = comments;
+    h.itemCount = 5;
 
     fs::path fresh = header;
     fresh += ".new";
     {
         std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
-        out << text;
+        out << headerBytes(h);
         out.flush();
         if (!out) {
             std::error_code ignored;
@@ -92,8 +110,9 @@ bool refreshWorkingHeader(const fs::path& workingFolder, const std::string& comm
     if (ec) {
         std::error_code ignored;
         fs::remove(fresh, ignored);
-        if (error)
+        if (error) {
             *error = "Could not write the session header " + header.string() + ": " + ec.message();
+        }
         return false;
     }
     return true;

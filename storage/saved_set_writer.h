@@ -30,8 +30,9 @@ TargetProbe probeFile(const std::filesystem::path& path);
 bool targetsWorkingSet(const SaveTargets& targets, const std::filesystem::path& workingFolder);
 
 // Rewrites the working tempdata.hdr with comments as its fifth item, keeping its first four
-// items as they are. The new header replaces the old one in one step, so a failure leaves the
-// old one. False with *error naming the file and the reason.
+// items as they are; a header that is missing or short gets the range of the recorded readings.
+// The new header replaces the old one in one step, so a failure leaves the old one. False with
+// *error naming the file and the reason.
 bool refreshWorkingHeader(const std::filesystem::path& workingFolder, const std::string& comments,
                           std::string* error = nullptr);
 

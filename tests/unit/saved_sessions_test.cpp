@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
 
 using namespace sylvane::storage;
 using sylvane::platform::resistanceOfAdc;
@@ -110,4 +113,104 @@ TEST(SavedSessionName, IsTheHeaderFileNameLessItsExtension) {
     } rows[] = {
         {"/data/run1.Hdr", "run1"}, {"/run 2.Hdr", "run 2"}, {"x.Hdr", "x"}, {"/a/.Hdr", ""}};
     for (const auto& r : rows) EXPECT_EQ(savedSessionName(r.path), r.name) << r.path;
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct SessionFolder {
+    fs::path path;
+    SessionFolder() {
+        std::random_device rd;
+        path = fs::temp_directory_path() / ("sylvane-display-" + std::to_string(rd()));
+        fs::create_directories(path);
+    }
+    ~SessionFolder() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+    SessionChoice write(const std::string& name, const std::string& hdr, int records = 3) const {
+        const SessionChoice c{path / (name + ".Tst"), path / (name + ".Hdr")};
+        std::ofstream(c.tst, std::ios::binary)
+            << std::string(static_cast<std::size_t>(records) * 4, '\x05');
+        if (hdr != "<none>") std::ofstream(c.hdr, std::ios::binary) << hdr;
+        return c;
+    }
+};
+
+std::string header(const char* minText, const char* maxText, const char* comments) {
+    return std::string("\"MinADC\"\r\n\"") + minText + "\"\r\n\"MaxADC\"\r\n\"" + maxText +
+           "\"\r\n\"" + comments + "\"\r\n";
+}
+
+} // namespace
+
+TEST(SavedDisplayPlan, LeavesOutWhatCannotBeDrawnAndKeepsTheRest) {
+    const struct {
+        const char* what;
+        std::string hdr;
+        bool tstMissing;
+        const char* problemStart; // nullptr: drawn
+    } rows[] = {
+        {"good", header(" 1400", " 1600", "fine"), false, nullptr},
+        {"no header", "<none>", false, "File not found: "},
+        {"empty header", "", false, "The header holds 0 of its 5 items: "},
+        {"short header", header(" 1400", " 1600", "x").substr(0, 29), false,
+         "The header holds 3 of its 5 items: "},
+        {"header is a folder", "<dir>", false, "Is a directory: "},
+        {"readings missing", header(" 1400", " 1600", "x"), true, "File not found: "},
+        {"minimum of 0", header(" 0", " 1600", "x"), false, "The header "},
+        {"no numbers", header("MinADC", "abc", "x"), false, "The header "},
+        {"range to 0 ADC", header(" 10", " 4000", "x"), false, "The header "},
+    };
+    for (const auto& r : rows) {
+        SessionFolder folder;
+        const SessionChoice first = folder.write("first", header(" 1500", " 1510", "one"));
+        SessionChoice odd;
+        if (r.hdr == "<dir>") {
+            odd = folder.write("odd", "<none>");
+            fs::create_directories(odd.hdr);
+        } else {
+            odd = folder.write("odd", r.hdr, 10);
+        }
+        if (r.tstMissing) fs::remove(odd.tst);
+        const SessionChoice last = folder.write("last", header(" 1450", " 1550", "three"), 5);
+        const SessionChoice chosen[] = {first, odd, last};
+        const DisplayPlan plan = planSavedDisplay(chosen);
+
+        const bool drawn = r.problemStart == nullptr;
+        ASSERT_EQ(plan.sessions.size(), drawn ? 3u : 2u) << r.what;
+        EXPECT_EQ(plan.sessions.front().info.name, "first") << r.what;
+        EXPECT_EQ(plan.sessions.back().info.name, "last") << r.what;
+        EXPECT_EQ(plan.sessions.back().position, 2u) << "the colour stays the list position";
+        if (drawn) {
+            EXPECT_TRUE(plan.problems.empty()) << r.what;
+            EXPECT_EQ(plan.minADC, 1400) << r.what;
+            EXPECT_EQ(plan.maxADC, 1600) << r.what;
+            EXPECT_EQ(plan.longestBytes, 40) << r.what;
+        } else {
+            ASSERT_EQ(plan.problems.size(), 1u) << r.what;
+            EXPECT_EQ(plan.problems[0].rfind(r.problemStart, 0), 0u) << plan.problems[0];
+            EXPECT_NE(plan.problems[0].find("odd."), std::string::npos) << plan.problems[0];
+            EXPECT_NE(plan.problems[0].find("The session odd is not displayed."), std::string::npos)
+                << plan.problems[0];
+            EXPECT_EQ(plan.minADC, 1450) << r.what;
+            EXPECT_EQ(plan.maxADC, 1550) << r.what;
+            EXPECT_EQ(plan.longestBytes, 20) << r.what;
+        }
+    }
+}
+
+TEST(SavedDisplayPlan, CommentsListEachNameThenItsText) {
+    SessionFolder folder;
+    const SessionChoice chosen[] = {
+        folder.write("run1", header(" 1500", " 1502", "first comments")),
+        folder.write("run 2", header(" 1400", " 1450", "\\=two\\nlines")),
+    };
+    const DisplayPlan plan = planSavedDisplay(chosen);
+    EXPECT_EQ(displayedComments(plan),
+              "run1  Comments ...\nfirst comments\nrun 2  Comments ...\ntwo\nlines\n");
+    EXPECT_EQ(plan.minADC, 1400);
+    EXPECT_EQ(plan.maxADC, 1502);
 }

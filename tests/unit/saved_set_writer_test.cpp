@@ -138,3 +138,46 @@ TEST(SavedSetWriter, CopyIntoAMissingFolderFailsWithAMessage) {
     EXPECT_FALSE(copyWorkingSet(t.path, targetsIn(t.path / "gone", "run1"), &error));
     EXPECT_NE(error.find("gone/run1.Tst"), std::string::npos) << error;
 }
+
+TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
+    const std::string stopped =
+        "\"MinADC\"\r\n\" 1500\"\r\n\"MaxADC\"\r\n\" 1502\"\r\n\"at stop\"\r\n";
+    const std::string readings("\xDC\x05\0\0\0\0\0\0\xDB\x05\0\0\xE0\x05\0\0", 16);
+    const struct {
+        const char* what;
+        std::string header; // "<none>" = no header file
+        std::string tst;    // "<none>" = no readings file
+        std::string comments;
+        bool ok;
+        std::string expected;
+    } rows[] = {
+        {"complete", stopped, readings, "typed later", true,
+         "\"MinADC\"\r\n\" 1500\"\r\n\"MaxADC\"\r\n\" 1502\"\r\n\"typed later\"\r\n"},
+        {"items kept as they stand", "\"Lo\"\r\n\"1500.5\"\r\n\"Hi\"\r\n\"abc\"\r\n\"x\"\r\n",
+         readings, " ", true, "\"Lo\"\r\n\"1500.5\"\r\n\"Hi\"\r\n\"abc\"\r\n\" \"\r\n"},
+        {"quote and line break", stopped, readings, "say \"hi\"\r\nagain", true,
+         "\"MinADC\"\r\n\" 1500\"\r\n\"MaxADC\"\r\n\" 1502\"\r\n\"\\=say "
+         "\\qhi\\q\\r\\nagain\"\r\n"},
+        {"four items", stopped.substr(0, 38), readings, "c", true,
+         "\"MinADC\"\r\n\" 1500\"\r\n\"MaxADC\"\r\n\" 1502\"\r\n\"c\"\r\n"},
+        // Records below 1 are no readings: 1499..1504 from 1500, 0, 1499, 1504.
+        {"missing header", "<none>", readings, "c", true,
+         "\"MinADC\"\r\n\" 1499\"\r\n\"MaxADC\"\r\n\" 1504\"\r\n\"c\"\r\n"},
+        {"empty header", "", readings, "c", true,
+         "\"MinADC\"\r\n\" 1499\"\r\n\"MaxADC\"\r\n\" 1504\"\r\n\"c\"\r\n"},
+        {"no readings either", "<none>", "<none>", "c", false, ""},
+    };
+    for (const auto& r : rows) {
+        TempFolder t;
+        if (r.header != "<none>") writeFile(t.path / "tempdata.hdr", r.header);
+        if (r.tst != "<none>") writeFile(t.path / "tempdata.tst", r.tst);
+        std::string error;
+        EXPECT_EQ(refreshWorkingHeader(t.path, r.comments, &error), r.ok) << r.what << error;
+        if (r.ok) {
+            EXPECT_EQ(readFile(t.path / "tempdata.hdr"), r.expected) << r.what;
+        } else {
+            EXPECT_NE(error.find("tempdata.hdr"), std::string::npos) << error;
+        }
+        EXPECT_FALSE(fs::exists(t.path / "tempdata.hdr.new")) << r.what;
+    }
+}
