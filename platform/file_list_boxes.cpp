@@ -1,9 +1,11 @@
 #include "platform/file_list_boxes.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QStorageInfo>
 
 namespace sylvane::platform {
@@ -28,10 +30,31 @@ DirListBox::DirListBox(const QString& controlName, QWidget* parent) : QTreeView(
     setHeaderHidden(true);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { onCurrentChanged(current); });
+    // The model reads folders in the background and the rows above the chosen folder arrive
+    // later: keep it in view until the user takes over the list.
+    const auto follow = [this] {
+        if (m_followCurrent) scrollTo(currentIndex(), QAbstractItemView::PositionAtCenter);
+    };
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, follow);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, follow);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, follow);
+}
+
+bool DirListBox::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::Wheel) {
+        m_followCurrent = false;
+    }
+    return QTreeView::viewportEvent(event);
+}
+
+void DirListBox::keyPressEvent(QKeyEvent* event) {
+    m_followCurrent = false;
+    QTreeView::keyPressEvent(event);
 }
 
 void DirListBox::setPath(const QString& path) {
     const QModelIndex index = m_model->index(nearestExistingFolder(path));
+    m_followCurrent = true;
     for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) expand(up);
     setCurrentIndex(index);
     scrollTo(index);

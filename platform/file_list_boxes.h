@@ -26,11 +26,16 @@ public:
 Q_SIGNALS:
     void Change();
 
+protected:
+    bool viewportEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void onCurrentChanged(const QModelIndex& current);
 
     QFileSystemModel* m_model = nullptr;
     QString m_path;
+    bool m_followCurrent = false;
 };
 
 class FileListBox : public QListView {

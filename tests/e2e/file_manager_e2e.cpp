@@ -399,6 +399,14 @@ TEST(FileManagerDisplay, NextOpeningStartsInTheFolderLastUsed) {
     again->show();
     EXPECT_EQ(again->dirFM->Path(), deeper);
     EXPECT_TRUE(lists(again.get(), "x.Tst"));
+    // The folder stays in view once the folders around it have been read in.
+    pf::DirListBox* tree = again->dirFM;
+    EXPECT_TRUE(waitUntil([tree] {
+        for (QModelIndex up = tree->currentIndex().parent(); up.isValid(); up = up.parent()) {
+            if (tree->model()->canFetchMore(up) || tree->model()->rowCount(up) == 0) return false;
+        }
+        return tree->viewport()->rect().contains(tree->visualRect(tree->currentIndex()));
+    }));
     // A remembered folder that has gone opens on its nearest parent.
     again.reset();
     QDir(deeper).removeRecursively();
