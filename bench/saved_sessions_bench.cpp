@@ -1,11 +1,17 @@
 // Displaying saved sessions: six sessions of a million records each read, replayed onto the
-// common scale and drawn as polylines into a picture the size of an enlarged window.
+// common scale and drawn, first as polylines into a plain pixel buffer (the core alone), then
+// by the real window onto its picture box, the size it has in display mode.
 
+#include "app/frm_sylvane.h"
 #include "display/graph_math.h"
 #include "display/trace_replay.h"
+#include "platform/picture_box.h"
 #include "storage/saved_sessions.h"
 
 #include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QTemporaryDir>
 
 #include <cstdlib>
 #include <filesystem>
@@ -93,8 +99,13 @@ struct Raster {
     }
 };
 
-void BM_DisplaySixSavedSessions(benchmark::State& state) {
+const SessionFiles& sessionFiles() {
     static const SessionFiles files;
+    return files;
+}
+
+void BM_DisplaySixSavedSessions(benchmark::State& state) {
+    const SessionFiles& files = sessionFiles();
     Raster raster;
     std::int64_t steps = 0;
     for (auto _ : state) {
@@ -125,5 +136,32 @@ void BM_DisplaySixSavedSessions(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kSessions * kRecords);
 }
 BENCHMARK(BM_DisplaySixSavedSessions)->Unit(benchmark::kMillisecond);
+
+void BM_DisplaySixSavedSessionsInTheWindow(benchmark::State& state) {
+    // One application for the whole binary: another benchmark may have made it already.
+    if (!QApplication::instance()) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "sylvane_bench";
+        static char* argv[] = {name, nullptr};
+        static QApplication app(argc, argv);
+    }
+    const SessionFiles& files = sessionFiles();
+    QTemporaryDir folder;
+    app::frmSylvane w({folder.path(), {}});
+    for (int k = 0; k < kSessions; ++k) {
+        w.module1.displayTstFiles[k] = QString::fromStdString(files.chosen[k].tst.string());
+        w.module1.displayHdrFiles[k] = QString::fromStdString(files.chosen[k].hdr.string());
+    }
+    w.module1.displayFileCount = kSessions;
+    w.pixXYgraf->resize(kWidth, kHeight);
+    w.ShowSavedSessions(); // enters display mode once; each iteration then draws afresh
+    for (auto _ : state) {
+        w.ShowSavedSessions();
+        benchmark::DoNotOptimize(w.pixXYgraf->image().constBits());
+    }
+    state.SetItemsProcessed(state.iterations() * kSessions * kRecords);
+}
+BENCHMARK(BM_DisplaySixSavedSessionsInTheWindow)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -47,6 +47,10 @@ void frmSylvane::mnuDisplayOld_Click() {
         if (module1.displayMode) ResumeNormalDisplay();
         return;
     }
+    ShowSavedSessions();
+}
+
+void frmSylvane::ShowSavedSessions() {
 
     // Every chosen session is read before anything changes, so a choice of which nothing can be
     // drawn leaves the window as it was.
