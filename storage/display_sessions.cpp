@@ -51,7 +51,6 @@ void frmSylvane::mnuDisplayOld_Click() {
 }
 
 void frmSylvane::ShowSavedSessions() {
-
     // Every chosen session is read before anything changes, so a choice of which nothing can be
     // drawn leaves the window as it was.
     std::vector<storage::SessionChoice> chosen;
