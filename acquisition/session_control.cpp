@@ -37,6 +37,8 @@ void frmSylvane::mnuStart_Click() {
     graphRedrawNeeded = false;
     recordNumber = 1;
     readingsPerStep = 1;
+    // A step the last session left unfinished must not be averaged into this session's trace.
+    stepSum = 0;
     pixXYgraf->Cls();
     mnuStart->setEnabled(false);
     mnuSetComPort->setEnabled(false);

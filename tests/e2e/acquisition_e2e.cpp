@@ -463,6 +463,31 @@ TEST(Acquisition, RestartDiscardsTheSessionAndLatchesTheReferenceAgain) {
     EXPECT_EQ(s.file("tempdata.hdr"), header(" 1700", " 1700", "Place session comments here."));
 }
 
+TEST(Acquisition, RegressionAnUnfinishedStepOfTheLastSessionDoesNotWidenTheNextOne) {
+    Session s;
+    s.w.show();
+    PtyProbe probe(s.folder.path(), 2);
+    ASSERT_TRUE(probe.ok());
+    s.w.mnuStart_Click();
+    probe.send(frames(15, 1700));
+    ASSERT_TRUE(waitUntil([&] { return s.w.recordNumber == 10; }, kWait));
+    EXPECT_EQ(s.w.lblSysADCstart->caption(), " 1700");
+    s.w.mnuStop_Click();
+    // As if the session had ended in the middle of a step of several readings.
+    s.w.stepSum = 3.0e6f;
+
+    s.w.mnuStart_Click();
+    // Before the new reference is latched, readings are drawn at the last session's scale,
+    // where this steady signal sits on the middle line.
+    probe.send(frames(8, 1700));
+    ASSERT_TRUE(waitUntil([&] { return s.w.recordNumber >= 7; }, kWait));
+    sylvane::testing::pump(300);
+    EXPECT_EQ(s.w.lblSysADCstart->caption(), " ");
+    EXPECT_EQ(s.w.LblParams[3]->caption(), "25");
+    EXPECT_FALSE(s.w.lblGrafError->isVisible());
+    s.w.mnuStop_Click();
+}
+
 TEST(Acquisition, SessionClockRunsOnAcrossMidnight) {
     Session s;
     PtyProbe probe(s.folder.path(), 2);
