@@ -143,6 +143,9 @@ public:
     // ---- saved sessions (storage/save_session.cpp, storage/display_sessions.cpp) ----
     void mnuSaveFile_Click();
     void mnuDisplayOld_Click();
+    // Draws the sessions chosen in the file manager (module1.display*), entering display mode
+    // if need be; the part of mnuDisplayOld_Click after the dialog.
+    void ShowSavedSessions();
     void pixXYgraf_Click();
     void ResumeNormalDisplay();
 

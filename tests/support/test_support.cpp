@@ -1,9 +1,14 @@
 #include "tests/support/test_support.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
+#include <QTimer>
+
+#include <memory>
 
 namespace sylvane::testing {
 
@@ -63,6 +68,22 @@ QByteArray readFileBytes(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};
     return f.readAll();
+}
+
+void whenModal(std::function<bool(QWidget*)> isWanted, std::function<void(QWidget*)> act,
+               int timeoutMs) {
+    auto* poll = new QTimer;
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    QObject::connect(poll, &QTimer::timeout, [poll, clock, isWanted, act, timeoutMs] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        const bool found = dialog && isWanted(dialog);
+        if (!found && clock->elapsed() < timeoutMs) return;
+        poll->stop();
+        poll->deleteLater();
+        act(found ? dialog : nullptr);
+    });
+    poll->start(20);
 }
 
 } // namespace sylvane::testing

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QWidget>
 
 #include <functional>
 #include <vector>
@@ -51,5 +52,15 @@ private:
 
 // The whole content of a file ("" when it cannot be read).
 QByteArray readFileBytes(const QString& path);
+
+// Runs act on the modal dialog of type D once it is the active modal widget. It polls, so it
+// also works for a dialog that opens only after a wait that lets events run (the port dialog
+// after its two ticks); act gets nullptr when none has come within timeoutMs.
+void whenModal(std::function<bool(QWidget*)> isWanted, std::function<void(QWidget*)> act,
+               int timeoutMs);
+template <typename D> void whenModalShown(std::function<void(D*)> act, int timeoutMs = 30000) {
+    whenModal([](QWidget* w) { return qobject_cast<D*>(w) != nullptr; },
+              [act](QWidget* w) { act(qobject_cast<D*>(w)); }, timeoutMs);
+}
 
 } // namespace sylvane::testing

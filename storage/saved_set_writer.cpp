@@ -1,0 +1,144 @@
+#include "storage/saved_set_writer.h"
+
+#include "storage/session_header.h"
+#include "storage/tst_reader.h"
+#include "storage/working_files.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace sylvane::storage {
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string described(const std::string& reason, const fs::path& path) {
+    return reason + ": " + path.string();
+}
+} // namespace
+
+TargetProbe probeFile(const fs::path& path) {
+    TargetProbe probe;
+    errno = 0;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        const int err = errno;
+        if (err == ENOENT) {
+            probe.state = TargetState::Missing;
+            probe.description = described("File not found", path);
+        } else {
+            probe.state = TargetState::Unusable;
+            probe.description = described(std::strerror(err), path);
+        }
+        return probe;
+    }
+    std::fclose(f);
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
+        probe.state = TargetState::Unusable;
+        probe.description = described(std::strerror(EISDIR), path);
+        return probe;
+    }
+    probe.state = TargetState::Exists;
+    return probe;
+}
+
+bool targetsWorkingSet(const SaveTargets& targets, const fs::path& workingFolder) {
+    for (const fs::path& target : {targets.tst, targets.txt, targets.hdr}) {
+        for (const char* working : {kWorkingTst, kWorkingTxt, kWorkingHdr}) {
+            std::error_code ec;
+            if (fs::equivalent(target, workingFolder / working, ec) && !ec) return true;
+        }
+    }
+    return false;
+}
+
+bool refreshWorkingHeader(const fs::path& workingFolder, const std::string& comments,
+                          std::string* error) {
+    const fs::path header = workingFolder / kWorkingHdr;
+    std::ifstream in(header, std::ios::binary);
+    const bool opened = in.is_open();
+    SessionHeader h = readSessionHeader(std::string{std::istreambuf_iterator<char>(in), {}});
+    if (!opened || h.itemCount < 4) {
+        // The session's header was never completed (the disk refused it at Stop): its range is
+        // that of the recorded readings, so the session can still be saved.
+        std::int32_t minADC = 4095;
+        std::int32_t maxADC = 0;
+        TstReader readings;
+        bool ok = false;
+        if (readings.open(workingFolder / kWorkingTst)) {
+            readings.read(
+                1, readings.recordCount(),
+                [&](std::int64_t, std::span<const std::int32_t> values) {
+                    for (const std::int32_t v : values) {
+                        if (v < 1) continue;
+                        minADC = std::min(minADC, v);
+                        maxADC = std::max(maxADC, v);
+                    }
+                },
+                &ok);
+        }
+        if (!ok) {
+            if (error) *error = "The session header cannot be read: " + header.string();
+            return false;
+        }
+        h = sessionHeader(minADC, maxADC, comments);
+    }
+    h.comments = comments;
+    h.itemCount = 5;
+
+    fs::path fresh = header;
+    fresh += ".new";
+    {
+        std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
+        out << headerBytes(h);
+        out.flush();
+        if (!out) {
+            std::error_code ignored;
+            fs::remove(fresh, ignored);
+            if (error) *error = "Could not write the session header " + header.string();
+            return false;
+        }
+    }
+    std::error_code ec;
+    fs::rename(fresh, header, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(fresh, ignored);
+        if (error) {
+            *error = "Could not write the session header " + header.string() + ": " + ec.message();
+        }
+        return false;
+    }
+    return true;
+}
+
+bool copyWorkingSet(const fs::path& workingFolder, const SaveTargets& targets, std::string* error) {
+    const std::pair<const char*, const fs::path*> copies[] = {
+        {kWorkingTst, &targets.tst}, {kWorkingTxt, &targets.txt}, {kWorkingHdr, &targets.hdr}};
+    for (const auto& [working, target] : copies) {
+        const fs::path source = workingFolder / working;
+        fs::path partial = *target;
+        partial += ".saving";
+        std::error_code ec;
+        fs::copy_file(source, partial, fs::copy_options::overwrite_existing, ec);
+        if (!ec) fs::rename(partial, *target, ec);
+        if (ec) {
+            std::error_code ignored;
+            fs::remove(partial, ignored);
+            if (error) {
+                *error = "Could not save " + target->string() + " from " + source.string() + ": " +
+                         ec.message();
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace sylvane::storage
