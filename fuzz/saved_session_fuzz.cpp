@@ -1,16 +1,20 @@
-// A saved session's .Tst as any file can hold it, of any length, a multiple of 4 or not: the
-// reader hands over exactly the whole records there are, in order, however they are read, and
-// the replay onto the graph sums, skips and steps them without trapping, for any number of
-// readings a step.
+// A saved session as any pair of files can hold it: a .Tst of any length, a multiple of 4 or
+// not, and any .Hdr. The reader hands over exactly the whole records there are, in order,
+// however they are read; the replay sums, skips and steps them for any number of readings a
+// step; and the saved-session display either draws the session on an upright common scale or
+// leaves it out with a message, never traps.
 //
-// The first byte picks the readings a step; the rest is the file.
+// The first byte picks the readings a step, the second the length of the .Hdr that follows;
+// the rest is the .Tst.
 
 #include "display/graph_math.h"
 #include "display/trace_replay.h"
+#include "storage/saved_sessions.h"
 #include "storage/tst_reader.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -31,13 +35,25 @@ void check(bool condition, const char* what) {
     std::abort();
 }
 
+fs::path sessionFile(const char* extension) {
+    static const fs::path base =
+        fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+    return base / ("sylvane-fuzz-saved-" + std::to_string(::getpid()) + extension);
+}
+
 const fs::path& tstFile() {
-    static const fs::path file = [] {
-        const fs::path base =
-            fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-        return base / ("sylvane-fuzz-saved-" + std::to_string(::getpid()) + ".Tst");
-    }();
+    static const fs::path file = sessionFile(".Tst");
     return file;
+}
+
+const fs::path& hdrFile() {
+    static const fs::path file = sessionFile(".Hdr");
+    return file;
+}
+
+void writeFile(const fs::path& path, const std::uint8_t* bytes, std::size_t length) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(length));
 }
 
 constexpr std::int32_t kReadingsPerStep[8] = {1, 2, 3, 7, 480, 65536, 0, -5};
@@ -45,14 +61,13 @@ constexpr std::int32_t kReadingsPerStep[8] = {1, 2, 3, 7, 480, 65536, 0, -5};
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) return 0;
+    if (size < 2) return 0;
     const std::int32_t perStep = kReadingsPerStep[data[0] & 7];
-    const std::uint8_t* file = data + 1;
-    const std::size_t length = size - 1;
-    {
-        std::ofstream out(tstFile(), std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(file), static_cast<std::streamsize>(length));
-    }
+    const std::size_t hdrLength = std::min<std::size_t>(data[1], size - 2);
+    writeFile(hdrFile(), data + 2, hdrLength);
+    const std::uint8_t* file = data + 2 + hdrLength;
+    const std::size_t length = size - 2 - hdrLength;
+    writeFile(tstFile(), file, length);
     std::vector<std::int32_t> expected(length / 4);
     for (std::size_t i = 0; i < expected.size(); ++i) {
         std::uint32_t u = 0;
@@ -108,5 +123,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(replay.stepsPlotted == steps, "steps counted wrong");
     const std::int64_t per = perStep < 1 ? 1 : perStep;
     check(steps <= static_cast<std::int64_t>(expected.size()) / per, "more steps than records");
+
+    // The display: drawn on one upright scale, or left out with a message naming it.
+    const sylvane::storage::SessionChoice chosen[] = {{tstFile(), hdrFile()}};
+    const auto plan = sylvane::storage::planSavedDisplay(chosen);
+    check(plan.sessions.size() + plan.problems.size() == 1,
+          "the session neither drawn nor refused");
+    if (plan.sessions.empty()) {
+        check(plan.problems[0].find("is not displayed") != std::string::npos,
+              "a refusal that does not say so");
+        return 0;
+    }
+    check(plan.longestBytes == static_cast<std::int64_t>(length), "the length of the readings");
+    constexpr float kWidth = 1200;
+    constexpr float kHeight = 500;
+    const auto scale =
+        sylvane::storage::commonScale(plan.minADC, plan.maxADC, plan.longestBytes, kWidth, kHeight);
+    check(scale.readingsPerStep >= 1, "fewer than one reading a step");
+    check(!(scale.bottomOhms < scale.topOhms), "the scale is upside down");
+    const auto texts = sylvane::display::axisLabelTexts(scale.bottomOhms, scale.topOhms, kWidth,
+                                                        scale.readingsPerStep, false);
+    for (const std::string& text : texts) check(!text.empty(), "an empty axis label");
+    std::int64_t drawn = 0;
+    sylvane::display::replayTrace(tstFile(), sylvane::display::kAllRecords, scale.readingsPerStep,
+                                  [&](std::int32_t step, float ohms) {
+                                      sylvane::display::plotY(ohms, scale.bottomOhms, scale.yScale,
+                                                              kHeight);
+                                      const std::int32_t x = sylvane::display::wrapX(step, kWidth);
+                                      check(x >= 0 && x < kWidth, "a step off the picture");
+                                      ++drawn;
+                                  });
+    // The longest session just fits the width.
+    check(drawn < static_cast<std::int64_t>(kWidth), "the trace is wider than the picture");
     return 0;
 }
