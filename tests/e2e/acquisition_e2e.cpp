@@ -125,6 +125,7 @@ TEST(Acquisition, SilenceGivesOneTimeoutMessageAndOneStop) {
     // While the message is open the timer ticks on and readings are still recorded.
     int headerWhileOpen = -1;
     s.messages.whileOpen = [&](const pf::MessageRequest&) {
+        if (s.messages.messages.size() > 1) return; // a second message is the fault itself
         for (int i = 0; i < 150; ++i) s.w.Timer1_Timer();
         probe.send(frames(2, 1500));
         waitUntil([&] { return s.w.recordNumber == 4; }, kWait);
