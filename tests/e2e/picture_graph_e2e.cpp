@@ -1,22 +1,25 @@
-// The picture graph through the real window: readings go through GraphAndRecord (filter, redraw
-// decision, live step, range check, recording, width overflow) into the working files of a fresh
-// program folder, and the rendered picture is checked pixel by pixel.
+// The picture graph through the real window: readings handed to GraphAndRecord (filter, redraw
+// decision, live step, range check, recording, width overflow) on a picture of 480 x 270 pixels,
+// and a live session from the probe simulator that drifts off scale; the rendered picture is
+// checked pixel by pixel.
+//
+// A screenshot of the live session on a virtual display (one command line):
+//   xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb
+//       SYLVANE_SCREENSHOT=/tmp/live-graph.png build/tests/picture_graph_e2e
 
-#include "app/frm_sylvane.h"
 #include "display/graph_math.h"
 #include "platform/label.h"
 #include "platform/number_rules.h"
 #include "platform/picture_box.h"
 #include "storage/tst_reader.h"
 #include "tests/support/gtest_qt_main.h"
-#include "tests/support/test_support.h"
+#include "tests/support/live_session.h"
+#include "tests/support/probe_sim_process.h"
 
 #include <QAction>
-#include <QColor>
+#include <QEvent>
 
-#include <vector>
-
-using sylvane::app::frmSylvane;
+using namespace sylvane::testing;
 using sylvane::platform::resistanceOfAdc;
 
 namespace {
@@ -25,17 +28,18 @@ const QRgb kBlack = qRgb(0, 0, 0);
 const QRgb kWhite = qRgb(255, 255, 255);
 const QRgb kMagenta = qRgb(255, 0, 255);
 
-// A window with a session under way as Start leaves it (without the serial port), on a picture
-// of 480 x 270 pixels.
-struct Session {
-    sylvane::testing::MessageRecorder messages;
-    sylvane::testing::ProgramFolder folder;
-    frmSylvane w{{folder.path(), {}}};
-
-    explicit Session(const char* sensitivity = "25") {
+// A session under way as Start leaves it, without the serial port.
+struct Graph : LiveSession {
+    explicit Graph(const char* sensitivity = "25") {
         w.show();
         w.pixXYgraf->resize(480, 270);
         w.LblParams[3]->setCaption(QString::fromLatin1(sensitivity));
+        startSession();
+    }
+    void startSession() {
+        w.workingFiles.close();
+        std::string error;
+        EXPECT_TRUE(w.workingFiles.open(folder.toStdString(), &error)) << error;
         w.lblSysADCstart->setCaption(QStringLiteral(" "));
         w.graphRedrawNeeded = false;
         w.recordNumber = 1;
@@ -43,249 +47,231 @@ struct Session {
         w.module1.minADC = 4095;
         w.module1.maxADC = 0;
         w.pixXYgraf->Cls();
-        std::string error;
-        EXPECT_TRUE(w.workingFiles.open(folder.path().toStdString(), &error)) << error;
     }
-
     void latch(int adc) { w.lblSysADCstart->setCaption(QString::number(adc)); }
-
-    // One valid probe frame whose smoothed value is adc: a steady filter window.
-    void reading(int adc) {
-        w.probeStatus = 4;
-        w.adcWindow.fill(adc);
-        w.rawADC = adc;
-        w.smoothedADC = adc;
-        w.GraphAndRecord();
+    // One valid reading whose smoothed value is adc: a steady filter window.
+    void reading(int adc, int times = 1) {
+        for (int i = 0; i < times; ++i) {
+            w.probeStatus = 4;
+            w.adcWindow.fill(adc);
+            w.rawADC = adc;
+            w.smoothedADC = adc;
+            w.GraphAndRecord();
+        }
     }
-
     std::vector<std::int32_t> records() {
         sylvane::storage::TstReader reader;
         std::vector<std::int32_t> values;
-        if (!reader.open(w.workingFiles.tstPath())) return values;
-        reader.read(1, reader.recordCount(),
-                    [&](std::int64_t, std::span<const std::int32_t> block) {
-                        values.insert(values.end(), block.begin(), block.end());
-                    });
+        if (reader.open(w.workingFiles.tstPath()))
+            reader.read(1, reader.recordCount(),
+                        [&](std::int64_t, std::span<const std::int32_t> block) {
+                            values.insert(values.end(), block.begin(), block.end());
+                        });
         return values;
     }
-
     QRgb pixel(int x, int y) const { return w.pixXYgraf->image().pixel(x, y); }
     int whiteInColumn(int x) const {
         int n = 0;
-        for (int y = 0; y < 270; ++y) n += pixel(x, y) == kWhite;
+        for (int y = 0; y < w.pixXYgraf->image().height(); ++y) n += pixel(x, y) == kWhite;
         return n;
     }
+    int x() const { return static_cast<int>(w.pixXYgraf->currentX()); }
+    int y() const { return static_cast<int>(w.pixXYgraf->currentY()); }
 };
 
 } // namespace
 
-TEST(PictureGraph, LiveTraceIsWhiteOnBlackOverAMagentaGrid) {
-    Session s;
-    s.latch(2048);
-    for (int i = 0; i < 100; ++i) s.reading(2048);
-    EXPECT_TRUE(s.messages.messages.empty());
-    EXPECT_EQ(s.w.recordNumber, 101);
-    // The reference sits on the middle line: y = 270 - 135.
-    for (int x : {1, 50, 99}) EXPECT_EQ(s.pixel(x, 135), kWhite) << x;
-    EXPECT_EQ(s.pixel(150, 135), kBlack);
-    EXPECT_EQ(s.pixel(60, 100), kBlack);
-    // Grid dots every 10 pixels on the rows 0, 66, 134, 202, 269 and the columns 0, 119, 239,
-    // 359, 479.
-    for (int x : {0, 10, 200, 470}) {
-        for (int y : {0, 66, 202, 269}) EXPECT_EQ(s.pixel(x, y), kMagenta) << x << "," << y;
-    }
-    for (int y : {10, 100, 260}) EXPECT_EQ(s.pixel(239, y), kMagenta) << y;
-    EXPECT_EQ(s.pixel(5, 66), kBlack);
-
-    const char* labels[10] = {"352k",  "411k",  "469k",  "528k",  "587k",
-                              "00:00", "01:00", "02:00", "03:00", "04:00"};
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(s.w.lbl4Graf[i]->caption(), labels[i]) << i;
-    EXPECT_FALSE(s.w.lblGrafError->isVisible());
-}
-
-TEST(PictureGraph, ReadingsBeforeTheLatchAreRecordedAndReplayedOnceItComes) {
-    Session s;
-    // The first reading finds new labels, has no reference and is dropped.
-    s.reading(2000);
-    EXPECT_EQ(s.w.recordNumber, 1);
-    EXPECT_EQ(s.w.graphSensitivity, 25);
-    s.reading(2010);
-    s.reading(2020);
-    EXPECT_EQ(s.records(), (std::vector<std::int32_t>{2010, 2020}));
-    s.latch(2020);
-    s.reading(2030);
-    EXPECT_EQ(s.records(), (std::vector<std::int32_t>{2010, 2020, 2030}));
-    EXPECT_EQ(s.w.graphBaseADC, 2020);
+TEST(PictureGraph, ReadingsBeforeTheLatchAreRecordedAtThePreviousScaleAndReplayedAfter) {
+    Graph g;
+    g.reading(2000); // new labels and no reference: dropped
+    EXPECT_EQ(g.w.recordNumber, 1);
+    g.reading(2010);
+    g.reading(2020);
+    g.latch(2020);
+    g.reading(2030);
+    EXPECT_EQ(g.records(), (std::vector<std::int32_t>{2010, 2020, 2030}));
+    EXPECT_EQ(g.w.graphBaseADC, 2020);
     // Steps 1 and 2 were replayed at the new scale, step 3 drawn live.
-    for (int x : {1, 2, 3}) EXPECT_GT(s.whiteInColumn(x), 0) << x;
-    EXPECT_FLOAT_EQ(s.w.graphBottomOhms, 1.25f * resistanceOfAdc(2020));
-}
-
-TEST(PictureGraph, AnOffScaleReadingWidensTheSensitivityAndRedraws) {
-    Session s;
-    s.latch(2048);
-    s.reading(2048);
-    // ADC 1500 is 813 kOhm, beyond the 587 kOhm at the bottom of the 25 % scale.
-    s.reading(1500);
-    EXPECT_EQ(s.w.LblParams[3]->caption(), " 31");
-    EXPECT_TRUE(s.w.lblGrafError->isVisible());
-    EXPECT_EQ(s.w.lblGrafError->caption(), "Readjusting  graph");
-    EXPECT_EQ(s.w.lblGrafError->width(), 150);
-    EXPECT_EQ(s.records().size(), 2u) << "the off-scale reading is still recorded";
-
-    // The next reading redraws at 31 %, where 1500 is still off scale, and so on until it fits.
-    std::vector<QString> seen;
-    for (int i = 0; i < 12 && s.w.lblGrafError->isVisible(); ++i) {
-        s.reading(1500);
-        seen.push_back(s.w.LblParams[3]->caption());
+    for (int x : {1, 2, 3}) {
+        EXPECT_GT(g.whiteInColumn(x), 0) << x;
     }
-    EXPECT_EQ(s.w.graphSensitivity, 76);
-    EXPECT_EQ(seen, (std::vector<QString>{" 39", " 49", " 61", " 76", " 76"}));
-    EXPECT_FALSE(s.w.lblGrafError->isVisible());
+    EXPECT_FLOAT_EQ(g.w.graphBottomOhms, 1.25f * resistanceOfAdc(2020));
+
+    // The next session: before its latch, readings meet the previous session's scale, where
+    // 1500 is off scale and widens it; each changed label costs one unrecorded reading.
+    g.startSession();
+    g.reading(1500); // the reference label changed
+    EXPECT_EQ(g.w.recordNumber, 1);
+    g.reading(1500);
+    EXPECT_EQ(g.w.LblParams[3]->caption(), " 31");
+    EXPECT_EQ(g.w.recordNumber, 2);
+    g.reading(1500); // the sensitivity label changed
+    EXPECT_EQ(g.w.recordNumber, 2);
+    g.reading(1500);
+    EXPECT_EQ(g.records(), (std::vector<std::int32_t>{1500, 1500}));
 }
 
-TEST(PictureGraph, BeforeTheLatchOfASecondSessionThePreviousScaleStillWidens) {
-    Session s;
-    s.latch(2048);
-    for (int i = 0; i < 10; ++i) s.reading(2048);
-    // Start of the next session, as Start leaves the graph.
-    s.w.workingFiles.close();
-    ASSERT_TRUE(s.w.workingFiles.open(s.folder.path().toStdString()));
-    s.w.recordNumber = 1;
-    s.w.readingsPerStep = 1;
-    s.w.lblSysADCstart->setCaption(QStringLiteral(" "));
-    s.w.pixXYgraf->Cls();
-
-    s.reading(1500); // the reference label changed: returns before the latch, unrecorded
-    EXPECT_EQ(s.w.recordNumber, 1);
-    s.reading(1500); // drawn on the previous session's scale, where it is off scale
-    EXPECT_EQ(s.w.LblParams[3]->caption(), " 31");
-    EXPECT_EQ(s.w.recordNumber, 2);
-    s.reading(1500); // the sensitivity label changed: returns again, unrecorded
-    EXPECT_EQ(s.w.recordNumber, 2);
-    s.reading(1500);
-    EXPECT_EQ(s.records(), (std::vector<std::int32_t>{1500, 1500}));
-}
-
-TEST(PictureGraph, AtMaximumSensitivityTheGraphSaysItIsOffScale) {
-    Session s("1000");
-    s.latch(3000);
-    s.reading(3000);
-    s.reading(100); // 18.8 MOhm: off even the widest scale
-    EXPECT_TRUE(s.w.lblGrafError->isVisible());
-    EXPECT_EQ(s.w.lblGrafError->caption(), "Maximum Sensitivity!  Graph off scale!");
-    EXPECT_EQ(s.w.lblGrafError->width(), 300);
-    EXPECT_EQ(s.w.LblParams[3]->caption(), "1000");
-    s.reading(3000);
-    EXPECT_FALSE(s.w.lblGrafError->isVisible());
+TEST(PictureGraph, AnOffScaleReadingWidensTheSensitivityUpToTheMaximum) {
+    const struct {
+        const char* sensitivity;
+        int reference, offScale;
+        const char* notice;
+        int noticeWidth;
+        const char* widened;
+    } rows[] = {
+        // ADC 1500 is 813 kOhm, beyond the 587 kOhm at the bottom of the 25 % scale.
+        {"25", 2048, 1500, "Readjusting  graph", 150, " 31"},
+        // 18.8 MOhm: off even the widest scale.
+        {"1000", 3000, 100, "Maximum Sensitivity!  Graph off scale!", 300, "1000"},
+    };
+    for (const auto& r : rows) {
+        Graph g(r.sensitivity);
+        g.latch(r.reference);
+        g.reading(r.reference);
+        g.reading(r.offScale);
+        EXPECT_TRUE(g.w.lblGrafError->isVisible());
+        EXPECT_EQ(g.w.lblGrafError->caption(), r.notice);
+        EXPECT_EQ(g.w.lblGrafError->width(), r.noticeWidth);
+        EXPECT_EQ(g.w.LblParams[3]->caption(), r.widened);
+        EXPECT_EQ(g.records().size(), 2u) << "an off-scale reading is recorded";
+        g.reading(r.reference, 2);
+        EXPECT_FALSE(g.w.lblGrafError->isVisible()) << "hidden once a point is on scale";
+    }
 }
 
 TEST(PictureGraph, TheTimeAxisIsCompressedWhenTheTraceReachesTheRightEdge) {
-    Session s;
-    s.latch(2048);
-    for (int i = 0; i < 480; ++i) s.reading(2000 + i % 40);
-    EXPECT_EQ(s.w.recordNumber, 481);
-    EXPECT_EQ(s.w.readingsPerStep, 2);
-    EXPECT_TRUE(s.w.graphRedrawNeeded);
-    EXPECT_EQ(s.w.pixXYgraf->currentX(), 480 % 480) << "step 480 wraps onto column 0";
-
+    Graph g;
+    g.latch(2048);
+    for (int i = 0; i < 480; ++i) g.reading(2000 + i % 40);
+    EXPECT_EQ(g.w.readingsPerStep, 2);
+    EXPECT_TRUE(g.w.graphRedrawNeeded);
     // The next reading replays 480 records as 240 steps and is not plotted itself.
-    s.reading(2048);
-    EXPECT_FALSE(s.w.graphRedrawNeeded);
-    EXPECT_EQ(s.w.pixXYgraf->currentX(), 240);
-    EXPECT_EQ(s.w.lbl4Graf[9]->caption(), "08:00");
-    EXPECT_EQ(s.whiteInColumn(300), 0) << "the old trace was cleared";
-    // The one after it is plotted at step 241.
-    s.reading(2048);
-    EXPECT_EQ(s.w.pixXYgraf->currentX(), 241);
-    EXPECT_EQ(s.w.pixXYgraf->currentY(), 135);
-
+    g.reading(2048);
+    EXPECT_EQ(g.x(), 240);
+    EXPECT_EQ(g.w.lbl4Graf[9]->caption(), "08:00");
+    EXPECT_EQ(g.whiteInColumn(300), 0) << "the old trace was cleared";
+    g.reading(2048);
+    EXPECT_EQ(g.x(), 241);
+    EXPECT_EQ(g.y(), 135);
     // After 480 x 3 records the trace occupies 480 x 3 / 4 steps.
-    while (s.w.recordNumber <= 3 * 480) s.reading(2048);
-    s.reading(2048);
-    EXPECT_EQ(s.w.readingsPerStep, 4);
-    EXPECT_EQ(s.w.pixXYgraf->currentX(), 360);
-    EXPECT_EQ(s.records().size(), 3u * 480 + 1);
+    while (g.w.recordNumber <= 3 * 480) g.reading(2048);
+    g.reading(2048);
+    EXPECT_EQ(g.w.readingsPerStep, 4);
+    EXPECT_EQ(g.x(), 360);
+    EXPECT_EQ(g.records().size(), 3u * 480 + 1);
+
+    // While saved sessions are on show the grid is white.
+    g.w.mnuDisplayOld->setText(QStringLiteral("Display another session"));
+    g.w.pixXYgraf->Cls();
+    g.w.DrawGraphGrid();
+    EXPECT_EQ(g.pixel(10, 0), kWhite);
+    EXPECT_EQ(g.pixel(239, 100), kWhite);
 }
 
-TEST(PictureGraph, RedrawEndingMidStepAveragesOnlyResistances) {
-    // Low resistances, where an ADC value is of the same order as the resistances it would be
-    // added to.
-    Session s;
-    s.latch(3900);
-    for (int i = 0; i < 480; ++i) s.reading(3900);
-    s.reading(3900); // replay as 2 per step
-    s.reading(3900); // plotted at step 241
-    s.reading(3900); // record 483 opens step 242
-    EXPECT_EQ(s.w.recordNumber, 484);
-    s.w.graphRedrawNeeded = true; // as after a panel re-arrangement
-    // The replay of 483 records leaves step 242 open with record 483; this reading closes it.
-    s.reading(3900);
-    EXPECT_EQ(s.w.pixXYgraf->currentX(), 242);
-    EXPECT_EQ(s.w.pixXYgraf->currentY(), 135) << "a steady reading stays on the middle line";
-    s.reading(3900);
-    s.reading(3900);
-    EXPECT_EQ(s.w.pixXYgraf->currentX(), 243);
-    EXPECT_EQ(s.w.pixXYgraf->currentY(), 135);
-    EXPECT_FALSE(s.w.lblGrafError->isVisible());
-    EXPECT_EQ(s.w.LblParams[3]->caption(), "25");
+TEST(PictureGraph, RegressionARedrawEndingMidStepAveragesOnlyResistances) {
+    // Low resistances, where an ADC sum is of the order of the resistances added to it.
+    Graph g;
+    g.latch(3900);
+    g.reading(3900, 483);         // a replay as 2 per step, step 241, and record 483 opens step 242
+    g.w.graphRedrawNeeded = true; // as after a panel re-arrangement
+    g.reading(3900);              // closes step 242 after the replay
+    EXPECT_EQ(g.x(), 242);
+    EXPECT_EQ(g.y(), 135) << "a steady reading stays on the middle line";
+    g.reading(3900, 2);
+    EXPECT_EQ(g.x(), 243);
+    EXPECT_EQ(g.y(), 135);
+    EXPECT_FALSE(g.w.lblGrafError->isVisible());
+    EXPECT_EQ(g.w.LblParams[3]->caption(), "25");
 }
 
-TEST(PictureGraph, APictureTooSmallToDrawKeepsRecordingAndRedrawsWhenItGrows) {
-    Session s;
-    s.latch(2048);
-    s.reading(2048);
-    s.w.pixXYgraf->resize(8, 200);
-    for (int i = 0; i < 20; ++i) s.reading(2040 + i);
-    EXPECT_EQ(s.w.recordNumber, 22);
-    EXPECT_EQ(s.records().size(), 21u);
-    EXPECT_TRUE(s.messages.messages.empty());
-    s.w.pixXYgraf->resize(480, 5);
-    s.reading(2048);
-    EXPECT_EQ(s.w.recordNumber, 23);
+TEST(PictureGraph, RegressionAPictureTooSmallToDrawKeepsRecordingAndRedrawsWhenItGrows) {
+    Graph g;
+    g.latch(2048);
+    g.reading(2048);
+    g.w.pixXYgraf->resize(8, 200);
+    for (int i = 0; i < 20; ++i) g.reading(2040 + i);
+    g.w.pixXYgraf->resize(480, 5);
+    g.reading(2048);
+    EXPECT_EQ(g.records().size(), 22u);
+    EXPECT_TRUE(g.messages.messages.empty()) << g.said();
 
-    s.w.pixXYgraf->resize(480, 270);
-    s.reading(2048);
-    EXPECT_EQ(s.w.recordNumber, 24);
-    // The whole session was replayed on the grown picture, then the live step added.
-    EXPECT_EQ(s.w.pixXYgraf->currentX(), 23);
-    for (int x : {1, 10, 21, 23}) EXPECT_GT(s.whiteInColumn(x), 0) << x;
+    g.w.pixXYgraf->resize(480, 270);
+    g.reading(2048);
+    // The whole session replayed on the grown picture, then the live step added.
+    EXPECT_EQ(g.x(), 23);
+    for (int x : {1, 10, 21, 23}) {
+        EXPECT_GT(g.whiteInColumn(x), 0) << x;
+    }
     // Record 2 (ADC 2040) lies 4 pixels below the middle line: a replay, not a bridging line.
     const int y2 =
-        sylvane::display::plotY(resistanceOfAdc(2040), s.w.graphBottomOhms, s.w.graphYScale, 270);
+        sylvane::display::plotY(resistanceOfAdc(2040), g.w.graphBottomOhms, g.w.graphYScale, 270);
     EXPECT_EQ(y2, 139);
-    EXPECT_EQ(s.pixel(2, y2), kWhite);
+    EXPECT_EQ(g.pixel(2, y2), kWhite);
 }
 
-TEST(PictureGraph, TheDrawingSurvivesHidingAndResizingUntilCleared) {
-    Session s;
-    s.latch(2048);
-    for (int i = 0; i < 400; ++i) s.reading(2048);
-    s.w.pixXYgraf->hide();
-    sylvane::testing::pump(50);
-    s.w.pixXYgraf->show();
-    s.w.pixXYgraf->resize(300, 150);
-    sylvane::testing::pump(50);
-    EXPECT_EQ(s.w.pixXYgraf->ScaleWidth(), 300.0f);
-    EXPECT_EQ(s.w.pixXYgraf->ScaleHeight(), 150.0f);
-    s.w.pixXYgraf->resize(480, 270);
-    sylvane::testing::pump(50);
-    EXPECT_EQ(s.pixel(350, 135), kWhite);
-    EXPECT_EQ(s.pixel(10, 0), kMagenta);
-    s.w.pixXYgraf->Cls();
-    EXPECT_EQ(s.pixel(350, 135), kBlack);
-}
+TEST(PictureGraph, ALiveSignalDriftingOffScaleWidensTheGraphAndRedrawsIt) {
+    // A steady 2048 (469.8 kOhm) while the filter fills and the reference latches, then a fall
+    // of 4 a frame to 1800 (599.3 kOhm), held: off the 25 % scale (587.2 kOhm at the bottom)
+    // but inside the 31 % one (615.4 kOhm).
+    QStringList lines;
+    for (int i = 0; i < 40; ++i) lines << frameLine(2048, 4, i);
+    for (int adc = 2044; adc >= 1800; adc -= 4) lines << frameLine(adc, 4, lines.size());
+    for (int i = 0; i < 10; ++i) lines << frameLine(1800, 4, lines.size());
+    LiveSession s;
+    s.w.show();
+    ProbeSimProcess sim(s.folder, 2,
+                        {"--frames", ProbeSimProcess::framesFile(s.folder, lines), "--rate", "53"});
+    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+    QStringList notices;
+    struct NoticeWatch : QObject {
+        std::function<void()> shown;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Show) shown();
+            return false;
+        }
+    } watch;
+    watch.shown = [&] {
+        notices << s.w.lblGrafError->caption() + "@" + s.w.LblParams[3]->caption();
+    };
+    s.w.lblGrafError->installEventFilter(&watch);
+    s.w.mnuStart_Click();
+    ASSERT_TRUE(s.running()) << s.said();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return s.w.recordNumber >= 100 && s.w.graphSensitivity == 31 &&
+                   !s.w.lblGrafError->isVisible();
+        },
+        60000))
+        << s.w.recordNumber << " " << sim.log().toStdString();
+    pump(300);
 
-TEST(PictureGraph, TheGridIsWhiteWhileSavedSessionsAreOnShow) {
-    Session s;
-    s.w.DrawGraphGrid();
-    EXPECT_EQ(s.pixel(10, 0), kMagenta);
-    s.w.mnuDisplayOld->setText(QStringLiteral("Display another session"));
-    s.w.pixXYgraf->Cls();
-    s.w.DrawGraphGrid();
-    EXPECT_EQ(s.pixel(10, 0), kWhite);
-    EXPECT_EQ(s.pixel(239, 100), kWhite);
-    EXPECT_EQ(s.w.pixXYgraf->DrawWidth(), 1);
+    EXPECT_EQ(notices, QStringList{"Readjusting  graph@ 31"});
+    EXPECT_EQ(s.w.lblSysADCstart->caption(), " 2048");
+    for (const auto& [i, label] : {std::pair{0, "324k"}, {2, "469k"}, {4, "615k"}})
+        EXPECT_EQ(s.w.lbl4Graf[i]->caption(), label) << i;
+    // Replayed at 31 %: a white trace from the middle line (the reference) down toward the
+    // bottom edge, over the magenta dotted grid on black.
+    const QImage shot = s.w.pixXYgraf->image();
+    const int height = static_cast<int>(s.w.pixXYgraf->ScaleHeight());
+    const int middle = height - height / 2;
+    const int lastX = static_cast<int>(s.w.pixXYgraf->currentX());
+    const int lastY = static_cast<int>(s.w.pixXYgraf->currentY());
+    EXPECT_TRUE(shot.pixel(20, middle) == kWhite || shot.pixel(20, middle - 1) == kWhite ||
+                shot.pixel(20, middle + 1) == kWhite);
+    EXPECT_GT(lastY, middle + height / 3);
+    EXPECT_LE(lastY, height);
+    EXPECT_EQ(shot.pixel(lastX - 1, lastY), kWhite);
+    EXPECT_EQ(shot.pixel(10, 0), kMagenta);
+    EXPECT_EQ(shot.pixel(0, 10), kMagenta);
+    EXPECT_EQ(shot.pixel(5, 5), kBlack);
+    EXPECT_EQ(shot.pixel(lastX + 5, middle + 5), kBlack);
+    EXPECT_TRUE(s.messages.messages.empty()) << s.said();
+
+    const QString screenshot = qEnvironmentVariable("SYLVANE_SCREENSHOT");
+    if (!screenshot.isEmpty()) {
+        EXPECT_TRUE(s.w.grab().save(screenshot));
+    }
+    s.w.mnuStop_Click();
 }
 
 SYLVANE_GTEST_QT_MAIN

@@ -9,65 +9,43 @@
 #include "tests/support/test_support.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTest>
-#include <QTimer>
 
 using sylvane::acquisition::SerialLink;
-using sylvane::app::frmSylvane;
 using sylvane::dialogs::frmPortChange;
 using sylvane::dialogs::frmSetSense;
+using sylvane::testing::whenModalShown;
 
 namespace {
 
 struct Fixture {
     sylvane::testing::ProgramFolder folder;
-    frmSylvane w{{folder.path(), {}}};
     sylvane::testing::MessageRecorder messages;
+    sylvane::app::frmSylvane w{{folder.path(), {}}};
 };
-
-// Runs `act` on the dialog of type D once it is shown modally.
-template <typename D> void whenShown(std::function<void(D*)> act) {
-    QTimer::singleShot(0, [act] {
-        D* dialog = nullptr;
-        sylvane::testing::waitUntil([&] {
-            dialog = qobject_cast<D*>(QApplication::activeModalWidget());
-            return dialog != nullptr;
-        });
-        ASSERT_NE(dialog, nullptr);
-        act(dialog);
-    });
-}
-
-int usableMask(const std::array<QRadioButton*, 8>& opts) {
-    int mask = 0;
-    for (int i = 0; i < 8; ++i) mask |= opts[i]->isEnabled() ? (1 << i) : 0;
-    return mask;
-}
 
 } // namespace
 
 TEST(PortDialog, ProbesPortsPreselectsAndAppliesTheChoice) {
     const struct {
         const char* caption;
-        int usable; // bit i = COM(i+1) can be opened
-        bool ok;    // OK or Cancel
+        int usable; // bit i: COM(i+1) can be opened
+        bool ok;
         const char* shownCaption;
         const char* finalCaption;
-        bool noPortsMessage;
     } rows[] = {
-        {"3", 0xFF, true, "3", "3", false}, {"3", 0x01, false, "1", "1", false},
-        {"3", 0x20, true, "6", "6", false}, {"12", 0x80, true, "8", "8", false},
-        {"3", 0x00, true, "", "2", true},   {"3", 0x00, false, "", "1", true},
+        {"3", 0xFF, true, "3", "3"},  {"3", 0x01, false, "1", "1"}, {"3", 0x20, true, "6", "6"},
+        {"12", 0x80, true, "8", "8"}, {"3", 0x00, true, "", "2"},   {"3", 0x00, false, "", "1"},
     };
     for (const auto& r : rows) {
+        SCOPED_TRACE(std::string(r.caption) + " usable " + std::to_string(r.usable));
         Fixture f;
         f.w.LblParams[5]->setCaption(r.caption);
         f.w.portProber = [&r](int port) {
-            // Other failures than "no such port" and "in use" still offer the port.
+            // Failures other than "no such port" and "in use" still offer the port.
             if (r.usable & (1 << (port - 1)))
                 return static_cast<int>(port == 4 ? SerialLink::OpenError::Other
                                                   : SerialLink::OpenError::None);
@@ -75,22 +53,23 @@ TEST(PortDialog, ProbesPortsPreselectsAndAppliesTheChoice) {
                                              : SerialLink::OpenError::InUse);
         };
         QString seen;
-        int mask = -1;
-        bool noticeShown = false;
-        whenShown<frmPortChange>([&](frmPortChange* d) {
+        int mask = 0;
+        bool noticeShown = true;
+        whenModalShown<frmPortChange>([&](frmPortChange* d) {
+            ASSERT_NE(d, nullptr);
             seen = f.w.LblParams[5]->caption();
-            mask = usableMask(d->optCom);
+            for (int i = 0; i < 8; ++i) mask |= d->optCom[i]->isEnabled() ? 1 << i : 0;
             noticeShown = f.w.LblParams[6]->isVisible();
             QTest::mouseClick(r.ok ? d->cmdOK : d->cmdCancel, Qt::LeftButton);
         });
         f.w.show();
         f.w.mnuSetComPort->trigger();
-        EXPECT_EQ(seen, r.shownCaption) << r.caption << " usable " << r.usable;
+        EXPECT_EQ(seen, r.shownCaption);
         EXPECT_EQ(mask, r.usable);
         EXPECT_FALSE(noticeShown) << "the notice is hidden once probing is done";
-        EXPECT_EQ(f.w.LblParams[5]->caption(), r.finalCaption) << r.caption << " " << r.usable;
+        EXPECT_EQ(f.w.LblParams[5]->caption(), r.finalCaption);
         EXPECT_EQ(f.messages.prompts().contains("There are no available COMM ports."),
-                  r.noPortsMessage);
+                  r.usable == 0);
     }
 }
 
@@ -105,9 +84,8 @@ TEST(PortDialog, PortLabelOpensItOnlyWhileNoSessionRuns) {
     f.w.mnuStart->setEnabled(false); // as while a session runs
     f.w.LblParams_Click(5);
     EXPECT_EQ(probes, 0);
-
     f.w.mnuStart->setEnabled(true);
-    whenShown<frmPortChange>([](frmPortChange* d) { d->cmdOK_Click(); });
+    whenModalShown<frmPortChange>([](frmPortChange* d) { d->cmdOK_Click(); });
     f.w.LblParams_Click(5);
     EXPECT_EQ(probes, 8);
     EXPECT_EQ(f.w.LblParams[5]->caption(), "2");
@@ -116,24 +94,24 @@ TEST(PortDialog, PortLabelOpensItOnlyWhileNoSessionRuns) {
 TEST(SensitivityDialog, OpensOnTheLabelValueAndOkWritesTheSliderText) {
     const struct {
         const char* caption;
-        int moveTo; // 0 = leave the slider alone
+        int moveTo; // 0: leave the slider alone
         bool ok;
-        const char* captionWhileOpen;
-        int sliderAtOpen;
+        const char* whileOpen;
         const char* finalCaption;
     } rows[] = {
-        {"25", 0, true, "25", 25, "25"},    {"25", 250, true, "25", 25, " 250"},
-        {"5", 0, false, "20", 20, "20"},    {"1500", 0, false, "20", 20, "20"},
-        {"40", 600, false, "40", 40, "40"},
+        {"25", 0, true, "25", "25"},    {"25", 250, true, "25", " 250"},
+        {"5", 0, false, "20", "20"},    {"1500", 0, false, "20", "20"},
+        {"40", 600, false, "40", "40"},
     };
     for (const auto& r : rows) {
+        SCOPED_TRACE(r.caption);
         Fixture f;
         f.w.show();
         f.w.LblParams[3]->setCaption(r.caption);
-        QString whileOpen;
-        QString valueText;
+        QString whileOpen, valueText;
         int sliderAtOpen = 0;
-        whenShown<frmSetSense>([&](frmSetSense* d) {
+        whenModalShown<frmSetSense>([&](frmSetSense* d) {
+            ASSERT_NE(d, nullptr);
             whileOpen = f.w.LblParams[3]->caption();
             sliderAtOpen = d->Slider1->value();
             valueText = d->lblSenseValu->caption();
@@ -141,10 +119,10 @@ TEST(SensitivityDialog, OpensOnTheLabelValueAndOkWritesTheSliderText) {
             QTest::mouseClick(r.ok ? d->cmdOkay : d->cmdCancel, Qt::LeftButton);
         });
         f.w.LblParams_Click(3);
-        EXPECT_EQ(whileOpen, r.captionWhileOpen) << r.caption;
-        EXPECT_EQ(sliderAtOpen, r.sliderAtOpen) << r.caption;
-        EXPECT_EQ(valueText, r.captionWhileOpen) << r.caption;
-        EXPECT_EQ(f.w.LblParams[3]->caption(), r.finalCaption) << r.caption;
+        EXPECT_EQ(whileOpen, r.whileOpen);
+        EXPECT_EQ(sliderAtOpen, QString(r.whileOpen).toInt());
+        EXPECT_EQ(valueText, r.whileOpen);
+        EXPECT_EQ(f.w.LblParams[3]->caption(), r.finalCaption);
     }
 }
 
@@ -164,8 +142,8 @@ TEST(SensitivityDialog, KeysMoveTheSliderByTheModifiersStep) {
         {Qt::Key_Right, Qt::AltModifier, 1},
         {Qt::Key_PageUp, Qt::ShiftModifier | Qt::AltModifier, 5},
     };
+    Fixture f;
     for (const auto& r : rows) {
-        Fixture f;
         f.w.LblParams[3]->setCaption("500");
         frmSetSense d(f.w);
         d.show();

@@ -1,5 +1,5 @@
 // The main window as created: every control findable by its name, with its caption, state,
-// colours and design position; the About box.
+// colours and design position in twips; the drawing surface; the About box.
 
 #include "app/frm_sylvane.h"
 #include "dialogs/frm_about.h"
@@ -11,15 +11,12 @@
 
 #include <QAccessible>
 #include <QAction>
-#include <QFrame>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
-using sylvane::app::frmSylvane;
 using sylvane::platform::Label;
 namespace pf = sylvane::platform;
 
@@ -27,108 +24,88 @@ namespace {
 
 struct Window {
     sylvane::testing::ProgramFolder folder;
-    frmSylvane w{{folder.path(), {}}};
+    sylvane::app::frmSylvane w{{folder.path(), {}}};
 };
 
-Label* label(frmSylvane& w, const QString& name) {
-    auto* l = w.findChild<Label*>(name);
-    EXPECT_NE(l, nullptr) << name.toStdString();
-    return l;
+void expectPlace(const QWidget* c, double left, double top, double width, double height) {
+    const double tpp = pf::twipsPerPixel();
+    EXPECT_NEAR(pf::twipsLeft(c), left, tpp);
+    EXPECT_NEAR(pf::twipsTop(c), top, tpp);
+    EXPECT_NEAR(pf::twipsWidth(c), width, tpp);
+    EXPECT_NEAR(pf::twipsHeight(c), height, tpp);
 }
 
 } // namespace
 
-TEST(WindowComposition, MenusCarryTheirNamesCaptionsAndStates) {
+TEST(WindowComposition, MenusCarryTheirNamesCaptionsAndStatesInOrder) {
     Window t;
     EXPECT_EQ(t.w.windowTitle(), "Sylvane Interface");
     EXPECT_FALSE(t.w.windowIcon().isNull());
-
+    // Menu, then its items: name, caption ("" for a separator), enabled, checked.
     const struct {
-        const char* menu;
-        const char* caption;
-    } menus[] = {{"mnuFile", "File"},
-                 {"mnuSession", "Session"},
-                 {"mnuDisplay", "Display"},
-                 {"mnuSerlPort", "Serial Port"},
-                 {"mnuHelp", "&Help"}};
-    const QList<QAction*> bar = t.w.menuBar()->actions();
-    ASSERT_EQ(bar.size(), 5);
-    for (int i = 0; i < 5; ++i) {
-        auto* menu = t.w.findChild<QMenu*>(menus[i].menu);
-        ASSERT_NE(menu, nullptr) << menus[i].menu;
-        EXPECT_EQ(menu->title(), menus[i].caption);
-        EXPECT_EQ(bar[i], menu->menuAction()) << "menu order";
-    }
-
-    const struct {
-        const char* menu;
         const char* name;
         const char* caption;
-        bool enabled;
-        bool checkable;
-    } items[] = {
-        {"mnuFile", "mnuSaveFile", "Save session", true, false},
-        {"mnuFile", "mnuDisplayOld", "Display saved session", true, false},
-        {"mnuFile", "mnuSep1", "", true, false},
-        {"mnuFile", "mnuExit", "Exit", true, false},
-        {"mnuSession", "mnuRestart", "Restart", false, false},
-        {"mnuSession", "mnuStart", "Start", true, false},
-        {"mnuSession", "mnuStop", "Stop", false, false},
-        {"mnuSession", "mnuSep2", "", true, false},
-        {"mnuSession", "mnuSetSense", "Set Sensitivity", true, false},
-        {"mnuDisplay", "mnuPixGraf", "Picture Graph", true, true},
-        {"mnuDisplay", "mnuBarGrf", "Color Bar Graph", true, true},
-        {"mnuDisplay", "mnuSmlGraf", "BarGraph", true, true},
-        {"mnuDisplay", "mnuInternStatus", "Internal Status", true, true},
-        {"mnuDisplay", "mnuComments", "Session comments", true, true},
-        {"mnuDisplay", "mnuTimnStuf", "Display Time etc.", true, true},
-        {"mnuSerlPort", "mnuSetComPort", "Set Comm Port", true, false},
-        {"mnuHelp", "mnuAboutHelp", "About", true, false},
+        bool enabled = true, checked = false;
+    } menus[][10] = {
+        {{"mnuFile", "File"},
+         {"mnuSaveFile", "Save session"},
+         {"mnuDisplayOld", "Display saved session"},
+         {"mnuSep1", ""},
+         {"mnuExit", "Exit"}},
+        {{"mnuSession", "Session"},
+         {"mnuRestart", "Restart", false},
+         {"mnuStart", "Start"},
+         {"mnuStop", "Stop", false},
+         {"mnuSep2", ""},
+         {"mnuSetSense", "Set Sensitivity"}},
+        {{"mnuDisplay", "Display"},
+         {"mnuPixGraf", "Picture Graph", true, true},
+         {"mnuBarGrf", "Color Bar Graph", true, true},
+         {"mnuSmlGraf", "BarGraph", true, true},
+         {"mnuInternStatus", "Internal Status", true, true},
+         {"mnuComments", "Session comments", true, true},
+         {"mnuTimnStuf", "Display Time etc.", true, true}},
+        {{"mnuSerlPort", "Serial Port"}, {"mnuSetComPort", "Set Comm Port"}},
+        {{"mnuHelp", "&Help"}, {"mnuAboutHelp", "About"}},
     };
-    QMap<QString, int> position;
-    for (const auto& item : items) {
-        auto* menu = t.w.findChild<QMenu*>(item.menu);
-        auto* action = t.w.findChild<QAction*>(item.name);
-        ASSERT_NE(action, nullptr) << item.name;
-        const int index = position[item.menu]++;
-        ASSERT_LT(index, menu->actions().size());
-        EXPECT_EQ(menu->actions()[index], action) << item.name << " order";
-        if (QString(item.caption).isEmpty()) {
-            EXPECT_TRUE(action->isSeparator()) << item.name;
-            continue;
+    const QList<QAction*> bar = t.w.menuBar()->actions();
+    ASSERT_EQ(bar.size(), 5);
+    for (int m = 0; m < 5; ++m) {
+        auto* menu = t.w.findChild<QMenu*>(menus[m][0].name);
+        ASSERT_NE(menu, nullptr) << menus[m][0].name;
+        EXPECT_EQ(menu->title(), menus[m][0].caption);
+        EXPECT_EQ(bar[m], menu->menuAction());
+        for (int i = 1; i < 10 && menus[m][i].name; ++i) {
+            const auto& item = menus[m][i];
+            auto* action = t.w.findChild<QAction*>(item.name);
+            ASSERT_NE(action, nullptr) << item.name;
+            ASSERT_GT(menu->actions().size(), i - 1);
+            EXPECT_EQ(menu->actions()[i - 1], action) << item.name;
+            EXPECT_EQ(action->isSeparator(), !*item.caption) << item.name;
+            if (!*item.caption) continue;
+            EXPECT_EQ(action->text(), item.caption) << item.name;
+            EXPECT_EQ(action->isEnabled(), item.enabled) << item.name;
+            EXPECT_EQ(action->isChecked(), item.checked) << item.name;
         }
-        EXPECT_EQ(action->text(), item.caption) << item.name;
-        EXPECT_EQ(action->isEnabled(), item.enabled) << item.name;
-        EXPECT_EQ(action->isChecked(), item.checkable) << item.name;
     }
     EXPECT_FALSE(t.w.mnuExit->shortcut().isEmpty());
 }
 
-TEST(WindowComposition, PanelsStackInOrderAtTheirDesignPlaces) {
+TEST(WindowComposition, PanelsAndControlsHaveTheirCaptionsColoursAndPlaces) {
     Window t;
-    const struct {
-        const char* name;
-        double top, height;
-    } panels[] = {{"frmPixGraf", 180, 4455},     {"frameLEDdisp", 4635, 735},
-                  {"frameBarGraf", 5400, 735},   {"frameSesshnStuff", 6165, 720},
-                  {"fraSeshnComnts", 6885, 735}, {"FrameParams", 7650, 615}};
-    const double tpp = pf::twipsPerPixel();
-    for (const auto& p : panels) {
-        auto* frame = t.w.findChild<QFrame*>(p.name);
-        ASSERT_NE(frame, nullptr) << p.name;
-        EXPECT_FALSE(frame->isHidden()) << p.name;
-        EXPECT_EQ(frame->accessibleName(), p.name);
-        EXPECT_NEAR(pf::twipsLeft(frame), 135, tpp);
-        EXPECT_NEAR(pf::twipsWidth(frame), 7935, tpp);
-        EXPECT_NEAR(pf::twipsTop(frame), p.top, tpp) << p.name;
-        EXPECT_NEAR(pf::twipsHeight(frame), p.height, tpp) << p.name;
+    const std::pair<const char*, std::array<double, 2>> panels[] = {
+        {"frmPixGraf", {180, 4455}},     {"frameLEDdisp", {4635, 735}},
+        {"frameBarGraf", {5400, 735}},   {"frameSesshnStuff", {6165, 720}},
+        {"fraSeshnComnts", {6885, 735}}, {"FrameParams", {7650, 615}}};
+    for (const auto& [name, place] : panels) {
+        SCOPED_TRACE(name);
+        auto* frame = t.w.findChild<QFrame*>(name);
+        ASSERT_NE(frame, nullptr);
+        EXPECT_FALSE(frame->isHidden());
+        EXPECT_EQ(frame->accessibleName(), name);
+        expectPlace(frame, 135, place[0], 7935, place[1]);
     }
-    EXPECT_EQ(pf::toPixels(1440), static_cast<int>(1440 / tpp + 0.5));
-}
 
-TEST(WindowComposition, ControlsHaveTheirCaptionsColoursAndPlaces) {
-    Window t;
-    const double tpp = pf::twipsPerPixel();
     struct Row {
         QString name;
         const char* caption;
@@ -158,85 +135,77 @@ TEST(WindowComposition, ControlsHaveTheirCaptionsColoursAndPlaces) {
     };
     const double yTops[5] = {135, 945, 1845, 2835, 3825};
     const double xLefts[5] = {450, 1980, 3915, 5985, 7290};
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 10; ++i)
         rows.push_back({QString("lbl4Graf(%1)").arg(i), "", i < 5 ? 0 : xLefts[i - 5],
                         i < 5 ? yTops[i] : 4230, 330, 240, false});
-    }
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 8; ++i)
         rows.push_back({QString("lblLED(%1)").arg(i), "", 6480.0 - 840 * i, 240, 855, 375, true});
-    }
-    for (int i = 0; i < 32; ++i) {
+    for (int i = 0; i < 32; ++i)
         rows.push_back({QString("lblBarGraf(%1)").arg(i), "", i == 0 ? 135.0 : 120.0 + 240 * i, 240,
                         255, 255, true});
-    }
     for (const auto& r : rows) {
-        Label* l = label(t.w, r.name);
+        SCOPED_TRACE(r.name.toStdString());
+        auto* l = t.w.findChild<Label*>(r.name);
         ASSERT_NE(l, nullptr);
-        EXPECT_EQ(l->caption(), r.caption) << r.name.toStdString();
-        EXPECT_NEAR(pf::twipsLeft(l), r.left, tpp) << r.name.toStdString();
-        EXPECT_NEAR(pf::twipsTop(l), r.top, tpp) << r.name.toStdString();
-        EXPECT_NEAR(pf::twipsWidth(l), r.width, tpp) << r.name.toStdString();
-        EXPECT_NEAR(pf::twipsHeight(l), r.height, tpp) << r.name.toStdString();
-        EXPECT_EQ(l->frameShape() == QFrame::Box, r.bordered) << r.name.toStdString();
+        EXPECT_EQ(l->caption(), r.caption);
+        expectPlace(l, r.left, r.top, r.width, r.height);
+        EXPECT_EQ(l->frameShape() == QFrame::Box, r.bordered);
     }
 
-    EXPECT_TRUE(t.w.lblGrafError->isHidden());
-    EXPECT_TRUE(t.w.lblSysADCstart->isHidden());
-    EXPECT_TRUE(t.w.LblParams[6]->isHidden());
+    for (Label* hidden : {t.w.lblGrafError, t.w.lblSysADCstart, t.w.LblParams[6]})
+        EXPECT_TRUE(hidden->isHidden()) << hidden->objectName().toStdString();
     EXPECT_EQ(t.w.lblGrafError->parentWidget(), t.w.pixXYgraf);
-    EXPECT_EQ(t.w.lblGrafError->foreColor(), 0x000000FFu);
-    EXPECT_EQ(t.w.lblGrafError->backColor(), 0x80000018u);
     EXPECT_TRUE(t.w.lblGrafError->font().bold());
+    const std::tuple<Label*, std::uint32_t, std::uint32_t> colours[] = {
+        {t.w.lblGrafError, 0x000000FFu, 0x80000018u}, {t.w.LblParams[6], 0x000000FFu, 0x80000018u}};
+    for (const auto& [l, fore, back] : colours) {
+        EXPECT_EQ(l->foreColor(), fore);
+        EXPECT_EQ(l->backColor(), back);
+    }
     EXPECT_EQ(t.w.lblSysADCstart->foreColor(), 0x00E0E0E0u);
-    EXPECT_EQ(t.w.LblParams[6]->foreColor(), 0x000000FFu);
-    EXPECT_EQ(t.w.LblParams[6]->backColor(), 0x80000018u);
-    for (Label* led : t.w.lblLED) EXPECT_EQ(led->backColor(), 0x000000u);
+    for (Label* led : t.w.lblLED) {
+        EXPECT_EQ(led->backColor(), 0x000000u);
+    }
     EXPECT_EQ(t.w.LblParams[3]->toolTipText(), "Click here to adjust sensitivity");
     EXPECT_EQ(t.w.LblParams[5]->toolTipText(), "Click here to select port number");
     EXPECT_EQ(t.w.lbl4Graf[7]->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
-    EXPECT_EQ(t.w.lbl4Graf[8]->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
-    EXPECT_EQ(t.w.lbl4Graf[9]->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
-
+    for (int i : {8, 9})
+        EXPECT_EQ(t.w.lbl4Graf[i]->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
     EXPECT_EQ(t.w.TxtSeshnComnts->Text(), "Place session comments here.");
     EXPECT_EQ(t.w.TxtSeshnComnts->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    EXPECT_NEAR(pf::twipsWidth(t.w.TxtSeshnComnts), 7665, tpp);
-
-    EXPECT_NEAR(pf::twipsWidth(t.w.pixXYgraf), 7335, tpp);
-    EXPECT_NEAR(pf::twipsHeight(t.w.pixXYgraf), 4020, tpp);
-    EXPECT_EQ(t.w.pixXYgraf->ScaleWidth(), t.w.pixXYgraf->width());
+    EXPECT_NEAR(pf::twipsWidth(t.w.TxtSeshnComnts), 7665, pf::twipsPerPixel());
+    EXPECT_NEAR(pf::twipsWidth(t.w.pixXYgraf), 7335, pf::twipsPerPixel());
+    EXPECT_NEAR(pf::twipsHeight(t.w.pixXYgraf), 4020, pf::twipsPerPixel());
     EXPECT_EQ(t.w.pixXYgraf->backColor(), 0x000000u);
-}
 
-TEST(WindowComposition, LabelsExposeTheirTextToAssistiveTools) {
-    Window t;
+    // Assistive tools read a label's current text and its description.
     t.w.show();
     t.w.LblShnStf[3]->setCaption("469kOhms");
-    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(t.w.LblShnStf[3]);
-    ASSERT_NE(iface, nullptr);
-    EXPECT_EQ(iface->text(QAccessible::Name), "469kOhms");
+    QAccessibleInterface* readout = QAccessible::queryAccessibleInterface(t.w.LblShnStf[3]);
+    ASSERT_NE(readout, nullptr);
+    EXPECT_EQ(readout->text(QAccessible::Name), "469kOhms");
     QAccessibleInterface* port = QAccessible::queryAccessibleInterface(t.w.LblParams[5]);
+    ASSERT_NE(port, nullptr);
     EXPECT_EQ(port->text(QAccessible::Description), "Click here to select port number");
 }
 
-TEST(WindowComposition, PictureKeepsItsDrawingAcrossHidesAndResizes) {
+TEST(WindowComposition, PictureKeepsItsDrawingAcrossHidesAndResizesUntilCleared) {
     Window t;
     t.w.show();
     auto* pix = t.w.pixXYgraf;
     pix->Cls();
     pix->PSet(3, 4, 0xFFFFFF);
     EXPECT_EQ(pix->image().pixel(3, 4), qRgb(255, 255, 255));
-    EXPECT_EQ(pix->currentX(), 3);
-    pix->Line(20, 4, 0xFF00FF);
+    pix->Line(20, 4, 0xFF00FF); // from the current position
     EXPECT_EQ(pix->currentX(), 20);
     EXPECT_EQ(pix->image().pixel(10, 4), qRgb(255, 0, 255));
     pix->hide();
     pix->resize(10, 10);
     pix->show();
     pix->resize(400, 200);
-    EXPECT_EQ(pix->image().pixel(10, 4), qRgb(255, 0, 255));
     EXPECT_EQ(pix->ScaleWidth(), 400);
-    const QImage shot = pix->grab().toImage();
-    EXPECT_EQ(shot.pixel(10, 4), qRgb(255, 0, 255));
+    EXPECT_EQ(pix->ScaleHeight(), 200);
+    EXPECT_EQ(pix->grab().toImage().pixel(10, 4), qRgb(255, 0, 255));
     pix->Cls();
     EXPECT_EQ(pix->image().pixel(10, 4), qRgb(0, 0, 0));
     EXPECT_EQ(pix->currentX(), 0);

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <string>
 
@@ -19,19 +18,6 @@ QString systemError(const char* what) {
 }
 
 } // namespace
-
-FileSizeLimit::FileSizeLimit(std::uint64_t bytes) {
-    if (::getrlimit(RLIMIT_FSIZE, &m_previous) != 0) return;
-    m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = m_previous;
-    limited.rlim_cur = static_cast<rlim_t>(bytes);
-    m_ok = ::setrlimit(RLIMIT_FSIZE, &limited) == 0;
-}
-
-FileSizeLimit::~FileSizeLimit() {
-    if (m_ok) ::setrlimit(RLIMIT_FSIZE, &m_previous);
-    if (m_previousHandler != SIG_ERR) std::signal(SIGXFSZ, m_previousHandler);
-}
 
 SmallDisk::SmallDisk(const QString& folder, std::uint64_t bytes) : m_folder(folder) {
     const std::string options = "size=" + std::to_string(bytes) + ",mode=0755";

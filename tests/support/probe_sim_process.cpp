@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace sylvane::testing {
@@ -13,16 +14,8 @@ ProbeSimProcess::~ProbeSimProcess() {
     stop();
 }
 
-QString ProbeSimProcess::program() {
-    return QStringLiteral(SYLVANE_PROBE_SIM);
-}
-
 QString ProbeSimProcess::linkPath() const {
     return QDir(m_folder).filePath(QStringLiteral("ports/com%1").arg(m_port));
-}
-
-bool ProbeSimProcess::isRunning() const {
-    return m_process.state() != QProcess::NotRunning;
 }
 
 QString ProbeSimProcess::log() {
@@ -34,7 +27,7 @@ bool ProbeSimProcess::start(int timeoutMs) {
     QStringList args{QStringLiteral("--folder"), m_folder, QStringLiteral("--port"),
                      QString::number(m_port)};
     args += m_options;
-    m_process.start(program(), args);
+    m_process.start(QStringLiteral(SYLVANE_PROBE_SIM), args);
     if (!m_process.waitForStarted(timeoutMs)) {
         m_error = QStringLiteral("probe-sim did not start: %1").arg(m_process.errorString());
         return false;
@@ -71,6 +64,19 @@ bool ProbeSimProcess::stop(int timeoutMs) {
     m_process.kill();
     m_process.waitForFinished(timeoutMs);
     return false;
+}
+
+QString ProbeSimProcess::framesFile(const QString& folder, const QStringList& lines) {
+    QFile f(QDir(folder).filePath(QStringLiteral("frames.txt")));
+    if (f.open(QIODevice::WriteOnly)) f.write(lines.join(QLatin1Char('\n')).toLatin1() + '\n');
+    return f.fileName();
+}
+
+QString frameLine(int adc, int status, int number) {
+    QString line = QStringLiteral("AA AA 01");
+    for (int b : {number, adc, adc >> 8, status, 0, 0})
+        line += QStringLiteral(" %1").arg(b & 0xFF, 2, 16, QLatin1Char('0'));
+    return line;
 }
 
 } // namespace sylvane::testing

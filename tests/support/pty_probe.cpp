@@ -19,11 +19,10 @@ PtyProbe::PtyProbe(const QString& folder, int comPort) {
     ::tcgetattr(m_master, &tio);
     ::cfmakeraw(&tio);
     ::tcsetattr(m_master, TCSANOW, &tio);
-    m_slave = QString::fromLocal8Bit(::ptsname(m_master));
     QDir(folder).mkpath(QStringLiteral("ports"));
     m_link = QStringLiteral("%1/ports/com%2").arg(folder).arg(comPort);
     QFile::remove(m_link);
-    QFile::link(m_slave, m_link);
+    QFile::link(QString::fromLocal8Bit(::ptsname(m_master)), m_link);
 }
 
 PtyProbe::~PtyProbe() {

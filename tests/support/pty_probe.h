@@ -1,11 +1,7 @@
 #pragma once
-// A probe on the master side of a pseudo-terminal whose slave is COM n of a program folder:
+// A probe on the master side of a pseudo-terminal whose slave is COM<n> of a program folder:
 // the test writes the bytes, as fast as it likes, and the program reads them through its real
 // serial link.
-//
-//     PtyProbe probe(folder.path(), 2);
-//     ASSERT_TRUE(probe.ok());
-//     probe.send(frames(20, 1500));
 
 #include <QString>
 
@@ -32,7 +28,6 @@ public:
 
 private:
     int m_master = -1;
-    QString m_slave;
     QString m_link;
 };
 

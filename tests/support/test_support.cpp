@@ -60,10 +60,6 @@ QStringList MessageRecorder::titles() const {
     return out;
 }
 
-ProgramFolder::ProgramFolder() {
-    m_dir.setAutoRemove(true);
-}
-
 QByteArray readFileBytes(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};
