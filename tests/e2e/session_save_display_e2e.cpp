@@ -9,6 +9,7 @@
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/tests/session_save_display_e2e
 
 #include "app/frm_sylvane.h"
+#include "app/settings_file.h"
 #include "dialogs/frm_file_manager.h"
 #include "dialogs/frm_port_change.h"
 #include "platform/label.h"
@@ -156,16 +157,9 @@ struct Program {
     std::unique_ptr<frmSylvane> w;
 
     Program() {
-        writeFile(folder.file("sylvane.ini"),
-                  "\"Port # \"\r\n\"2\"\r\n\"Sensitivty = \"\r\n\"25\"\r\n"
-                  "\"Picture graph visibilty = \"\r\n\"True\"\r\n"
-                  "\"Color graph visibilty = \"\r\n\"True\"\r\n"
-                  "\"Bar graph visibilty = \"\r\n\"True\"\r\n"
-                  "\"Internal status visibilty = \"\r\n\"True\"\r\n"
-                  "\"Session comments visibilty = \"\r\n\"True\"\r\n"
-                  "\"Time etc. visibilty = \"\r\n\"True\"\r\n"
-                  "\"Form Width = \"\r\n8445\r\n\"Form Height = \"\r\n6330\r\n"
-                  "\"Form Top = \"\r\n1200\r\n\"Form Left = \"\r\n1500\r\n");
+        sylvane::app::SettingsValues v{"2", "25", {}, 8445, 6330, 1200, 1500, 0};
+        v.visible.fill("True");
+        writeFile(folder.file("sylvane.ini"), QByteArray::fromStdString(writeSettings(v)));
         w = std::make_unique<frmSylvane>(frmSylvane::Options{folder.path(), {}});
         w->Form_Load();
         w->show();
