@@ -291,7 +291,7 @@ TEST(SessionClock, ElapsedTimeKeepsGrowingAcrossMidnight) {
     }
 }
 
-TEST(SessionClock, ColourLevelStepsAndTheResizeWatch) {
+TEST(SessionClock, ColourLevelStepsTowardItsTarget) {
     const struct {
         float level, target;
         std::int32_t status;
@@ -311,19 +311,6 @@ TEST(SessionClock, ColourLevelStepsAndTheResizeWatch) {
             EXPECT_EQ(level, r.levels[i]) << r.level << " -> " << r.target << ", tick " << i + 1;
         }
     }
-    const struct {
-        double width, height;
-        std::int32_t widthSet, heightSet;
-        std::uint8_t reason;
-    } sizes[] = {{6000, 4500, 6000, 4500, 0},
-                 {6600, 4800, 6000, 4500, kWidthDriven},
-                 {6300, 5100, 6000, 4500, kHeightDriven},
-                 {6300, 4800, 6000, 4500, kHeightDriven}, // equal changes
-                 {6000, 4500, 6005, 4497, 0},             // the nearest pixel to what was set
-                 {6015, 4500, 6005, 4500, kWidthDriven}};
-    for (const auto& r : sizes)
-        EXPECT_EQ(resizeReason(r.width, r.height, r.widthSet, r.heightSet, 15.0), r.reason)
-            << r.width << "x" << r.height;
 }
 
 TEST(SerialSettingsText, ReadsWellFormedTextsAndNamesTheBadField) {

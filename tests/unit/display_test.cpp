@@ -312,26 +312,6 @@ TEST(Layout, PanelHeightsContentsAndFont) {
     }
     EXPECT_TRUE(std::isfinite(panelHeight(Panel::PixGraf, available, 0)));
 
-    // Lamps from the right and cells from the left, touching and inside their panel.
-    for (const double windowWidth : {3840.0, 11520.0}) {
-        const double fW = panelWidthOf(windowWidth);
-        for (int i = 0; i < 32; ++i) {
-            const Rect cell = barCellRect(i, 600, windowWidth);
-            EXPECT_GT(cell.left, 0);
-            EXPECT_LT(cell.left + cell.width, fW) << windowWidth << " cell " << i;
-            if (i > 0) {
-                EXPECT_NEAR(barCellRect(i - 1, 600, windowWidth).left + cell.width, cell.left,
-                            1e-6);
-            }
-            if (i >= 8) continue;
-            const Rect lamp = lampRect(i, 600, windowWidth);
-            EXPECT_GT(lamp.left, 0);
-            EXPECT_LT(lamp.left + lamp.width, fW) << windowWidth << " lamp " << i;
-            if (i > 0) {
-                EXPECT_NEAR(lampRect(i - 1, 600, windowWidth).left, lamp.left + lamp.width, 1e-6);
-            }
-        }
-    }
     const Rect surface = graphSurfaceRect(4025, 10000);
     EXPECT_EQ((std::array{surface.left, surface.top, surface.width, surface.height}),
               (std::array{1000.0, 125.0, 8800.0, 3600.0}));

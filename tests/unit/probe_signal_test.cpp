@@ -43,28 +43,6 @@ TEST(ProbeSim, FramesAreLittleEndianAndTheStreamIsReproducible) {
     }
 }
 
-TEST(ProbeSim, SignalRestsInRangeWithSkinResponses) {
-    for (const std::uint32_t seed : {1u, 4242u}) {
-        SkinSignal s(seed, 53.0), same(seed, 53.0), other(seed + 1, 53.0);
-        int lo = 4095, hi = 0, differences = 0;
-        for (int i = 0; i < 53 * 3600; ++i) {
-            const int v = s.next();
-            ASSERT_EQ(v, same.next());
-            differences += v != other.next();
-            lo = std::min(lo, v);
-            hi = std::max(hi, v);
-        }
-        EXPECT_GT(differences, 1000) << seed;
-        EXPECT_GE(lo, 0);
-        EXPECT_LE(hi, 4095);
-        EXPECT_GT(hi - lo, 100) << seed;
-        EXPECT_LT(hi - lo, 1200) << seed;
-        // About one response in 25 s.
-        EXPECT_GT(s.responseCount(), 60) << seed;
-        EXPECT_LT(s.responseCount(), 250) << seed;
-    }
-}
-
 TEST(ProbeSim, FramesFileReadsHexLinesAndNamesTheFaultyLine) {
     std::string error;
     const auto lines = parseHexFrames("aa,0xAA,01\r\n\n# comment\n  0d 0A 11  # tail\nf", &error);
