@@ -218,13 +218,15 @@ TEST(FileManagerDisplay, ListsAndAddsUpToSixInTheTraceColours) {
                              "c.TST", "d.txt", "e.Hdr", "f.tstx"})
         writeFile(f.inData(name), "abcd");
     auto d = f.displayDialog();
+    const QStringList expected{"b.tst",  "c.TST",  "s1.Tst", "s2.Tst",
+                               "s3.Tst", "s4.Tst", "s5.Tst", "s6.Tst"};
     QStringList listed, captions;
     std::vector<std::uint32_t> colours;
     int countBeforeSixth = -1;
     QTimer::singleShot(0, [&] {
         ASSERT_TRUE(waitUntil([&] { return QApplication::activeModalWidget() == d.get(); }));
-        waitUntil([&] { return d->filFM->fileNames().size() == 8; }, 10000);
-        listed = d->filFM->fileNames();
+        // The model lists, then sorts: wait for the whole list as it should end.
+        waitUntil([&] { return (listed = d->filFM->fileNames()) == expected; }, 10000);
         d->txtFM->setText("missing");
         QTest::keyClick(d->txtFM, Qt::Key_Return);
         for (const char* name : {"s1", "s2.tst", "s3.Tst", "s4", "s5", "s6"}) {
