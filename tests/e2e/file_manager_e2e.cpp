@@ -1,13 +1,12 @@
-// The file manager opened from the real window on real folders: Save mode (name checks, the
-// overwrite question, the header rewrite with the current comments, the copies, failures that
-// keep the dialog open) and Display mode (the *.tst list in any letter case, Add, the six
-// coloured labels, Display, Cancel, the remembered folder).
+// The file manager opened from the real window on real folders: Save mode (names, the overwrite
+// question, refusals, the copies with the current comments) and Display mode (the *.tst list in
+// any letter case, Add, the six coloured labels, the ways to end the choice, the folder kept).
 
 #include "app/frm_sylvane.h"
+#include "dialogs/file_path_parse.h"
 #include "dialogs/frm_file_manager.h"
 #include "platform/file_list_boxes.h"
 #include "platform/label.h"
-#include "platform/twips.h"
 #include "storage/saved_sessions.h"
 #include "tests/support/gtest_qt_main.h"
 #include "tests/support/test_support.h"
@@ -31,7 +30,6 @@ namespace {
 
 const QByteArray kTst("\xDC\x05\0\0\xDE\x05\0\0\xDB\x05\0\0", 12);
 const QByteArray kTxt("1500\r\n1502\r\n1499\r\n");
-const QByteArray kHdrAtStop("\"MinADC\"\r\n\" 1499\"\r\n\"MaxADC\"\r\n\" 1502\"\r\n\" \"\r\n");
 
 QByteArray headerWith(const QByteArray& comments) {
     return "\"MinADC\"\r\n\" 1499\"\r\n\"MaxADC\"\r\n\" 1502\"\r\n\"" + comments + "\"\r\n";
@@ -43,27 +41,34 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
+// A window after a recorded session, its file manager starting in the folder "data".
 struct Fixture {
     sylvane::testing::ProgramFolder folder;
     frmSylvane w{{folder.path(), {}}};
     sylvane::testing::MessageRecorder messages;
-    QString data;
+    QString data = folder.file("data");
 
     explicit Fixture(bool withSession = true) {
-        QDir(folder.path()).mkdir(QStringLiteral("data"));
-        data = folder.file(QStringLiteral("data"));
-        w.module1.appPath = folder.path();
+        QDir(folder.path()).mkdir("data");
+        w.module1.appPath = data;
         if (withSession) {
             writeFile(folder.file("tempdata.tst"), kTst);
             writeFile(folder.file("tempdata.txt"), kTxt);
-            writeFile(folder.file("tempdata.hdr"), kHdrAtStop);
+            writeFile(folder.file("tempdata.hdr"), headerWith(" "));
         }
         w.show();
     }
     QString inData(const QString& name) const { return QDir(data).filePath(name); }
+    // The dialog in Display mode as the Display command sets it up.
+    std::unique_ptr<frmFileManager> displayDialog() {
+        auto d = std::make_unique<frmFileManager>(w, &w);
+        d->cmdFileOption->setText("Display");
+        d->setCaption("Display saved session file");
+        d->cmdAdd2List->setVisible(true);
+        return d;
+    }
 };
 
-// Runs act on the file manager once it is shown modally.
 void whenShown(std::function<void(frmFileManager*)> act) {
     sylvane::testing::whenModalShown<frmFileManager>([act](frmFileManager* d) {
         ASSERT_NE(d, nullptr) << "the file manager never came";
@@ -71,307 +76,212 @@ void whenShown(std::function<void(frmFileManager*)> act) {
     });
 }
 
-void typeAndEnter(frmFileManager* d, const QString& name) {
-    d->txtFM->clear();
-    QTest::keyClicks(d->txtFM, name);
-    QTest::keyClick(d->txtFM, Qt::Key_Return);
-}
-
-// Opens the dialog in Display mode as the Display command configures it.
-frmFileManager* displayDialog(frmSylvane& w) {
-    auto* d = new frmFileManager(w, &w);
-    d->cmdFileOption->setText(QStringLiteral("Display"));
-    d->setCaption(QStringLiteral("Display saved session file"));
-    d->setWidth(6735);
-    d->cmdAdd2List->setVisible(true);
-    return d;
-}
-
-bool lists(frmFileManager* d, const QString& name) {
-    return waitUntil([&] { return d->filFM->fileNames().contains(name); }, 10000);
+// Double-clicks a listed file once the list holds it; a double-click follows a click.
+void doubleClick(frmFileManager* d, const QString& name) {
+    ASSERT_TRUE(waitUntil([&] { return d->filFM->fileNames().contains(name); }, 10000));
+    const QModelIndex index = d->filFM->indexOfFile(name);
+    d->filFM->scrollTo(index);
+    const QPoint at = d->filFM->visualRect(index).center();
+    QTest::mouseClick(d->filFM->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(d->txtFM->text(), name);
+    QTest::mouseDClick(d->filFM->viewport(), Qt::LeftButton, {}, at);
 }
 
 } // namespace
 
-TEST(SaveSession, RefusedWithoutRecordedReadings) {
+TEST(SaveSession, NamesOverwriteRefusalsAndTheCopiesWithTheCurrentComments) {
+    enum Setup {
+        Plain,
+        NoSession,
+        EmptySession,
+        Existing,
+        LinkTst,
+        LinkHdr,
+        LinkTxt,
+        TstIsDir,
+        NoTxt
+    };
+    const char* overwrite = sylvane::dialogs::kOverwriteText;
+    const char* reserved = sylvane::dialogs::kReservedNameText;
     const struct {
-        bool exists;
-        QByteArray tst;
-    } rows[] = {{false, {}}, {true, {}}};
+        const char* typed;
+        Setup setup;
+        int answer; // to the overwrite question
+        const char* message;
+        bool staysOpen;
+        const char* savedAs; // nullptr: nothing written
+    } rows[] = {
+        {"run1", Plain, 0, nullptr, false, "run1"},
+        {"run1.tst", Plain, 0, nullptr, false, "run1"},
+        {"run1.xyz", Plain, 0, nullptr, false, "run1"},
+        {"a.b.tst", Plain, 0, nullptr, false, "a"},
+        {"run1.tst", Existing, pf::vbNo, overwrite, true, nullptr},
+        {"run1", Existing, pf::vbYes, overwrite, false, "run1"},
+        {"tempdata", Plain, 0, reserved, true, nullptr},
+        {"tempdata.tst", Plain, 0, reserved, true, nullptr},
+        {"Tempdata", Plain, 0, nullptr, false, "Tempdata"},
+        {"TEMPDATA.TST", Plain, 0, nullptr, false, "TEMPDATA"},
+        {".hidden", Plain, 0, nullptr, true, nullptr},
+        {"", Plain, 0, nullptr, true, nullptr},
+        {"", NoSession, 0, "There is no session data to save!", false, nullptr},
+        {"", EmptySession, 0, "There is no session data to save!", false, nullptr},
+        // Names that lead onto the working files through links used to copy them onto
+        // themselves; failed copies used to close the dialog as if the session had been saved.
+        {"linked", LinkTst, 0, reserved, true, nullptr},
+        {"linked.xyz", LinkHdr, 0, reserved, true, nullptr},
+        {"linked", LinkTxt, 0, reserved, true, nullptr},
+        {"run1", TstIsDir, 0, "run1.Tst", true, nullptr},
+        {"run1", NoTxt, 0, "run1.Txt", true, nullptr}};
     for (const auto& r : rows) {
-        Fixture f(false);
-        if (r.exists) writeFile(f.folder.file("tempdata.tst"), r.tst);
-        bool shown = false;
-        QTimer::singleShot(0, &f.w, [&] {
-            shown = QApplication::activeModalWidget() != nullptr;
-            if (shown) QApplication::activeModalWidget()->close();
-        });
+        const std::string where = std::string(r.typed) + " " + std::to_string(r.setup);
+        Fixture f(r.setup != NoSession);
+        const QByteArray older("older session");
+        if (r.setup == EmptySession) writeFile(f.folder.file("tempdata.tst"), {});
+        if (r.setup == Existing) writeFile(f.inData("run1.Tst"), older);
+        if (r.setup == LinkTst) QFile::link(f.folder.file("tempdata.tst"), f.inData("linked.Tst"));
+        if (r.setup == LinkHdr) QFile::link(f.folder.file("tempdata.hdr"), f.inData("linked.Hdr"));
+        if (r.setup == LinkTxt) QFile::link(f.folder.file("tempdata.txt"), f.inData("linked.Txt"));
+        if (r.setup == TstIsDir) QDir(f.data).mkdir("run1.Tst");
+        if (r.setup == NoTxt) QFile::remove(f.folder.file("tempdata.txt"));
+        f.messages.answers = {r.answer};
+        f.w.TxtSeshnComnts->setText("typed \"after\" stop");
+        bool shown = false, stayedOpen = false;
+        if (r.setup == NoSession || r.setup == EmptySession) {
+            QTimer::singleShot(0, &f.w, [&] {
+                if ((shown = QApplication::activeModalWidget()))
+                    QApplication::activeModalWidget()->close();
+            });
+        } else {
+            whenShown([&](frmFileManager* d) {
+                shown = true;
+                EXPECT_EQ(d->windowTitle(), "Save session file");
+                EXPECT_FALSE(d->cmdAdd2List->isVisible());
+                d->txtFM->clear();
+                QTest::keyClicks(d->txtFM, r.typed);
+                QTest::keyClick(d->txtFM, Qt::Key_Return);
+                stayedOpen = QApplication::activeModalWidget() == d;
+                if (stayedOpen) d->cmdCancel_Click();
+            });
+        }
         f.w.mnuSaveFile->trigger();
         sylvane::testing::pump(20);
-        EXPECT_EQ(f.messages.prompts(), QStringList{"There is no session data to save!"});
-        EXPECT_EQ(f.messages.messages.at(0).style, pf::vbOKOnly);
-        EXPECT_FALSE(shown);
-    }
-}
-
-TEST(SaveSession, SavesTheSetBesideEachOtherWithTheCurrentComments) {
-    Fixture f;
-    f.w.module1.appPath = f.data;
-    f.w.TxtSeshnComnts->setText(QStringLiteral("after stop"));
-    QString caption;
-    bool labelsHidden = false;
-    bool addHidden = false;
-    whenShown([&](frmFileManager* d) {
-        caption = d->windowTitle();
-        addHidden = !d->cmdAdd2List->isVisible();
-        labelsHidden = d->lblFile2Display[0]->x() >= d->width();
-        typeAndEnter(d, QStringLiteral("run1"));
-    });
-    f.w.mnuSaveFile->trigger();
-    EXPECT_EQ(caption, "Save session file");
-    EXPECT_TRUE(addHidden);
-    EXPECT_TRUE(labelsHidden) << "the list labels only show in Display mode";
-    EXPECT_TRUE(f.messages.messages.empty()) << f.messages.prompts().join("|").toStdString();
-    EXPECT_EQ(readFileBytes(f.inData("run1.Tst")), kTst);
-    EXPECT_EQ(readFileBytes(f.inData("run1.Txt")), kTxt);
-    EXPECT_EQ(readFileBytes(f.inData("run1.Hdr")), headerWith("after stop"));
-    EXPECT_EQ(readFileBytes(f.folder.file("tempdata.hdr")), headerWith("after stop"));
-    EXPECT_FALSE(QFile::exists(QDir::current().filePath("run1.Txt")));
-    EXPECT_EQ(f.w.module1.appPath, f.data);
-}
-
-TEST(SaveSession, NameChecksAndTheOverwriteQuestion) {
-    const struct {
-        const char* typed;
-        bool existing; // run1.Tst is there already
-        int answer;    // to the overwrite question
-        const char* message;
-        bool closes;
-        const char* savedAs; // "" = nothing written
-    } rows[] = {
-        {"run1", false, 0, nullptr, true, "run1"},
-        {"run1.tst", false, 0, nullptr, true, "run1"},
-        {"run1.xyz", false, 0, nullptr, true, "run1"},
-        {"a.b.tst", false, 0, nullptr, true, "a"},
-        {"run1.tst", true, pf::vbNo, sylvane::dialogs::kOverwriteText, false, ""},
-        {"run1", true, pf::vbYes, sylvane::dialogs::kOverwriteText, true, "run1"},
-        {"tempdata", false, 0, sylvane::dialogs::kReservedNameText, false, ""},
-        {"tempdata.tst", false, 0, sylvane::dialogs::kReservedNameText, false, ""},
-        {"Tempdata", false, 0, nullptr, true, "Tempdata"},
-        {"TEMPDATA.TST", false, 0, nullptr, true, "TEMPDATA"},
-        {".hidden", false, 0, nullptr, false, ""},
-        {"", false, 0, nullptr, false, ""},
-    };
-    for (const auto& r : rows) {
-        Fixture f;
-        f.w.module1.appPath = f.data;
-        const QByteArray older("older session");
-        if (r.existing) writeFile(f.inData("run1.Tst"), older);
-        if (r.answer) f.messages.answers = {r.answer};
-        bool stayedOpen = false;
-        whenShown([&](frmFileManager* d) {
-            typeAndEnter(d, QString::fromLatin1(r.typed));
-            stayedOpen = d->isVisible();
-            if (stayedOpen) d->cmdCancel_Click();
-        });
-        f.w.mnuSaveFile->trigger();
-        const QString typed = QString::fromLatin1(r.typed);
+        EXPECT_EQ(shown, r.setup != NoSession && r.setup != EmptySession) << where;
+        EXPECT_EQ(stayedOpen, r.staysOpen) << where;
         if (r.message) {
-            ASSERT_EQ(f.messages.prompts().size(), 1) << r.typed;
-            EXPECT_EQ(f.messages.prompts()[0], QString::fromLatin1(r.message)) << r.typed;
+            ASSERT_EQ(f.messages.prompts().size(), 1) << where;
+            const QString prompt = f.messages.prompts()[0];
+            EXPECT_TRUE(r.setup >= TstIsDir ? prompt.contains(f.inData(r.message))
+                                            : prompt == r.message)
+                << where << ": " << prompt.toStdString();
         } else {
-            EXPECT_TRUE(f.messages.messages.empty()) << r.typed;
+            EXPECT_TRUE(f.messages.messages.empty()) << where;
         }
-        EXPECT_EQ(stayedOpen, !r.closes) << r.typed;
-        const QString saved = QString::fromLatin1(r.savedAs);
-        if (!saved.isEmpty()) {
-            EXPECT_EQ(readFileBytes(f.inData(saved + ".Tst")), kTst) << r.typed;
-            EXPECT_EQ(readFileBytes(f.inData(saved + ".Txt")), kTxt) << r.typed;
+        const QByteArray header = headerWith("\\=typed \\qafter\\q stop");
+        if (r.savedAs) {
+            const QString saved = f.inData(r.savedAs);
+            EXPECT_EQ(readFileBytes(saved + ".Tst"), kTst) << where;
+            EXPECT_EQ(readFileBytes(saved + ".Txt"), kTxt) << where;
+            EXPECT_EQ(readFileBytes(saved + ".Hdr"), header) << where;
+            EXPECT_EQ(readFileBytes(f.folder.file("tempdata.hdr")), header) << where;
+            EXPECT_FALSE(QFile::exists(QDir::current().filePath(r.savedAs + QString(".Txt"))));
         } else {
-            EXPECT_EQ(readFileBytes(f.inData("run1.Tst")), r.existing ? older : QByteArray())
-                << r.typed;
-            EXPECT_FALSE(QFile::exists(f.inData("run1.Hdr"))) << r.typed;
+            EXPECT_EQ(readFileBytes(f.inData("run1.Tst")),
+                      r.setup == Existing ? older : (r.setup == NoTxt ? kTst : ""))
+                << where;
+            EXPECT_FALSE(QFile::exists(f.inData("run1.Hdr"))) << where;
         }
-        // The working set is untouched whatever happened.
-        EXPECT_EQ(readFileBytes(f.folder.file("tempdata.tst")), kTst) << r.typed;
-        EXPECT_EQ(readFileBytes(f.folder.file("tempdata.txt")), kTxt) << r.typed;
-    }
-}
-
-// Names that lead onto the working files themselves (the program folder's own names on a file
-// system that ignores case, or links to them) used to copy the files onto themselves.
-TEST(SaveSession, RegressionNeverWritesOverTheWorkingFiles) {
-    const struct {
-        const char* typed;
-        const char* link; // a link by that name in the data folder to a working file
-        const char* target;
-    } rows[] = {
-        {"linked", "linked.Tst", "tempdata.tst"},
-        {"linked.xyz", "linked.Hdr", "tempdata.hdr"},
-        {"linked", "linked.Txt", "tempdata.txt"},
-    };
-    for (const auto& r : rows) {
-        Fixture f;
-        f.w.module1.appPath = f.data;
-        ASSERT_TRUE(QFile::link(f.folder.file(r.target), f.inData(r.link)));
-        whenShown([&](frmFileManager* d) {
-            typeAndEnter(d, QString::fromLatin1(r.typed));
-            if (QApplication::activeModalWidget() == d) d->cmdCancel_Click();
-        });
-        f.w.mnuSaveFile->trigger();
-        EXPECT_EQ(f.messages.prompts(),
-                  QStringList{QString::fromLatin1(sylvane::dialogs::kReservedNameText)})
-            << r.typed;
-        EXPECT_EQ(readFileBytes(f.folder.file("tempdata.tst")), kTst) << r.typed;
-        EXPECT_EQ(readFileBytes(f.folder.file("tempdata.txt")), kTxt) << r.typed;
-        EXPECT_EQ(readFileBytes(f.folder.file("tempdata.hdr")), kHdrAtStop) << r.typed;
-    }
-}
-
-// Copy failures used to be ignored and the dialog closed as if the session had been saved.
-TEST(SaveSession, RegressionFailedCopyIsReportedAndTheDialogStaysOpen) {
-    const struct {
-        const char* what;
-        const char* expectInMessage;
-    } rows[] = {
-        {"target is a folder", "run1.Tst"},
-        {"text copy cannot be made", "run1.Txt"},
-    };
-    for (const auto& r : rows) {
-        Fixture f;
-        f.w.module1.appPath = f.data;
-        if (QString::fromLatin1(r.what).startsWith("target"))
-            QDir(f.data).mkdir(QStringLiteral("run1.Tst"));
-        else
-            QFile::remove(f.folder.file("tempdata.txt"));
-        bool stayedOpen = false;
-        whenShown([&](frmFileManager* d) {
-            typeAndEnter(d, QStringLiteral("run1"));
-            stayedOpen = QApplication::activeModalWidget() == d;
-            d->cmdCancel_Click();
-        });
-        f.w.mnuSaveFile->trigger();
-        EXPECT_TRUE(stayedOpen) << r.what;
-        ASSERT_EQ(f.messages.prompts().size(), 1) << r.what;
-        EXPECT_TRUE(f.messages.prompts()[0].contains(QString::fromLatin1(r.expectInMessage)))
-            << f.messages.prompts()[0].toStdString();
+        // The working files are never written over.
+        if (r.setup == NoSession) continue;
+        EXPECT_EQ(readFileBytes(f.folder.file("tempdata.tst")), r.setup == EmptySession ? "" : kTst)
+            << where;
+        EXPECT_EQ(readFileBytes(f.folder.file("tempdata.txt")), r.setup == NoTxt ? "" : kTxt)
+            << where;
+        const bool linked = r.setup >= LinkTst && r.setup <= LinkTxt;
+        EXPECT_TRUE(!linked || readFileBytes(f.folder.file("tempdata.hdr")) == headerWith(" "))
+            << where;
     }
 }
 
 TEST(SaveSession, DoubleClickOnAListedFileSavesUnderItsName) {
     Fixture f;
-    f.w.module1.appPath = f.data;
     writeFile(f.inData("old.Tst"), "x");
     f.messages.answers = {pf::vbYes};
-    QString nameBox;
-    whenShown([&](frmFileManager* d) {
-        ASSERT_TRUE(lists(d, "old.Tst"));
-        const QModelIndex index = d->filFM->indexOfFile("old.Tst");
-        d->filFM->scrollTo(index);
-        const QPoint at = d->filFM->visualRect(index).center();
-        QTest::mouseClick(d->filFM->viewport(), Qt::LeftButton, {}, at);
-        nameBox = d->txtFM->text();
-        QTest::mouseDClick(d->filFM->viewport(), Qt::LeftButton, {}, at);
-    });
+    whenShown([&](frmFileManager* d) { doubleClick(d, "old.Tst"); });
     f.w.mnuSaveFile->trigger();
-    EXPECT_EQ(nameBox, "old.Tst");
     EXPECT_EQ(f.messages.prompts(), QStringList{sylvane::dialogs::kOverwriteText});
     EXPECT_EQ(readFileBytes(f.inData("old.Tst")), kTst);
 }
 
-TEST(FileManagerDisplay, ListsSavedSessionsInAnyLetterCase) {
+TEST(FileManagerDisplay, ListsAndAddsUpToSixInTheTraceColours) {
     Fixture f(false);
-    for (const char* name : {"a.Tst", "b.tst", "c.TST", "d.txt", "e.Hdr", "f.tstx"})
+    for (const char* name : {"s1.Tst", "s2.Tst", "s3.Tst", "s4.Tst", "s5.Tst", "s6.Tst", "b.tst",
+                             "c.TST", "d.txt", "e.Hdr", "f.tstx"})
         writeFile(f.inData(name), "abcd");
-    f.w.module1.appPath = f.data;
-    std::unique_ptr<frmFileManager> d(displayDialog(f.w));
-    d->show();
-    ASSERT_TRUE(waitUntil([&] { return d->filFM->fileNames().size() == 3; }, 10000))
-        << d->filFM->fileNames().join(",").toStdString();
-    EXPECT_EQ(d->filFM->fileNames(), (QStringList{"a.Tst", "b.tst", "c.TST"}));
-    EXPECT_EQ(d->dirFM->Path(), f.data);
-}
-
-TEST(FileManagerDisplay, AddCollectsUpToSixInTheTraceColours) {
-    Fixture f(false);
-    const QStringList names{"s1", "s2.tst", "s3.Tst", "s4", "s5", "s6"};
-    for (const char* n : {"s1", "s2", "s3", "s4", "s5", "s6"})
-        writeFile(f.inData(QString::fromLatin1(n) + ".Tst"), "abcd");
-    f.w.module1.appPath = f.data;
-    std::unique_ptr<frmFileManager> d(displayDialog(f.w));
-    QStringList captions;
+    auto d = f.displayDialog();
+    const QStringList expected{"b.tst",  "c.TST",  "s1.Tst", "s2.Tst",
+                               "s3.Tst", "s4.Tst", "s5.Tst", "s6.Tst"};
+    QStringList listed, captions;
     std::vector<std::uint32_t> colours;
     int countBeforeSixth = -1;
     QTimer::singleShot(0, [&] {
         ASSERT_TRUE(waitUntil([&] { return QApplication::activeModalWidget() == d.get(); }));
-        typeAndEnter(d.get(), "missing");
-        for (int i = 0; i < 6; ++i) {
-            if (i == 5) {
-                countBeforeSixth = f.w.module1.displayFileCount;
+        // The model lists, then sorts: wait for the whole list as it should end.
+        waitUntil([&] { return (listed = d->filFM->fileNames()) == expected; }, 10000);
+        d->txtFM->setText("missing");
+        QTest::keyClick(d->txtFM, Qt::Key_Return);
+        for (const char* name : {"s1", "s2.tst", "s3.Tst", "s4", "s5", "s6"}) {
+            if (f.w.module1.displayFileCount == 5) {
+                countBeforeSixth = 5;
                 for (auto* l : d->lblFile2Display) captions << l->caption();
                 for (auto* l : d->lblFile2Display) colours.push_back(l->backColor());
             }
-            d->txtFM->setText(names[i]);
+            d->txtFM->setText(name);
             QTest::mouseClick(d->cmdAdd2List, Qt::LeftButton);
         }
+        if (d->isVisible()) d->close();
     });
-    const int result = d->exec();
-    EXPECT_EQ(result, QDialog::Accepted) << "the sixth Add ends the dialog";
+    EXPECT_EQ(d->exec(), QDialog::Accepted) << "the sixth Add ends the dialog";
+    EXPECT_EQ(listed, (QStringList{"b.tst", "c.TST", "s1.Tst", "s2.Tst", "s3.Tst", "s4.Tst",
+                                   "s5.Tst", "s6.Tst"}));
     EXPECT_EQ(countBeforeSixth, 5);
     EXPECT_EQ(captions, (QStringList{"s1", "s2.tst", "s3.Tst", "s4", "s5", "File to Display"}));
     EXPECT_EQ(colours, std::vector<std::uint32_t>(sylvane::storage::kTraceColors.begin(),
                                                   sylvane::storage::kTraceColors.end()));
-    EXPECT_EQ(d->lblFile2Display[5]->caption(), "s6");
     ASSERT_EQ(f.w.module1.displayFileCount, 6);
-    for (int i = 0; i < 6; ++i) {
-        const QString base = QStringLiteral("s%1").arg(i + 1);
-        EXPECT_EQ(f.w.module1.displayTstFiles[i], f.inData(base + ".Tst"));
-        EXPECT_EQ(f.w.module1.displayHdrFiles[i], f.inData(base + ".Hdr"));
-    }
+    EXPECT_EQ(f.w.module1.displayTstFiles[2], f.inData("s3.Tst"));
+    EXPECT_EQ(f.w.module1.displayHdrFiles[5], f.inData("s6.Hdr"));
     ASSERT_EQ(f.messages.messages.size(), 1u);
     EXPECT_EQ(f.messages.messages[0].title, sylvane::dialogs::kAccessErrorTitle);
     EXPECT_EQ(f.messages.messages[0].prompt, "File not found: " + f.inData("missing.Tst"));
     EXPECT_EQ(f.messages.messages[0].style, pf::vbOKOnly | pf::vbExclamation);
 }
 
-TEST(FileManagerDisplay, DisplayCancelAndCloseEndTheChoice) {
+TEST(FileManagerDisplay, DisplayCancelCloseEnterAndDoubleClick) {
     const struct {
         const char* how;
         const char* typedBeforeEnd;
         bool ends;
         int count;
-    } rows[] = {
-        {"display", "", false, 1}, {"display", "s2", true, 1}, {"cancel", "", true, 0},
-        {"close", "", true, 1},    {"enter", "s2", false, 2},  {"dblclick", "", false, 2},
-    };
+    } rows[] = {{"display", "", false, 1}, {"display", "s2", true, 1}, {"cancel", "", true, 0},
+                {"close", "", true, 1},    {"enter", "s2", false, 2},  {"dblclick", "", false, 2}};
     for (const auto& r : rows) {
         Fixture f(false);
         writeFile(f.inData("s1.Tst"), "abcd");
         writeFile(f.inData("s2.Tst"), "abcd");
-        f.w.module1.appPath = f.data;
-        std::unique_ptr<frmFileManager> d(displayDialog(f.w));
+        auto d = f.displayDialog();
         bool open = false;
+        const QString how = r.how;
         QTimer::singleShot(0, [&] {
             ASSERT_TRUE(waitUntil([&] { return QApplication::activeModalWidget() == d.get(); }));
             d->txtFM->setText("s1");
             d->cmdAdd2List_Click();
-            const QString how = QString::fromLatin1(r.how);
-            d->txtFM->setText(QString::fromLatin1(r.typedBeforeEnd));
+            d->txtFM->setText(r.typedBeforeEnd);
             if (how == "display") QTest::mouseClick(d->cmdFileOption, Qt::LeftButton);
             if (how == "cancel") QTest::mouseClick(d->cmdCancel, Qt::LeftButton);
             if (how == "close") d->close();
             if (how == "enter") QTest::keyClick(d->txtFM, Qt::Key_Return);
-            if (how == "dblclick") {
-                ASSERT_TRUE(lists(d.get(), "s2.Tst"));
-                const QModelIndex index = d->filFM->indexOfFile("s2.Tst");
-                const QPoint at = d->filFM->visualRect(index).center();
-                // A double-click is a click followed by the second press.
-                QTest::mouseClick(d->filFM->viewport(), Qt::LeftButton, {}, at);
-                QTest::mouseDClick(d->filFM->viewport(), Qt::LeftButton, {}, at);
-                EXPECT_EQ(d->txtFM->text(), "s2.Tst");
-            }
-            open = d->isVisible();
-            if (open) d->close();
+            if (how == "dblclick") doubleClick(d.get(), "s2.Tst");
+            if ((open = d->isVisible())) d->close();
         });
         d->exec();
         EXPECT_EQ(open, !r.ends) << r.how << " " << r.typedBeforeEnd;
@@ -385,20 +295,18 @@ TEST(FileManagerDisplay, NextOpeningStartsInTheFolderLastUsed) {
     QDir(f.data).mkdir("deeper");
     const QString deeper = f.inData("deeper");
     writeFile(QDir(deeper).filePath("x.Tst"), "abcd");
-    f.w.module1.appPath = f.data;
     {
-        std::unique_ptr<frmFileManager> d(displayDialog(f.w));
+        auto d = f.displayDialog();
         d->show();
         d->dirFM->setPath(deeper);
         EXPECT_EQ(f.w.module1.appPath, deeper);
-        // Choosing the volume that holds the remembered folder stays there.
-        d->drvFM_Change();
+        d->drvFM_Change(); // the volume that holds the folder keeps it
         EXPECT_EQ(d->dirFM->Path(), deeper);
     }
-    std::unique_ptr<frmFileManager> again(displayDialog(f.w));
+    auto again = f.displayDialog();
     again->show();
     EXPECT_EQ(again->dirFM->Path(), deeper);
-    EXPECT_TRUE(lists(again.get(), "x.Tst"));
+    EXPECT_TRUE(waitUntil([&] { return again->filFM->fileNames().contains("x.Tst"); }, 10000));
     // The folder stays in view once the folders around it have been read in.
     pf::DirListBox* tree = again->dirFM;
     EXPECT_TRUE(waitUntil([tree] {
@@ -410,8 +318,7 @@ TEST(FileManagerDisplay, NextOpeningStartsInTheFolderLastUsed) {
     // A remembered folder that has gone opens on its nearest parent.
     again.reset();
     QDir(deeper).removeRecursively();
-    std::unique_ptr<frmFileManager> third(displayDialog(f.w));
-    EXPECT_EQ(third->dirFM->Path(), f.data);
+    EXPECT_EQ(f.displayDialog()->dirFM->Path(), f.data);
 }
 
 SYLVANE_GTEST_QT_MAIN

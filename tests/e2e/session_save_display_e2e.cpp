@@ -1,17 +1,19 @@
-// The whole way through the real program against the probe simulator on COM2: the first start
-// in an empty folder, a recorded session, Stop, comments, Save under two names with different
-// comments, both sessions displayed, another display, the normal display resumed, the close.
+// Saved sessions through the real program: the whole way against the probe simulator on COM2
+// (first start, record, Stop, save twice with different comments, display both, another
+// display, resume, close), six sessions on one scale, and saved sessions that are cut, empty,
+// without a header or with absurd header values.
 //
-// Screenshots: with SYLVANE_SCREENSHOTS=<folder> the window (and the dialogs) are saved there
-// as PNG files at each step, for example under a virtual display:
+// Screenshots: with SYLVANE_SCREENSHOTS=<folder> the window and dialogs are saved there at each
+// step of the whole-way test, for example under a virtual display:
 //   SYLVANE_SCREENSHOTS=/tmp/shots QT_QPA_PLATFORM=xcb
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/tests/session_save_display_e2e
 
 #include "app/frm_sylvane.h"
+#include "app/settings_file.h"
 #include "dialogs/frm_file_manager.h"
 #include "dialogs/frm_port_change.h"
-#include "platform/file_list_boxes.h"
 #include "platform/label.h"
+#include "platform/number_rules.h"
 #include "platform/picture_box.h"
 #include "platform/twips.h"
 #include "storage/saved_sessions.h"
@@ -29,16 +31,44 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
+
+#include <cmath>
+#include <memory>
 
 using sylvane::acquisition::SerialLink;
 using sylvane::app::frmSylvane;
 using sylvane::dialogs::frmFileManager;
 using sylvane::testing::readFileBytes;
 using sylvane::testing::waitUntil;
+namespace pf = sylvane::platform;
 namespace storage = sylvane::storage;
 
 namespace {
+
+constexpr std::uint32_t kCyan = storage::kTraceColors[0];
+constexpr std::uint32_t kYellow = storage::kTraceColors[1];
+constexpr std::uint32_t kGreen = storage::kTraceColors[2];
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    f.write(bytes);
+}
+
+QByteArray header(const QByteArray& minText, const QByteArray& maxText, const QByteArray& c) {
+    return "\"MinADC\"\r\n\"" + minText + "\"\r\n\"MaxADC\"\r\n\"" + maxText + "\"\r\n\"" + c +
+           "\"\r\n";
+}
+
+// count readings climbing from `from` by one, starting again every `period`.
+QByteArray rising(int count, int from, int period = 100) {
+    QByteArray out;
+    for (int i = 0; i < count; ++i) {
+        const auto v = static_cast<std::uint32_t>(from + i % period);
+        for (int k = 0; k < 4; ++k) out.append(static_cast<char>((v >> (8 * k)) & 0xFF));
+    }
+    return out;
+}
 
 void screenshot(QWidget* widget, const QString& name) {
     const QString folder = qEnvironmentVariable("SYLVANE_SCREENSHOTS");
@@ -55,54 +85,103 @@ template <typename D> void whenShown(std::function<void(D*)> act) {
     });
 }
 
-void saveAs(frmSylvane& w, const QString& name, const QString& shot) {
-    whenShown<frmFileManager>([name, shot](frmFileManager* d) {
-        QTest::keyClicks(d->txtFM, name);
-        screenshot(d, shot);
-        QTest::keyClick(d->txtFM, Qt::Key_Return);
-    });
-    w.mnuSaveFile->trigger();
-}
-
-void display(frmSylvane& w, const QStringList& names, const QString& shot) {
-    whenShown<frmFileManager>([names, shot](frmFileManager* d) {
+// Adds the names in the file manager when it next opens, then Display (the sixth Add ends the
+// dialog itself); no names: Cancel. beforeDisplay runs just before Display.
+void choose(const QStringList& names, std::function<void()> beforeDisplay = {},
+            const QString& shot = {}) {
+    whenShown<frmFileManager>([names, beforeDisplay, shot](frmFileManager* d) {
+        EXPECT_EQ(d->windowTitle(), "Display saved session file");
         for (const QString& name : names) {
             QTest::keyClicks(d->txtFM, name);
             QTest::keyClick(d->txtFM, Qt::Key_Return); // Enter adds in Display mode
             d->txtFM->clear();
         }
-        d->txtFM->setText(names.back());
+        if (!d->isVisible()) return;
+        if (beforeDisplay) beforeDisplay();
+        if (!names.isEmpty()) d->txtFM->setText(names.back());
         screenshot(d, shot);
-        QTest::mouseClick(d->cmdFileOption, Qt::LeftButton);
+        QTest::mouseClick(names.isEmpty() ? d->cmdCancel : d->cmdFileOption, Qt::LeftButton);
+        if (d->isVisible()) d->close(); // fail rather than hang
     });
+}
+
+void display(frmSylvane& w, const QStringList& names, std::function<void()> beforeDisplay = {},
+             const QString& shot = {}) {
+    choose(names, beforeDisplay, shot);
     w.mnuDisplayOld->trigger();
 }
 
-int pixelsOf(const QImage& image, QSize visible, std::uint32_t vbColor) {
+struct Trace {
+    int pixels = 0;
+    double meanY = 0;
+    int maxX = -1;
+};
+
+// Where the colour lies in the visible part of the picture.
+Trace traceOf(frmSylvane& w, std::uint32_t vbColor) {
     const QColor wanted(static_cast<int>(vbColor & 0xFF), static_cast<int>((vbColor >> 8) & 0xFF),
                         static_cast<int>((vbColor >> 16) & 0xFF));
-    int n = 0;
-    for (int y = 0; y < visible.height(); ++y)
-        for (int x = 0; x < visible.width(); ++x) n += image.pixelColor(x, y) == wanted;
-    return n;
+    Trace t;
+    for (int y = 0; y < w.pixXYgraf->height(); ++y) {
+        for (int x = 0; x < w.pixXYgraf->width(); ++x) {
+            if (w.pixXYgraf->image().pixelColor(x, y) != wanted) continue;
+            ++t.pixels;
+            t.meanY += y;
+            t.maxX = std::max(t.maxX, x);
+        }
+    }
+    if (t.pixels) t.meanY /= t.pixels;
+    return t;
 }
 
-// The first four lines of a header as written at Stop, with the comments that were typed later.
-QByteArray withComments(const QByteArray& stopped, const std::string& comments) {
-    storage::SessionHeader h = storage::readSessionHeader(stopped.toStdString());
-    h.comments = comments;
-    return QByteArray::fromStdString(storage::headerBytes(h));
+std::array<bool, 6> checksOf(frmSylvane& w) {
+    return {w.mnuPixGraf->isChecked(),      w.mnuBarGrf->isChecked(),   w.mnuSmlGraf->isChecked(),
+            w.mnuInternStatus->isChecked(), w.mnuComments->isChecked(), w.mnuTimnStuf->isChecked()};
 }
+
+std::array<bool, 6> panelsShown(frmSylvane& w) {
+    return {!w.frmPixGraf->isHidden(),     !w.frameLEDdisp->isHidden(),
+            !w.frameBarGraf->isHidden(),   !w.frameSesshnStuff->isHidden(),
+            !w.fraSeshnComnts->isHidden(), !w.FrameParams->isHidden()};
+}
+
+bool settled(frmSylvane& w) {
+    return waitUntil([&] { return !w.layoutPending; }, 10000);
+}
+
+// The program at a second start (settings file in place, window laid out), saved sessions in
+// its folder.
+struct Program {
+    sylvane::testing::ProgramFolder folder;
+    sylvane::testing::MessageRecorder messages;
+    std::unique_ptr<frmSylvane> w;
+
+    Program() {
+        sylvane::app::SettingsValues v{"2", "25", {}, 8445, 6330, 1200, 1500, 0};
+        v.visible.fill("True");
+        writeFile(folder.file("sylvane.ini"), QByteArray::fromStdString(writeSettings(v)));
+        w = std::make_unique<frmSylvane>(frmSylvane::Options{folder.path(), {}});
+        w->Form_Load();
+        w->show();
+        settled(*w);
+    }
+    void saved(const QString& name, const QByteArray& tst, const QByteArray* hdr) {
+        writeFile(folder.file(name + ".Tst"), tst);
+        if (hdr) writeFile(folder.file(name + ".Hdr"), *hdr);
+    }
+    QString prompts() const { return messages.prompts().join("|"); }
+};
 
 } // namespace
 
 TEST(SessionSaveAndDisplay, RecordSaveTwiceDisplayBothResumeAndClose) {
     sylvane::testing::ProgramFolder folder;
     sylvane::testing::MessageRecorder messages;
-    sylvane::testing::ProbeSimProcess sim(folder.path(), 2, {"--rate", "40", "--seed", "5"});
+    sylvane::testing::ProbeSimProcess sim(folder.path(), 2, {"--rate", "53", "--seed", "5"});
     ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
     const QString saved = folder.file("sessions");
     QDir(folder.path()).mkdir("sessions");
+    const auto inSaved = [&](const char* name) { return QDir(saved).filePath(name); };
 
     // First start: the message, then the port dialog, where COM2 is the one port found.
     frmSylvane w({folder.path(), {}});
@@ -116,87 +195,286 @@ TEST(SessionSaveAndDisplay, RecordSaveTwiceDisplayBothResumeAndClose) {
     });
     w.Form_Load();
     w.show();
-    ASSERT_TRUE(waitUntil([&] { return !w.layoutPending; }, 10000));
+    ASSERT_TRUE(settled(w));
     EXPECT_EQ(messages.prompts(), QStringList{"Need to select Comm Port"});
     EXPECT_EQ(w.LblParams[5]->caption(), "2");
     messages.messages.clear();
-    const double normalWidth = w.Width();
-    const double normalHeight = w.Height();
+    w.mnuSmlGraf->trigger(); // a panel hidden before the display stays hidden after it
+    ASSERT_TRUE(settled(w));
+    const double normalWidth = w.Width(), normalHeight = w.Height();
+    const auto normalPanels = checksOf(w);
     screenshot(&w, "02-first-start");
 
-    // Record until a few hundred readings are in, then stop.
+    // Record some readings, then stop.
     w.mnuStart->trigger();
     const QString tst = folder.file("tempdata.tst");
-    ASSERT_TRUE(waitUntil([&] { return QFileInfo(tst).size() >= 4 * 300; }, 90000))
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo(tst).size() >= 4 * 120; }, 60000))
         << "readings recorded: " << QFileInfo(tst).size() / 4;
     screenshot(&w, "03-recording");
     w.mnuStop->trigger();
     ASSERT_TRUE(messages.messages.empty()) << messages.prompts().join("|").toStdString();
     const QByteArray readings = readFileBytes(tst);
     const QByteArray text = readFileBytes(folder.file("tempdata.txt"));
-    const QByteArray stopped = readFileBytes(folder.file("tempdata.hdr"));
-    ASSERT_TRUE(storage::readSessionHeader(stopped.toStdString()).complete());
+    const auto stopped =
+        storage::readSessionHeader(readFileBytes(folder.file("tempdata.hdr")).toStdString());
+    ASSERT_TRUE(stopped.complete());
     ASSERT_EQ(text.count('\n'), readings.size() / 4);
 
     // Comments typed after Stop go with the first save; changed ones with the second.
+    const auto withComments = [&](const std::string& comments) {
+        storage::SessionHeader h = stopped;
+        h.comments = comments;
+        return QByteArray::fromStdString(storage::headerBytes(h));
+    };
     w.module1.appPath = saved;
-    w.TxtSeshnComnts->setText("Resting, eyes closed");
-    saveAs(w, "alpha", "04-save-dialog");
-    w.TxtSeshnComnts->setText("Same session, \"second\" look\nwith a second line");
-    saveAs(w, "beta.tst", "05-save-again");
+    const char* first = "Resting, eyes closed";
+    const char* second = "Same session, \"second\" look\nwith a second line";
+    for (const auto& [name, comments] : {std::pair{"alpha", first}, {"beta.tst", second}}) {
+        w.TxtSeshnComnts->setText(comments);
+        whenShown<frmFileManager>([name](frmFileManager* d) {
+            QTest::keyClicks(d->txtFM, name);
+            screenshot(d, QString("04-save-") + name);
+            QTest::keyClick(d->txtFM, Qt::Key_Return);
+        });
+        w.mnuSaveFile->trigger();
+    }
     ASSERT_TRUE(messages.messages.empty()) << messages.prompts().join("|").toStdString();
-
-    const auto inSaved = [&](const char* name) { return QDir(saved).filePath(name); };
     EXPECT_EQ(readFileBytes(inSaved("alpha.Tst")), readings);
     EXPECT_EQ(readFileBytes(inSaved("beta.Tst")), readings);
     EXPECT_EQ(readFileBytes(inSaved("alpha.Txt")), text);
     EXPECT_EQ(readFileBytes(inSaved("beta.Txt")), text);
-    EXPECT_EQ(readFileBytes(inSaved("alpha.Hdr")), withComments(stopped, "Resting, eyes closed"));
-    EXPECT_EQ(readFileBytes(inSaved("beta.Hdr")),
-              withComments(stopped, "Same session, \"second\" look\nwith a second line"));
+    EXPECT_EQ(readFileBytes(inSaved("alpha.Hdr")), withComments(first));
+    EXPECT_EQ(readFileBytes(inSaved("beta.Hdr")), withComments(second));
     EXPECT_EQ(QDir(saved).entryList(QDir::Files).size(), 6);
 
-    // Both displayed: the second (yellow) is drawn over the first, which has the same readings.
-    display(w, {"alpha", "beta"}, "06-display-dialog");
-    ASSERT_TRUE(waitUntil([&] { return !w.layoutPending; }, 10000));
+    // A click on the picture does nothing in the normal display.
+    QTest::mouseClick(w.pixXYgraf, Qt::LeftButton);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    // Both on one scale; the second (yellow) is drawn over the first, which has the same readings.
+    display(w, {"alpha", "beta"}, {}, "05-display-dialog");
+    ASSERT_TRUE(settled(w));
     EXPECT_TRUE(messages.messages.empty()) << messages.prompts().join("|").toStdString();
     EXPECT_TRUE(w.module1.displayMode);
+    EXPECT_EQ(w.mnuDisplayOld->text(), "Display another session");
+    EXPECT_EQ(w.mnuSaveFile->text(), "Resume normal display");
     EXPECT_FALSE(w.mnuSession->menuAction()->isVisible());
+    EXPECT_FALSE(w.mnuDisplay->menuAction()->isVisible());
+    EXPECT_FALSE(w.mnuSerlPort->menuAction()->isVisible());
+    EXPECT_TRUE(w.mnuFile->menuAction()->isVisible());
+    EXPECT_TRUE(w.TxtSeshnComnts->Locked());
     EXPECT_EQ(w.TxtSeshnComnts->Text(),
-              "alpha  Comments ...\nResting, eyes closed\n"
-              "beta  Comments ...\nSame session, \"second\" look\nwith a second line\n");
-    const QSize visible = w.pixXYgraf->size();
-    EXPECT_GT(pixelsOf(w.pixXYgraf->image(), visible, storage::kTraceColors[1]), 20);
-    EXPECT_GT(pixelsOf(w.pixXYgraf->image(), visible, 0xFFFFFF), 100);
-    EXPECT_EQ(pixelsOf(w.pixXYgraf->image(), visible, 0xFF00FF), 0);
-    screenshot(&w, "07-display-both");
+              QString("alpha  Comments ...\n") + first + "\nbeta  Comments ...\n" + second + "\n");
+    EXPECT_EQ(w.TxtSeshnComnts->font().pointSizeF(), 8);
+    EXPECT_GT(w.Width(), normalWidth);
+    EXPECT_GT(w.Height(), normalHeight);
+    EXPECT_EQ(w.savedPanelState, (std::array<bool, 6>{true, false, true, true, true, true}));
+    EXPECT_EQ(checksOf(w), (std::array<bool, 6>{true, false, false, false, true, false}));
+    EXPECT_EQ(panelsShown(w), checksOf(w));
+    const auto scale = storage::commonScale(stopped.minADC(), stopped.maxADC(), readings.size(),
+                                            w.pixXYgraf->ScaleWidth(), w.pixXYgraf->ScaleHeight());
+    EXPECT_EQ(w.graphBottomOhms, scale.bottomOhms);
+    EXPECT_EQ(w.graphYScale, scale.yScale);
+    EXPECT_EQ(w.lbl4Graf[5]->caption(), "00:00");
+    EXPECT_GT(traceOf(w, kYellow).pixels, 20);
+    EXPECT_GT(traceOf(w, 0xFFFFFF).pixels, 100) << "the grid is white while saved sessions show";
+    EXPECT_EQ(traceOf(w, 0xFF00FF).pixels, 0);
+    screenshot(&w, "06-display-both");
 
     // Display another session from a click on the picture: the first alone, in cyan.
-    whenShown<frmFileManager>([](frmFileManager* d) {
-        d->txtFM->setText("alpha.Tst");
-        d->cmdAdd2List_Click();
-        QTest::mouseClick(d->cmdFileOption, Qt::LeftButton);
-    });
+    const double enlarged = w.Width();
+    choose({"alpha.Tst"});
     QTest::mouseClick(w.pixXYgraf, Qt::LeftButton);
-    EXPECT_EQ(w.TxtSeshnComnts->Text(), "alpha  Comments ...\nResting, eyes closed\n");
-    EXPECT_GT(pixelsOf(w.pixXYgraf->image(), visible, storage::kTraceColors[0]), 20);
-    EXPECT_EQ(pixelsOf(w.pixXYgraf->image(), visible, storage::kTraceColors[1]), 0);
-    screenshot(&w, "08-display-alpha");
+    EXPECT_EQ(w.TxtSeshnComnts->Text(), QString("alpha  Comments ...\n") + first + "\n");
+    EXPECT_GT(traceOf(w, kCyan).pixels, 20);
+    EXPECT_EQ(traceOf(w, kYellow).pixels, 0);
+    EXPECT_EQ(w.Width(), enlarged);
+    screenshot(&w, "07-display-alpha");
 
-    // Back to the normal display, then the close writes the normal window's settings.
+    // Back to the normal display; the arrangement that follows snaps the size to its grid.
     w.mnuSaveFile->trigger();
-    ASSERT_TRUE(waitUntil([&] { return !w.layoutPending; }, 10000));
+    ASSERT_TRUE(settled(w));
     EXPECT_FALSE(w.module1.displayMode);
+    EXPECT_EQ(w.mnuDisplayOld->text(), "Display saved session");
+    EXPECT_EQ(w.mnuSaveFile->text(), "Save session");
     EXPECT_TRUE(w.mnuSession->menuAction()->isVisible());
-    // The arrangement that follows snaps the restored size to its grid.
-    EXPECT_NEAR(w.Width(), normalWidth, sylvane::platform::screenWidthTwips() / 32);
-    EXPECT_NEAR(w.Height(), normalHeight, sylvane::platform::screenHeightTwips() / 32);
-    screenshot(&w, "09-resumed");
+    EXPECT_TRUE(w.mnuSerlPort->menuAction()->isVisible());
+    EXPECT_EQ(checksOf(w), normalPanels);
+    EXPECT_EQ(panelsShown(w), normalPanels);
+    EXPECT_NEAR(w.Width(), normalWidth, pf::screenWidthTwips() / 32);
+    EXPECT_NEAR(w.Height(), normalHeight, pf::screenHeightTwips() / 32);
+    EXPECT_EQ(w.TxtSeshnComnts->Text(), "");
+    EXPECT_FALSE(w.TxtSeshnComnts->Locked());
+    for (pf::Label* l : w.lbl4Graf) EXPECT_EQ(l->caption(), "");
+    EXPECT_EQ(traceOf(w, 0).pixels, w.pixXYgraf->width() * w.pixXYgraf->height()) << "cleared";
+    screenshot(&w, "08-resumed");
     w.close();
     const QByteArray ini = readFileBytes(folder.file("sylvane.ini"));
     EXPECT_TRUE(ini.contains("\"Port # \"\r\n\"2\"\r\n")) << ini.toStdString();
-    EXPECT_FALSE(ini.contains("False")) << ini.toStdString();
+    EXPECT_TRUE(ini.contains("\"Bar graph visibilty = \"\r\n\"False\"")) << ini.toStdString();
     EXPECT_TRUE(messages.messages.empty()) << messages.prompts().join("|").toStdString();
+}
+
+TEST(SavedSessionsDisplay, SixSessionsAFlatOneAndTheCloseInDisplayMode) {
+    Program p;
+    frmSylvane& w = *p.w;
+    QStringList names;
+    for (int k = 0; k < 6; ++k) {
+        names << QString("s%1").arg(k);
+        const QByteArray hdr = header(" " + QByteArray::number(1000 + 250 * k),
+                                      " " + QByteArray::number(1019 + 250 * k), "c");
+        p.saved(names.back(), rising(300 - 40 * k, 1000 + 250 * k, 20), &hdr);
+    }
+    const int width0 = pf::nearest(w.Width()), height0 = pf::nearest(w.Height());
+    display(w, names);
+    ASSERT_TRUE(w.module1.displayMode) << p.prompts().toStdString();
+    EXPECT_EQ(w.module1.minADC, 1000);
+    EXPECT_EQ(w.module1.maxADC, 2269);
+    double previousY = 1e9;
+    for (std::size_t k = 0; k < 6; ++k) {
+        const Trace t = traceOf(w, storage::kTraceColors[k]);
+        EXPECT_GT(t.pixels, 20) << "session " << k;
+        EXPECT_LT(t.meanY, previousY) << "higher readings are drawn higher, session " << k;
+        // Every session starts at the left edge and ends where its readings do.
+        EXPECT_NEAR(t.maxX, (300 - 40 * static_cast<int>(k)) / w.readingsPerStep, 2) << k;
+        previousY = t.meanY;
+    }
+
+    // A flat session gets a 4 % span and sits on the middle line.
+    const QByteArray flat = header(" 2000", " 2000", "flat");
+    p.saved("flat", rising(50, 2000, 1), &flat);
+    display(w, {"flat"});
+    EXPECT_FLOAT_EQ(w.graphBottomOhms, pf::resistanceOfAdc(2000) * 1.02f);
+    EXPECT_NEAR(traceOf(w, kCyan).meanY, w.pixXYgraf->height() / 2.0, 2);
+
+    // Closing in display mode writes the normal window's settings.
+    ASSERT_TRUE(settled(w));
+    ASSERT_NE(pf::nearest(w.Width()), width0);
+    w.close();
+    const QByteArray ini = readFileBytes(p.folder.file("sylvane.ini"));
+    EXPECT_TRUE(ini.contains("\"Form Width = \"\r\n" + QByteArray::number(width0) + "\r\n"));
+    EXPECT_TRUE(ini.contains("\"Form Height = \"\r\n" + QByteArray::number(height0) + "\r\n"));
+    EXPECT_FALSE(ini.contains("False")) << ini.toStdString();
+}
+
+// Sessions whose header is missing, short or claims a range reaching 0 ADC, or whose readings
+// went away, used to be drawn with undefined values (or divide by zero): each is left out with
+// a message naming its file, and the others are drawn in the colour of their place in the list.
+TEST(SavedSessionFaults, WhatCanBeDrawnIsDrawnAndEachSessionLeftOutIsNamed) {
+    Program p;
+    frmSylvane& w = *p.w;
+    const QByteArray good = header(" 1500", " 1599", "good");
+    const QByteArray shortHeader = good.left(25);
+    const QByteArray zero = header(" 0", " 1600", "zero");
+    const QByteArray absurd = header(" -5", " 99999", "absurd");
+    p.saved("good", rising(400, 1500), &good);
+    p.saved("cut", rising(3, 1550) + QByteArray("\xDC", 1), &good); // a record cut after a byte
+    p.saved("empty", {}, &good);
+    p.saved("noheader", rising(400, 1500), nullptr);
+    p.saved("shortheader", rising(400, 1500), &shortHeader);
+    p.saved("zero", rising(400, 1500), &zero);
+    p.saved("absurd", rising(400, 1500), &absurd);
+    p.saved("gone", rising(400, 1500), &good);
+
+    const struct {
+        QStringList names;
+        bool removeGone;
+        QStringList leftOut;           // in the order chosen
+        QStringList mention;           // in each message
+        QString comments;              // "" when the window stays as it was
+        std::vector<int> colourPixels; // cyan, yellow, green: > 0 when drawn
+    } rows[] = {{{"noheader", "good", "cut", "shortheader", "gone"},
+                 true,
+                 {"noheader", "shortheader", "gone"},
+                 {p.folder.file("noheader.Hdr"), "3 of its 5 items", p.folder.file("gone.Tst")},
+                 "good  Comments ...\ngood\ncut  Comments ...\ngood\n",
+                 {0, 1, 1}},
+                {{"empty", "zero", "absurd"},
+                 false,
+                 {"zero", "absurd"},
+                 {"at or below 0 ADC", "at or below 0 ADC"},
+                 "empty  Comments ...\ngood\n",
+                 {0, 0, 0}},
+                // Nothing drawable: the display stays as it was.
+                {{"noheader"}, false, {"noheader"}, {"noheader.Hdr"}, "", {}}};
+    for (const auto& r : rows) {
+        const QString before = w.TxtSeshnComnts->Text();
+        p.messages.messages.clear();
+        display(w, r.names, [&] {
+            if (r.removeGone) QFile::remove(p.folder.file("gone.Tst"));
+        });
+        ASSERT_EQ(p.messages.messages.size(), static_cast<std::size_t>(r.leftOut.size()))
+            << p.prompts().toStdString();
+        for (int i = 0; i < r.leftOut.size(); ++i) {
+            const auto& m = p.messages.messages[static_cast<std::size_t>(i)];
+            EXPECT_EQ(m.title, sylvane::dialogs::kAccessErrorTitle);
+            EXPECT_EQ(m.style, pf::vbOKOnly | pf::vbExclamation);
+            EXPECT_TRUE(m.prompt.contains(r.mention[i])) << m.prompt.toStdString();
+            EXPECT_TRUE(m.prompt.endsWith("The session " + r.leftOut[i] + " is not displayed."))
+                << m.prompt.toStdString();
+        }
+        EXPECT_TRUE(w.module1.displayMode);
+        EXPECT_EQ(w.TxtSeshnComnts->Text(), r.comments.isEmpty() ? before : r.comments);
+        for (std::size_t k = 0; k < r.colourPixels.size(); ++k) {
+            EXPECT_EQ(traceOf(w, storage::kTraceColors[k]).pixels > 0, r.colourPixels[k] > 0)
+                << r.names.join(",").toStdString() << " colour " << k;
+        }
+    }
+    EXPECT_EQ(w.module1.minADC, 1500);
+
+    // Cancel in display mode resumes the normal display; nothing drawable leaves it so.
+    display(w, {});
+    ASSERT_TRUE(settled(w));
+    EXPECT_FALSE(w.module1.displayMode);
+    EXPECT_EQ(w.mnuSaveFile->text(), "Save session");
+    const double width0 = w.Width();
+    display(w, {"noheader"});
+    EXPECT_FALSE(w.module1.displayMode);
+    EXPECT_EQ(w.mnuDisplayOld->text(), "Display saved session");
+    EXPECT_TRUE(w.mnuSession->menuAction()->isVisible());
+    EXPECT_EQ(w.Width(), width0);
+}
+
+TEST(SavedSessionFaults, AbsurdHeaderValuesGiveAnUprightScaleOrAClearRefusal) {
+    const struct {
+        const char *what, *minText, *maxText;
+        bool drawn;
+        bool traceOnScale; // the readings, 1500 to 1599, lie within the header's range
+    } rows[] = {{"minimum above maximum", " 3000", " 100", true, false},
+                {"the top of the ADC range", " 4095", " 4095", true, false},
+                {"past the top of the ADC range", " 5000", " 65535", true, true},
+                {"texts where numbers belong", " 1500abc", " 1600 and more", true, true},
+                // The largest whole number: the margin would reach below 0 ADC.
+                {"beyond any whole number", " 1E+30", " 9.9E+99", false, false},
+                {"no numbers at all", "MinADC", "", false, false}};
+    Program p;
+    frmSylvane& w = *p.w;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        p.messages.messages.clear();
+        const QByteArray hdr = header(r.minText, r.maxText, r.what);
+        p.saved("odd", rising(300, 1500), &hdr);
+        display(w, {"odd"});
+        EXPECT_EQ(w.module1.displayMode, r.drawn);
+        if (!r.drawn) {
+            ASSERT_EQ(p.messages.messages.size(), 1u);
+            EXPECT_TRUE(p.messages.messages[0].prompt.endsWith("The session odd is not displayed."))
+                << p.prompts().toStdString();
+            continue;
+        }
+        EXPECT_TRUE(p.messages.messages.empty()) << p.prompts().toStdString();
+        // The scale is the right way up and every axis label is a number.
+        EXPECT_TRUE(std::isfinite(w.graphYScale) && w.graphYScale > 0) << w.graphYScale;
+        for (std::size_t i = 0; i < 5; ++i) {
+            const QString label = w.lbl4Graf[i]->caption();
+            EXPECT_FALSE(label.isEmpty() || label.contains("NaN") || label.contains("Inf"))
+                << label.toStdString();
+        }
+        EXPECT_TRUE(!r.traceOnScale || traceOf(w, kCyan).pixels > 0);
+        w.mnuSaveFile->trigger();
+        ASSERT_TRUE(settled(w));
+        EXPECT_FALSE(w.module1.displayMode);
+    }
 }
 
 SYLVANE_GTEST_QT_MAIN

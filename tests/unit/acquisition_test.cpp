@@ -1,0 +1,350 @@
+#include "acquisition/frame_decoder.h"
+#include "acquisition/reading_filter.h"
+#include "acquisition/readouts.h"
+#include "acquisition/serial_device_order.h"
+#include "acquisition/serial_settings.h"
+#include "acquisition/session_clock.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+using namespace sylvane::acquisition;
+
+namespace {
+using Bytes = std::vector<std::uint8_t>;
+constexpr auto none = std::nullopt;
+} // namespace
+
+TEST(FrameDecoder, EveryRotationStrayBytesAndTwoSyncs) {
+    const Bytes frame = {0xAA, 0xAA, 0x01, 0x03, 0xD2, 0x04, 0x04, 0x00, 0x07};
+    for (std::size_t late = 0; late < kFrameLength; ++late) {
+        Bytes read = frame;
+        std::rotate(read.begin(), read.begin() + static_cast<long>(late), read.end());
+        const auto found = findFrame(read);
+        ASSERT_TRUE(found) << "late " << late;
+        EXPECT_EQ(found->adc, 1234) << "late " << late;
+        EXPECT_EQ(found->status, 4) << "late " << late;
+        EXPECT_EQ(found->start, (kFrameLength - late) % kFrameLength) << "late " << late;
+    }
+    const struct {
+        const char* name;
+        Bytes read;
+        bool found;
+        std::size_t start;
+        std::int32_t adc, status;
+    } rows[] = {
+        {"three AA", {0xAA, 0xAA, 0xAA, 0x01, 0x10, 0x20, 0x0F, 0x00, 0x00}, true, 1, 0x0F20, 0},
+        {"two syncs: the lower",
+         {0xAA, 0xAA, 0x01, 0x00, 0x50, 0x00, 0xAA, 0xAA, 0x01},
+         true,
+         0,
+         80,
+         0xAA},
+        {"two syncs, one wrapping",
+         {0x01, 0x22, 0x33, 0xAA, 0xAA, 0x01, 0x44, 0xAA, 0xAA},
+         true,
+         3,
+         0xAAAA,
+         0x01},
+        {"largest value",
+         {0xAA, 0xAA, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00},
+         true,
+         0,
+         65535,
+         255},
+        {"zeros", Bytes(9, 0x00), false, 0, 0, 0},
+        {"all AA", Bytes(9, 0xAA), false, 0, 0, 0},
+        {"wrong type", {0xAA, 0xAA, 0x02, 0x03, 0xD2, 0x04, 0x04, 0x00, 0x07}, false, 0, 0, 0},
+        {"AA 01 only", {0x00, 0xAA, 0x01, 0x03, 0xD2, 0x04, 0x04, 0x00, 0x07}, false, 0, 0, 0},
+        {"short read", {0xAA, 0xAA, 0x01, 0x03, 0xD2, 0x04, 0x04, 0x00}, false, 0, 0, 0}};
+    for (const auto& r : rows) {
+        const auto found = findFrame(r.read);
+        ASSERT_EQ(found.has_value(), r.found) << r.name;
+        if (!found) continue;
+        EXPECT_EQ(found->start, r.start) << r.name;
+        EXPECT_EQ(found->adc, r.adc) << r.name;
+        EXPECT_EQ(found->status, r.status) << r.name;
+    }
+}
+
+TEST(ReferenceLatch, LatchesOnTheEleventhRepeatAndChangesOnlyDelayIt) {
+    struct Run {
+        int count;
+        std::int32_t adc, status = kReadingsValid;
+    };
+    const struct {
+        const char* name;
+        std::int32_t candidateBefore;
+        std::vector<Run> runs;
+        int latchedAt; // 1-based event; 0 when it never latches
+        std::int32_t reference;
+    } rows[] = {
+        {"steady value: the first is the candidate", 0, {{20, 1500}}, 12, 1500},
+        {"candidate left from the last session", 1500, {{20, 1500}}, 11, 1500},
+        {"a change delays without resetting", 0, {{6, 1500}, {11, 1600}}, 13, 1600},
+        {"alternating values", 0, {{1, 1}, {1, 2}, {1, 1}, {1, 2}, {1, 1}}, 0, 0},
+        {"valid bit clear", 0, {{30, 1500, kProbeError | kBatteryLow}}, 0, 0},
+        {"invalid events do not count", 0, {{6, 1500}, {10, 1500, 0}, {6, 1500}}, 22, 1500}};
+    for (const auto& r : rows) {
+        bool awaiting = true;
+        std::int32_t candidate = r.candidateBefore, count = 0, reference = 0;
+        int event = 0, latchedAt = 0;
+        for (const Run& run : r.runs) {
+            for (int i = 0; i < run.count; ++i) {
+                ++event;
+                if (const auto latched =
+                        latchReference(awaiting, candidate, count, run.adc, run.status)) {
+                    EXPECT_EQ(latchedAt, 0) << r.name << ": latched twice";
+                    latchedAt = event;
+                    reference = *latched;
+                }
+            }
+        }
+        EXPECT_EQ(latchedAt, r.latchedAt) << r.name;
+        EXPECT_EQ(reference, r.reference) << r.name;
+        EXPECT_EQ(awaiting, r.latchedAt == 0) << r.name;
+    }
+}
+
+TEST(ReadingFilter, WorkedCasesAndTheWindowCarriedAcrossSessions) {
+    struct Step {
+        std::int32_t raw;
+        bool accepted;
+        std::int32_t rawAfter, smoothedAfter, status = kReadingsValid;
+    };
+    const struct {
+        const char* name;
+        std::array<std::int32_t, 5> window;
+        std::int32_t smoothed;
+        std::vector<Step> steps;
+        std::int32_t minAfter, maxAfter; // from 4095 and 0, as Start leaves them
+    } rows[] = {{"sixth reading of the program is the first smoothed, seeded with the second",
+                 {0, 0, 0, 0, 0},
+                 0,
+                 {{1000, false, 1000, 0},
+                  {1010, false, 1010, 0},
+                  {1020, false, 1020, 0},
+                  {1030, false, 1030, 0},
+                  {1040, false, 1040, 0},
+                  {1050, true, 1050, 1030}},
+                 1030,
+                 1030},
+                {"jumps over 201 are cut to 201 either way",
+                 {1000, 1000, 1000, 1000, 1000},
+                 1000,
+                 {{1500, true, 1201, 1040}, {1201, true, 1201, 1080}, {500, true, 879, 1056}},
+                 1040,
+                 1080},
+                {"gate: valid bit clear or raw 0 leaves the window alone",
+                 {1000, 1000, 1000, 1000, 1000},
+                 1000,
+                 {{1500, false, 1500, 1000, 0}, {0, false, 0, 1000}, {1005, true, 1005, 1001}},
+                 1001,
+                 1001},
+                {"below 80 is taken, then keeps the next five out",
+                 {100, 100, 100, 100, 100},
+                 100,
+                 {{50, true, 50, 90},
+                  {3000, false, 3000, 90},
+                  {3000, false, 3000, 90},
+                  {3000, false, 3000, 90},
+                  {3000, false, 3000, 90},
+                  {3000, false, 3000, 90},
+                  {3000, true, 291, 2458}},
+                 90,
+                 2458},
+                {"above 4000 likewise",
+                 {3950, 3950, 3950, 3950, 3950},
+                 3950,
+                 {{4090, true, 4090, 3978}, {3950, false, 3950, 3978}},
+                 3978,
+                 3978},
+                {"80 and 4000 are in range",
+                 {80, 4000, 80, 4000, 80},
+                 1000,
+                 {{1000, true, 1000, 1832}},
+                 1832,
+                 1832},
+                {"79 is not", {79, 4000, 80, 4000, 80}, 1000, {{1000, false, 1000, 1000}}, 4095, 0},
+                {"last session's window smooths the first reading at once",
+                 {2000, 2000, 2000, 2000, 2000},
+                 2000,
+                 {{2100, true, 2100, 2020}},
+                 2020,
+                 2020}};
+    for (const auto& r : rows) {
+        std::array<std::int32_t, 6> window{0,           r.window[0], r.window[1],
+                                           r.window[2], r.window[3], r.window[4]};
+        std::int32_t smoothed = r.smoothed, minADC = 4095, maxADC = 0;
+        const FilterFields fields{window, smoothed, minADC, maxADC};
+        for (std::size_t i = 0; i < r.steps.size(); ++i) {
+            const Step& s = r.steps[i];
+            std::int32_t raw = s.raw;
+            const std::string where = std::string(r.name) + ", reading " + std::to_string(i + 1);
+            EXPECT_EQ(filterReading(fields, raw, s.status), s.accepted) << where;
+            EXPECT_EQ(raw, s.rawAfter) << where;
+            EXPECT_EQ(smoothed, s.smoothedAfter) << where;
+        }
+        EXPECT_EQ(minADC, r.minAfter) << r.name;
+        EXPECT_EQ(maxADC, r.maxAfter) << r.name;
+    }
+}
+
+TEST(Readouts, TextsColoursChangeAndTargetLevel) {
+    const struct {
+        std::int32_t smoothed, status;
+        bool running;
+        std::optional<std::string> resistance, conductance, adc;
+        std::optional<std::uint32_t> probeColor, batteryColor;
+        const char *probeTip, *batteryTip;
+    } rows[] = {
+        {2048, 4, true, "469kOhms", "2.12 uS", "777", kOkColor, kOkColor, "Probe OK", "Battery OK"},
+        {1000, 5, true, "1.45MOhms", "0.68 uS", "777", kFaultColor, kOkColor, "Probe error",
+         "Battery OK"},
+        {4094, 7, true, "114Ohms", "8.71 mS", "777", kFaultColor, kFaultColor, "Probe error",
+         "Need to replace Battery"},
+        {2048, 7, false, "469kOhms", "2.12 uS", none, none, none, "", ""},
+        {4095, 4, true, "0Ohms", none, none, none, none, "", ""},
+        {9, 4, true, none, none, none, none, none, "", ""}};
+    for (const auto& r : rows) {
+        ReadoutInputs in;
+        in.smoothedADC = r.smoothed;
+        in.rawADC = 777;
+        in.probeStatus = r.status;
+        in.sessionRunning = r.running;
+        const Readouts out = computeReadouts(in);
+        EXPECT_EQ(out.resistance, r.resistance) << r.smoothed;
+        EXPECT_EQ(out.conductance, r.conductance) << r.smoothed;
+        EXPECT_EQ(out.adc, r.adc) << r.smoothed;
+        ASSERT_EQ(out.probe.has_value(), r.probeColor.has_value()) << r.smoothed;
+        if (!out.probe) continue;
+        EXPECT_EQ(out.probe->backColor, *r.probeColor) << r.smoothed;
+        EXPECT_EQ(out.probe->toolTip, r.probeTip) << r.smoothed;
+        EXPECT_EQ(out.battery->backColor, *r.batteryColor) << r.smoothed;
+        EXPECT_EQ(out.battery->toolTip, r.batteryTip) << r.smoothed;
+    }
+
+    const struct {
+        const char* name;
+        std::int32_t smoothed;
+        double reference;
+        std::int32_t sensitivity;
+        std::optional<std::string> change;
+        std::optional<float> target;
+    } changes[] = {{"resistance fell", 2000, 2048, 25, " 4.8 %", 206.0f},
+                   {"resistance rose", 2100, 2048, 25, "-4.9 %", 305.0f},
+                   {"no change", 2048, 2048, 25, "0 %", 255.0f},
+                   {"-100 % has no point", 9, 2048, 25, "0 %", 1275.0f},
+                   {"no reference yet", 2000, 0, 25, none, 255.0f},
+                   {"no sensitivity yet", 2000, 2048, 0, " 4.8 %", none},
+                   {"zero resistance ends before the change", 4095, 2048, 25, none, none},
+                   // A reference of zero resistance would divide by zero.
+                   {"reference of 4095", 2000, 4095, 25, none, none}};
+    for (const auto& r : changes) {
+        ReadoutInputs in;
+        in.smoothedADC = r.smoothed;
+        in.reference = r.reference;
+        in.graphSensitivity = r.sensitivity;
+        in.sessionRunning = true;
+        in.probeStatus = kReadingsValid;
+        const Readouts out = computeReadouts(in);
+        EXPECT_EQ(out.change, r.change) << r.name;
+        EXPECT_EQ(out.targetColorLevel, r.target) << r.name;
+    }
+    const struct {
+        float percent;
+        const char* text;
+    } changeTexts[] = {{1.5e-5f, "0 %"},
+                       {12345678.0f, "0 %"},
+                       {0.05f, " 0.0 %"},
+                       {99.99f, " 99.9 %"},
+                       {-0.96f, "-0.9 %"}};
+    for (const auto& r : changeTexts) EXPECT_EQ(changeText(r.percent), r.text) << r.percent;
+    EXPECT_EQ(conductanceText(0.5f), "2  S");
+    EXPECT_EQ(conductanceText(1000.0f), "1 mS");
+    EXPECT_EQ(targetLevel(50.0f, 25), -255.0f);
+    EXPECT_EQ(targetLevel(0.1f, 1000), 254.0f);
+}
+
+TEST(SessionClock, ElapsedTimeKeepsGrowingAcrossMidnight) {
+    const struct {
+        const char* name;
+        float start;
+        std::vector<float> ticks;
+        float elapsed; // at the last tick
+    } rows[] = {
+        {"within a day", 45000.3f, {45059.8f}, 45059.8f - 45000.3f},
+        {"across midnight", 86000.0f, {86399.8f, 0.2f, 600.0f}, 1000.0f},
+        {"across two midnights", 86000.0f, {86399.0f, 1.0f, 43200.0f, 86399.0f, 5.0f}, 86805.0f},
+        {"an hour back is a clock change, not a day", 10000.0f, {20000.0f, 16400.0f}, 6400.0f},
+        {"woken next day earlier than it slept", 72000.0f, {72001.0f, 36000.0f}, 50400.0f}};
+    for (const auto& r : rows) {
+        MidnightCount count;
+        startCounting(count, r.start);
+        float elapsed = 0;
+        for (float now : r.ticks) elapsed = elapsedSeconds(r.start, now, count);
+        EXPECT_EQ(elapsed, r.elapsed) << r.name;
+    }
+}
+
+TEST(SessionClock, ColourLevelStepsTowardItsTarget) {
+    const struct {
+        float level, target;
+        std::int32_t status;
+        bool running;
+        std::vector<float> levels; // after each tick
+    } rows[] = {{100, 120, kReadingsValid, true, {105, 110, 115, 120}},
+                {12, 4, kReadingsValid, true, {7, 4, 4}},
+                {3, -40, kReadingsValid, true, {0, 0}},
+                {255, 249.79f, kReadingsValid, true, {250, 249.79f}},
+                {100, 200, kReadingsValid | kProbeError, true, {100}},
+                {100, 200, kBatteryLow, true, {100}},
+                {100, 200, kReadingsValid, false, {100}}};
+    for (const auto& r : rows) {
+        float level = r.level;
+        for (std::size_t i = 0; i < r.levels.size(); ++i) {
+            level = stepColorLevel(level, r.target, r.status, r.running);
+            EXPECT_EQ(level, r.levels[i]) << r.level << " -> " << r.target << ", tick " << i + 1;
+        }
+    }
+}
+
+TEST(SerialSettingsText, ReadsWellFormedTextsAndNamesTheBadField) {
+    const struct {
+        const char* text;
+        SerialSettings expected;
+    } good[] = {{"4800,N,8,1", {4800, Parity::None, 8, StopBits::One}},
+                {"9600,E,7,2", {9600, Parity::Even, 7, StopBits::Two}},
+                {"300,M,5,1.5", {300, Parity::Mark, 5, StopBits::OneAndHalf}},
+                {" 115200 , o , 8 , 1 ", {115200, Parity::Odd, 8, StopBits::One}}};
+    for (const auto& r : good) {
+        const auto s = parseSerialSettings(r.text);
+        ASSERT_TRUE(s.has_value()) << r.text;
+        EXPECT_EQ(*s, r.expected) << r.text;
+    }
+    const struct {
+        const char *text, *mention;
+    } bad[] = {{"", "baud,parity,data bits,stop bits"},
+               {"4800,N,8,1,1", "baud,parity,data bits,stop bits"},
+               {"48x0,N,8,1", "baud rate \"48x0\""},
+               {"-4800,N,8,1", "baud rate \"-4800\""},
+               {"49,N,8,1", "baud rate \"49\""},
+               {"99999999999999999999,N,8,1", "baud rate"},
+               {"4800,X,8,1", "parity \"X\""},
+               {"4800,N,9,1", "data bits \"9\""},
+               {"4800,N,8,1.0", "stop bits \"1.0\""}};
+    for (const auto& r : bad) {
+        std::string error;
+        EXPECT_FALSE(parseSerialSettings(r.text, &error).has_value()) << r.text;
+        EXPECT_NE(error.find(r.mention), std::string::npos) << r.text << " -> " << error;
+        EXPECT_NE(error.find(std::string("\"") + r.text + "\""), std::string::npos) << error;
+    }
+    EXPECT_EQ(comPortOrder({"/dev/ttyUSB1", "/dev/ttyS10", "/dev/ttyACM0", "/dev/ttyS2",
+                            "/dev/ttyUSB0", "/dev/ttyS2"}),
+              (std::vector<std::string>{"/dev/ttyACM0", "/dev/ttyUSB0", "/dev/ttyUSB1",
+                                        "/dev/ttyS2", "/dev/ttyS10"}));
+}

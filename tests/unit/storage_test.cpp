@@ -1,0 +1,406 @@
+#include "display/trace_replay.h"
+#include "platform/free_format.h"
+#include "platform/number_rules.h"
+#include "storage/saved_sessions.h"
+#include "storage/saved_set_writer.h"
+#include "storage/session_header.h"
+#include "storage/tst_reader.h"
+#include "storage/working_files.h"
+#include "tests/unit/unit_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+
+using namespace sylvane::storage;
+using namespace sylvane::unittest;
+using sylvane::platform::resistanceOfAdc;
+
+namespace {
+std::string hdr(const std::string& minText, const std::string& maxText, const std::string& c) {
+    return "\"MinADC\"\r\n\"" + minText + "\"\r\n\"MaxADC\"\r\n\"" + maxText + "\"\r\n\"" + c +
+           "\"\r\n";
+}
+} // namespace
+
+TEST(WorkingFiles, RecordsEachReadingAtOnceAndTheHeaderAtStop) {
+    TempFolder folder;
+    WorkingFiles files;
+    for (int session = 1; session <= 2; ++session) {
+        ASSERT_TRUE(files.open(folder.path()));
+        EXPECT_EQ(readFile(folder / "tempdata.hdr"), "");
+        const std::vector<std::int32_t> values =
+            session == 1 ? std::vector<std::int32_t>{1500, 1502, 1499, -7} : std::vector{2000};
+        for (std::size_t n = 0; n < values.size(); ++n) {
+            ASSERT_TRUE(files.record(static_cast<std::int32_t>(n + 1), values[n]));
+            // On disk as soon as record() returns: a crash loses nothing recorded.
+            EXPECT_EQ(readFile(folder / "tempdata.tst"),
+                      records({values.begin(), values.begin() + static_cast<long>(n) + 1}));
+        }
+        if (session == 1) {
+            EXPECT_EQ(files.readRecord(2), 1502);
+            EXPECT_EQ(files.readRecord(5), std::nullopt);
+            EXPECT_EQ(readFile(folder / "tempdata.txt"), "1500\r\n1502\r\n1499\r\n-7\r\n");
+            ASSERT_TRUE(files.writeHeaderAndClose(1499, 1502, " "));
+            EXPECT_EQ(readFile(folder / "tempdata.hdr"), hdr(" 1499", " 1502", " "));
+        } else {
+            // A second, shorter session leaves nothing of the first.
+            EXPECT_EQ(readFile(folder / "tempdata.txt"), "2000\r\n");
+            ASSERT_TRUE(files.writeHeaderAndClose(4095, 0, "second"));
+            EXPECT_EQ(readFile(folder / "tempdata.hdr"), hdr(" 4095", " 0", "second"));
+        }
+        EXPECT_FALSE(files.isOpen());
+    }
+}
+
+TEST(WorkingFiles, RefusedWritesAreNamedAndLeaveTheFilesConsistent) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full to refuse writes";
+    for (const std::string full : {"tempdata.txt", "tempdata.tst", "tempdata.hdr"}) {
+        TempFolder folder;
+        fs::create_symlink("/dev/full", folder / full);
+        WorkingFiles files;
+        std::string error;
+        ASSERT_TRUE(files.open(folder.path(), &error)) << error;
+        const bool recorded = files.record(1, 1500, &error);
+        EXPECT_EQ(recorded, full == "tempdata.hdr") << full;
+        if (full != "tempdata.tst") { // a record the .txt refused is taken back out of the .tst
+            EXPECT_EQ(readFile(folder / "tempdata.tst"), recorded ? records({1500}) : "") << full;
+        }
+        const bool closed = files.writeHeaderAndClose(1500, 1500, " ", &error);
+        EXPECT_EQ(closed, full != "tempdata.hdr") << full;
+        EXPECT_NE(error.find(full), std::string::npos) << error;
+        EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+        EXPECT_FALSE(files.isOpen());
+    }
+}
+
+TEST(WorkingFiles, StartThatCannotCreateAFileNamesItAndKeepsTheLastSession) {
+    const std::string names[] = {"tempdata.hdr", "tempdata.tst", "tempdata.txt"};
+    for (const std::string& blocked : names) {
+        TempFolder folder;
+        for (const std::string& name : names)
+            if (name != blocked) writeFile(folder / name, "last session");
+        fs::create_directory(folder / blocked);
+        WorkingFiles files;
+        std::string error;
+        EXPECT_FALSE(files.open(folder.path(), &error)) << blocked;
+        EXPECT_FALSE(files.isOpen()) << blocked;
+        EXPECT_NE(error.find(blocked), std::string::npos) << error;
+        EXPECT_NE(error.find("Is a directory"), std::string::npos) << error;
+        EXPECT_FALSE(files.record(1, 1500)) << blocked;
+        for (const std::string& name : names)
+            EXPECT_EQ(name == blocked || readFile(folder / name) == "last session", true) << name;
+    }
+}
+
+TEST(SessionHeader, ExactBytesAndCommentsThatRoundTripAsFiveItems) {
+    EXPECT_EQ(headerBytes(sessionHeader(-5, 12, "back\\slash")), hdr("-5", " 12", "back\\slash"));
+    EXPECT_EQ(headerBytes(sessionHeader(1, 2, "He said \"relax\"\r\nthen left")),
+              hdr(" 1", " 2", "\\=He said \\qrelax\\q\\r\\nthen left"));
+    for (const std::string c :
+         {"", " ", "plain, with a comma", "\"", "two\r\nlines", "unix\nline", "lone\rreturn",
+          "\\= looks like the marker", "\\=", "ends in \\", "tab\tand UTF-8 \xc3\xa9"}) {
+        const std::string bytes = headerBytes(sessionHeader(1200, 1300, c));
+        const SessionHeader h = readSessionHeader(bytes);
+        EXPECT_TRUE(h.complete()) << c;
+        EXPECT_EQ(h.comments, c);
+        EXPECT_EQ(h.minADC(), 1200) << c;
+        EXPECT_EQ(h.maxADC(), 1300) << c;
+        sylvane::platform::FreeFormatReader reader(bytes);
+        int items = 0;
+        while (reader.nextField()) ++items;
+        EXPECT_EQ(items, 5) << c;
+    }
+    const struct {
+        const char* name;
+        std::string bytes;
+        int items;
+        std::int32_t minADC, maxADC;
+        std::string comments;
+    } rows[] = {
+        {"empty", "", 0, 0, 0, ""},
+        {"commas", "\"MinADC\",\" 900\",\"MaxADC\",\" 1000\",\"hello\"\r\n", 5, 900, 1000, "hello"},
+        {"four items", "\"MinADC\"\r\n\" 900\"\r\n\"MaxADC\"\r\n\" 1000\"\r\n", 4, 900, 1000, ""},
+        {"unquoted", "MinADC\r\n900\r\nMaxADC\r\n1000\r\n\" \"\r\n", 5, 900, 1000, " "},
+        {"unknown escape", hdr("1", "2", "\\=x\\yz\\"), 5, 1, 2, "x\\yz\\"}};
+    for (const auto& r : rows) {
+        const SessionHeader h = readSessionHeader(r.bytes);
+        EXPECT_EQ(h.itemCount, r.items) << r.name;
+        EXPECT_EQ(h.minADC(), r.minADC) << r.name;
+        EXPECT_EQ(h.maxADC(), r.maxADC) << r.name;
+        EXPECT_EQ(h.comments, r.comments) << r.name;
+    }
+}
+
+TEST(TstReader, RecordsInBlocksWhileAnotherHandleAppends) {
+    TempFolder folder;
+    const fs::path path = folder / "tempdata.tst";
+    writeFile(path, records({1500, 1502, 1499, -1, 65536}) + "\x12\x34");
+    TstReader reader;
+    ASSERT_TRUE(reader.open(path));
+    EXPECT_EQ(reader.recordCount(), 5) << "a trailing partial record is not a record yet";
+    const auto readAll = [&](std::int64_t first, std::int64_t last) {
+        std::vector<std::int32_t> values;
+        std::vector<std::size_t> blocks;
+        reader.read(first, last, [&](std::int64_t, std::span<const std::int32_t> block) {
+            blocks.push_back(block.size());
+            values.insert(values.end(), block.begin(), block.end());
+        });
+        return std::pair{values, blocks};
+    };
+    const struct {
+        std::int64_t first, last;
+        std::vector<std::int32_t> values;
+    } rows[] = {{1, 5, {1500, 1502, 1499, -1, 65536}},
+                {2, 3, {1502, 1499}},
+                {4, 100, {-1, 65536}},
+                {0, 1, {1500}},
+                {6, 9, {}},
+                {3, 2, {}}};
+    for (const auto& r : rows)
+        EXPECT_EQ(readAll(r.first, r.last).first, r.values) << r.first << ".." << r.last;
+
+    // Two more whole blocks and five records, appended by the writer's own handle.
+    std::FILE* writer = std::fopen(path.c_str(), "ab");
+    ASSERT_NE(writer, nullptr);
+    std::fputs("\x56\x78", writer);
+    const std::size_t more = 2 * TstReader::kBlockRecords;
+    std::vector<std::int32_t> values(more);
+    for (std::size_t i = 0; i < more; ++i) values[i] = static_cast<std::int32_t>(i + 6);
+    const std::string bytes = records(values);
+    std::fwrite(bytes.data(), 1, bytes.size(), writer);
+    std::fclose(writer);
+    const auto [all, blocks] = readAll(1, 1 << 30);
+    ASSERT_EQ(all.size(), more + 6);
+    EXPECT_EQ(all[5], 0x78563412);
+    for (std::size_t i = 6; i < all.size(); ++i)
+        ASSERT_EQ(all[i], static_cast<std::int32_t>(i)) << i;
+    EXPECT_EQ(blocks,
+              (std::vector<std::size_t>{TstReader::kBlockRecords, TstReader::kBlockRecords, 6}));
+
+    std::string error;
+    EXPECT_FALSE(reader.open(folder / "gone.tst", &error));
+    EXPECT_NE(error.find("gone.tst"), std::string::npos) << error;
+    EXPECT_FALSE(sylvane::display::replayTrace(folder / "gone.tst", 10, 1, {}).readOk);
+}
+
+TEST(TstReader, ReplayTakesOnlyTheRecordsAskedForAndReportsTheOpenStep) {
+    TempFolder folder;
+    writeFile(folder / "s.tst", records({1000, 1002, 1004, 1006, 1008, 1010, 1012}));
+    std::vector<std::pair<std::int32_t, float>> points;
+    const auto r =
+        sylvane::display::replayTrace(folder / "s.tst", 5, 2, [&](std::int32_t s, float o) {
+            points.push_back({s, o});
+        });
+    EXPECT_TRUE(r.readOk);
+    EXPECT_EQ(r.recordsRead, 5);
+    EXPECT_EQ(points, (std::vector<std::pair<std::int32_t, float>>{{1, resistanceOfAdc(1001)},
+                                                                   {2, resistanceOfAdc(1005)}}));
+    EXPECT_EQ(r.openCount, 1);
+    EXPECT_FLOAT_EQ(r.openOhms, resistanceOfAdc(1008));
+}
+
+TEST(CommonScale, MarginFourPercentMinimumAndAnUprightScale) {
+    const struct {
+        std::int32_t minADC, maxADC;
+        double bottomAdc, topAdc; // at the edges; 0 when the 4 % rule takes over
+    } rows[] = {{1000, 2000, 950, 2050}, {1500, 1600, 1495, 1605}, {200, 400, 190, 410}};
+    for (const auto& r : rows) {
+        const CommonScale s = commonScale(r.minADC, r.maxADC, 4, 480, 300);
+        EXPECT_FLOAT_EQ(s.bottomOhms, resistanceOfAdc(r.bottomAdc)) << r.minADC;
+        EXPECT_FLOAT_EQ(s.topOhms, resistanceOfAdc(r.topAdc)) << r.minADC;
+        EXPECT_FLOAT_EQ(s.yScale, static_cast<float>(300.0 / (double(s.bottomOhms) - s.topOhms)));
+    }
+    // Equal minimum and maximum, or a span under 4 %: 2 % either side of the top.
+    for (const auto& [lo, hi] : {std::pair{1500, 1500}, {1, 1}, {4000, 4000}, {1500, 1510}}) {
+        const float top = resistanceOfAdc(hi == lo ? hi : hi + 0.5);
+        const CommonScale s = commonScale(lo, hi, 400, 480, 240);
+        EXPECT_FLOAT_EQ(s.bottomOhms, top * 1.02f) << lo;
+        EXPECT_FLOAT_EQ(s.topOhms, top * 0.98f) << lo;
+    }
+    // A range reaching the top of the ADC scale used to flip the scale upside down.
+    for (const std::int32_t lo : {2000, 3900, 4095}) {
+        const CommonScale s = commonScale(lo, 4095, 4, 480, 240);
+        EXPECT_GT(s.yScale, 0) << lo;
+        EXPECT_TRUE(std::isfinite(s.yScale)) << lo;
+        for (const std::int32_t adc : {lo, 4095}) {
+            const double y = 240 - (double(s.bottomOhms) - resistanceOfAdc(adc)) * s.yScale;
+            EXPECT_TRUE(y >= 0 && y <= 240) << lo << ": " << adc << " at " << y;
+        }
+    }
+    const struct {
+        std::int32_t minADC, maxADC;
+        bool defined;
+    } limits[] = {{1, 1, true},      {0, 0, false},      {-5, 100, false}, {10, 4000, false},
+                  {196, 4095, true}, {195, 4095, false}, {1, 20, true},    {1, 21, false}};
+    for (const auto& r : limits)
+        EXPECT_EQ(commonScaleDefined(r.minADC, r.maxADC), r.defined)
+            << r.minADC << ".." << r.maxADC;
+    const struct {
+        std::int64_t longestBytes;
+        float width;
+        std::int32_t perStep;
+    } steps[] = {{4000, 480, 3}, {1000, 480, 1}, {7676, 480, 4},
+                 {7680, 480, 5}, {4000, 0, 1},   {4'000'000'000'000, 1, 2147483647}};
+    for (const auto& r : steps)
+        EXPECT_EQ(commonScale(1000, 2000, r.longestBytes, r.width, 240).readingsPerStep, r.perStep)
+            << r.longestBytes << " / " << r.width;
+}
+
+TEST(SavedDisplayPlan, LeavesOutWhatCannotBeDrawnAndKeepsTheRest) {
+    const struct {
+        const char* what;
+        std::string hdr; // "<none>": no header; "<dir>": a folder in its place
+        bool tstMissing;
+        const char* problemStart; // nullptr: drawn
+    } rows[] = {{"good", hdr(" 1400", " 1600", "fine"), false, nullptr},
+                {"no header", "<none>", false, "File not found: "},
+                {"empty header", "", false, "The header holds 0 of its 5 items: "},
+                {"short header", hdr(" 1400", " 1600", "x").substr(0, 29), false,
+                 "The header holds 3 of its 5 items: "},
+                {"header is a folder", "<dir>", false, "Is a directory: "},
+                {"readings missing", hdr(" 1400", " 1600", "x"), true, "File not found: "},
+                {"no numbers", hdr("MinADC", "abc", "x"), false, "The header "},
+                {"range to 0 ADC", hdr(" 10", " 4000", "x"), false, "The header "}};
+    for (const auto& r : rows) {
+        TempFolder folder;
+        const auto write = [&](const std::string& name, const std::string& header, int n) {
+            const SessionChoice c{folder / (name + ".Tst"), folder / (name + ".Hdr")};
+            writeFile(c.tst, std::string(static_cast<std::size_t>(n) * 4, '\x05'));
+            if (header == "<dir>")
+                fs::create_directories(c.hdr);
+            else if (header != "<none>")
+                writeFile(c.hdr, header);
+            return c;
+        };
+        const SessionChoice chosen[] = {
+            write("first", hdr(" 1500", " 1510", "one"), 3), write("odd", r.hdr, 10),
+            write("last", hdr(" 1450", " 1550", "\\=three\\nlines"), 5)};
+        if (r.tstMissing) fs::remove(chosen[1].tst);
+        const DisplayPlan plan = planSavedDisplay(chosen);
+        const bool drawn = r.problemStart == nullptr;
+        ASSERT_EQ(plan.sessions.size(), drawn ? 3u : 2u) << r.what;
+        EXPECT_EQ(plan.sessions.back().info.name, "last") << r.what;
+        EXPECT_EQ(plan.sessions.back().position, 2u) << "the colour stays the list position";
+        EXPECT_EQ(plan.minADC, drawn ? 1400 : 1450) << r.what;
+        EXPECT_EQ(plan.maxADC, drawn ? 1600 : 1550) << r.what;
+        EXPECT_EQ(plan.longestBytes, drawn ? 40 : 20) << r.what;
+        if (drawn) {
+            EXPECT_TRUE(plan.problems.empty()) << r.what;
+            EXPECT_EQ(displayedComments(plan), "first  Comments ...\none\nodd  Comments ...\n"
+                                               "fine\nlast  Comments ...\nthree\nlines\n");
+            continue;
+        }
+        ASSERT_EQ(plan.problems.size(), 1u) << r.what;
+        const std::string& problem = plan.problems[0];
+        EXPECT_EQ(problem.rfind(r.problemStart, 0), 0u) << problem;
+        EXPECT_NE(problem.find((folder / "odd.").string()), std::string::npos) << problem;
+        EXPECT_NE(problem.find("The session odd is not displayed."), std::string::npos) << problem;
+    }
+}
+
+TEST(SavedSetWriter, ProbesTargetsAndRecognisesTheWorkingFilesUnderAnyName) {
+    TempFolder t;
+    writeFile(t / "tempdata.tst", records({1500, 1502}));
+    writeFile(t / "tempdata.txt", "1500\r\n1502\r\n");
+    writeFile(t / "tempdata.hdr", hdr(" 1500", " 1502", " "));
+    writeFile(t / "run1.Tst", "abcd");
+    fs::create_directories(t / "folder.Tst");
+    const struct {
+        fs::path path;
+        TargetState state;
+        const char* description;
+    } probes[] = {{t / "run1.Tst", TargetState::Exists, ""},
+                  {t / "nowhere" / "run1.Tst", TargetState::Missing, "File not found: "},
+                  {t / "folder.Tst", TargetState::Unusable, "Is a directory: "},
+                  {t / "run1.Tst" / "x.Tst", TargetState::Unusable, "Not a directory: "}};
+    for (const auto& r : probes) {
+        const TargetProbe p = probeFile(r.path);
+        EXPECT_EQ(p.state, r.state) << r.path;
+        if (r.state != TargetState::Exists) {
+            EXPECT_EQ(p.description, r.description + r.path.string());
+        }
+    }
+    const fs::path o = t / "elsewhere";
+    fs::create_directories(o);
+    fs::create_symlink(t / "tempdata.tst", o / "linked.Tst");
+    fs::create_hard_link(t / "tempdata.hdr", o / "hard.Hdr");
+    const struct {
+        SaveTargets targets;
+        bool working;
+    } rows[] = {{{o / "a.Tst", o / "a.Txt", o / "a.Hdr"}, false},
+                {{t / "tempdata.tst", o / "a.Txt", o / "a.Hdr"}, true},
+                {{o / "a.Tst", t / "tempdata.txt", o / "a.Hdr"}, true},
+                {{o / "linked.Tst", o / "a.Txt", o / "a.Hdr"}, true},
+                {{o / "a.Tst", o / "a.Txt", o / "hard.Hdr"}, true},
+                {{t.path() / "." / "tempdata.tst", o / "a.Txt", o / "a.Hdr"}, true},
+                // A case-sensitive file system keeps these apart from the working files.
+                {{t / "tempdata.Tst", t / "tempdata.Txt", t / "tempdata.Hdr"}, false}};
+    for (const auto& r : rows)
+        EXPECT_EQ(targetsWorkingSet(r.targets, t.path()), r.working) << r.targets.tst;
+}
+
+TEST(SavedSetWriter, CopiesByteForByteAndAFailedCopyKeepsTheOlderFile) {
+    TempFolder t;
+    const std::string tst = records({1500, 1502}), txt = "1500\r\n1502\r\n",
+                      header = hdr(" 1500", " 1502", " ");
+    writeFile(t / "tempdata.tst", tst);
+    writeFile(t / "tempdata.txt", txt);
+    writeFile(t / "tempdata.hdr", header);
+    fs::create_directories(t / "saved");
+    writeFile(t / "saved" / "run1.Tst", "an older, longer saved session");
+    const auto targets = [&](const fs::path& folder) {
+        return SaveTargets{folder / "run1.Tst", folder / "run1.Txt", folder / "run1.Hdr"};
+    };
+    std::string error;
+    ASSERT_TRUE(copyWorkingSet(t.path(), targets(t / "saved"), &error)) << error;
+    EXPECT_EQ(readFile(t / "saved" / "run1.Tst"), tst);
+    EXPECT_EQ(readFile(t / "saved" / "run1.Txt"), txt);
+    EXPECT_EQ(readFile(t / "saved" / "run1.Hdr"), header);
+    EXPECT_EQ(std::distance(fs::directory_iterator(t / "saved"), fs::directory_iterator()), 3);
+
+    EXPECT_FALSE(copyWorkingSet(t.path(), targets(t / "gone"), &error));
+    EXPECT_NE(error.find("gone/run1.Tst"), std::string::npos) << error;
+
+    fs::remove(t / "tempdata.txt");
+    writeFile(t / "saved" / "run1.Txt", "older text copy");
+    fs::remove(t / "saved" / "run1.Hdr");
+    EXPECT_FALSE(copyWorkingSet(t.path(), targets(t / "saved"), &error));
+    EXPECT_NE(error.find((t / "saved" / "run1.Txt").string()), std::string::npos) << error;
+    EXPECT_EQ(readFile(t / "saved" / "run1.Txt"), "older text copy");
+    EXPECT_FALSE(fs::exists(t / "saved" / "run1.Txt.saving"));
+    EXPECT_FALSE(fs::exists(t / "saved" / "run1.Hdr")) << "copying stops at the first failure";
+}
+
+TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
+    const std::string stopped = hdr(" 1500", " 1502", "at stop");
+    const std::string readings = records({1500, 0, 1499, 1504});
+    const struct {
+        const char* what;
+        std::string header, tst; // "<none>": no such file
+        std::string comments;
+        bool ok;
+        std::string expected;
+    } rows[] = {
+        {"complete", stopped, readings, "typed later", true, hdr(" 1500", " 1502", "typed later")},
+        {"items kept as they stand", "\"Lo\"\r\n\"1500.5\"\r\n\"Hi\"\r\n\"abc\"\r\n\"x\"\r\n",
+         readings, " ", true, "\"Lo\"\r\n\"1500.5\"\r\n\"Hi\"\r\n\"abc\"\r\n\" \"\r\n"},
+        {"quote and line break", stopped, readings, "say \"hi\"\r\nagain", true,
+         hdr(" 1500", " 1502", "\\=say \\qhi\\q\\r\\nagain")},
+        {"four items", stopped.substr(0, 38), readings, "c", true, hdr(" 1500", " 1502", "c")},
+        // Without a header the range comes from the readings; records below 1 are none.
+        {"missing header", "<none>", readings, "c", true, hdr(" 1499", " 1504", "c")},
+        {"empty header", "", readings, "c", true, hdr(" 1499", " 1504", "c")},
+        {"nothing at all", "<none>", "<none>", "c", false, ""}};
+    for (const auto& r : rows) {
+        TempFolder t;
+        if (r.header != "<none>") writeFile(t / "tempdata.hdr", r.header);
+        if (r.tst != "<none>") writeFile(t / "tempdata.tst", r.tst);
+        std::string error;
+        EXPECT_EQ(refreshWorkingHeader(t.path(), r.comments, &error), r.ok) << r.what << error;
+        EXPECT_EQ(readFile(t / "tempdata.hdr"), r.expected) << r.what;
+        EXPECT_EQ(r.ok, error.find("tempdata.hdr") == std::string::npos) << error;
+        EXPECT_FALSE(fs::exists(t / "tempdata.hdr.new")) << r.what;
+    }
+}

@@ -1,0 +1,54 @@
+#pragma once
+// A fresh folder and whole-file reads and writes for the unit tests that touch the disk.
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace sylvane::unittest {
+
+namespace fs = std::filesystem;
+
+class TempFolder {
+public:
+    TempFolder() {
+        m_path =
+            fs::temp_directory_path() / ("sylvane-unit-" + std::to_string(std::random_device{}()));
+        fs::create_directories(m_path);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        fs::remove_all(m_path, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    fs::path operator/(const std::string& name) const { return m_path / name; }
+    const fs::path& path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+inline void writeFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Little-endian 32-bit records, as tempdata.tst holds them.
+inline std::string records(const std::vector<std::int32_t>& values) {
+    std::string out;
+    for (const std::int32_t v : values)
+        for (int k = 0; k < 4; ++k)
+            out += static_cast<char>((static_cast<std::uint32_t>(v) >> (8 * k)) & 0xFF);
+    return out;
+}
+
+} // namespace sylvane::unittest
