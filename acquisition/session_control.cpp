@@ -85,27 +85,27 @@ void frmSylvane::mnuStart_Click() {
     }
 }
 
-void frmSylvane::abandonStart(const QString& prompt, const QString& title) {
-    MSComm1->close();
-    workingFiles.close();
+// The Session menu and the port label as they are while no session runs.
+void frmSylvane::showStoppedControls() {
     mnuStart->setEnabled(true);
     mnuSetComPort->setEnabled(true);
     LblParams[5]->setBackColor(platform::kWindowBackground);
     LblParams[5]->setToolTipText(kPortToolTip);
     mnuStop->setEnabled(false);
     mnuRestart->setEnabled(false);
+}
+
+void frmSylvane::abandonStart(const QString& prompt, const QString& title) {
+    MSComm1->close();
+    workingFiles.close();
+    showStoppedControls();
     mnuSaveFile->setEnabled(true);
     mnuDisplayOld->setEnabled(true);
     platform::MsgBox(prompt, platform::vbOKOnly | platform::vbExclamation, title);
 }
 
 void frmSylvane::mnuStop_Click() {
-    mnuStart->setEnabled(true);
-    mnuSetComPort->setEnabled(true);
-    LblParams[5]->setBackColor(platform::kWindowBackground);
-    LblParams[5]->setToolTipText(kPortToolTip);
-    mnuStop->setEnabled(false);
-    mnuRestart->setEnabled(false);
+    showStoppedControls();
     for (Label* status : {LblShnStf[9], LblShnStf[7]}) {
         status->setBackColor(platform::kButtonFace);
         status->setToolTipText(QString());

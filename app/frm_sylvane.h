@@ -147,6 +147,7 @@ public:
     // if need be; the part of mnuDisplayOld_Click after the dialog.
     void ShowSavedSessions();
     void pixXYgraf_Click();
+    void restoreSavedPanels();
     void ResumeNormalDisplay();
 
     // ---- dialogs (dialogs/dialog_commands.cpp) ----
@@ -280,6 +281,7 @@ private:
     void endSessionWithMessage(const QString& prompt, int style, const QString& title,
                                bool closePortFirst);
     // Start could not open the port or the working files: back to the stopped state, then say so.
+    void showStoppedControls();
     void abandonStart(const QString& prompt, const QString& title);
     bool m_sessionEnding = false;
     bool m_arrangingPanels = false;

@@ -148,18 +148,12 @@ void frmSylvane::Form_QueryUnload() {
 
     if (mnuSaveFile->text() == QStringLiteral("Resume normal display")) {
         // Leave the saved-session display first, so that the normal window and panels are
-        // what is remembered. savedPanelState: 0 InternStatus, 1 SmlGraf, 2 PixGraf,
-        // 3 BarGrf, 4 Comments, 5 TimnStuf.
+        // what is remembered.
         if (WindowState() == display::kNormalWindow) {
             setHeight(savedFormHeight);
             setWidth(savedFormWidth);
         }
-        if (savedPanelState[3]) mnuBarGrf_Click();
-        if (!savedPanelState[2]) mnuPixGraf_Click();
-        if (savedPanelState[1]) mnuSmlGraf_Click();
-        if (savedPanelState[0]) mnuInternStatus_Click();
-        if (savedPanelState[5]) mnuTimnStuf_Click();
-        if (!savedPanelState[4]) mnuComments_Click();
+        restoreSavedPanels();
     }
 
     SettingsValues v;

@@ -150,6 +150,18 @@ void frmSylvane::pixXYgraf_Click() {
     if (mnuDisplayOld->text() == kDisplayAnother) mnuDisplayOld_Click();
 }
 
+// Shows again the panels that were on show before the saved-session display, which showed only
+// the graph and the comments. savedPanelState: 0 InternStatus, 1 SmlGraf, 2 PixGraf, 3 BarGrf,
+// 4 Comments, 5 TimnStuf.
+void frmSylvane::restoreSavedPanels() {
+    if (savedPanelState[3]) mnuBarGrf_Click();
+    if (!savedPanelState[2]) mnuPixGraf_Click();
+    if (savedPanelState[1]) mnuSmlGraf_Click();
+    if (savedPanelState[0]) mnuInternStatus_Click();
+    if (savedPanelState[5]) mnuTimnStuf_Click();
+    if (!savedPanelState[4]) mnuComments_Click();
+}
+
 void frmSylvane::ResumeNormalDisplay() {
     pixXYgraf->Cls();
     mnuDisplayOld->setText(QStringLiteral("Display saved session"));
@@ -161,12 +173,7 @@ void frmSylvane::ResumeNormalDisplay() {
     mnuSession->menuAction()->setVisible(true);
     mnuDisplay->menuAction()->setVisible(true);
     mnuSerlPort->menuAction()->setVisible(true);
-    if (savedPanelState[3]) mnuBarGrf_Click();
-    if (!savedPanelState[2]) mnuPixGraf_Click();
-    if (savedPanelState[1]) mnuSmlGraf_Click();
-    if (savedPanelState[0]) mnuInternStatus_Click();
-    if (savedPanelState[5]) mnuTimnStuf_Click();
-    if (!savedPanelState[4]) mnuComments_Click();
+    restoreSavedPanels();
     module1.displayMode = false;
     TxtSeshnComnts->setText(QString());
     TxtSeshnComnts->setLocked(false);
