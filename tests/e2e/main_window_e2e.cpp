@@ -113,10 +113,6 @@ TEST(MainWindow, FirstStartDefaultsTheCloseWritesThemAndASecondStartReadsThemBac
     ASSERT_EQ(pf::screenWidthTwips(), 15360) << "run with the screen of main_window_e2e.json";
     ASSERT_EQ(pf::screenHeightTwips(), 11520);
     sylvane::testing::ProgramFolder folder;
-    // The last run's readings and header go; its text copy stays until the next Start.
-    writeFile(folder.file("tempdata.tst"), "1234");
-    writeFile(folder.file("tempdata.hdr"), "\"MinADC\"\r\n");
-    writeFile(folder.file("tempdata.txt"), "2345\r\n");
     const Shown shown = {true, true, false, true, false, true};
     std::array<QRect, 6> rects;
     {
@@ -135,9 +131,6 @@ TEST(MainWindow, FirstStartDefaultsTheCloseWritesThemAndASecondStartReadsThemBac
         EXPECT_EQ(w.LblParams[3]->caption(), "25");
         EXPECT_EQ(checksOf(w), kAll);
         EXPECT_TRUE(w.Timer1->isActive());
-        EXPECT_FALSE(QFile::exists(folder.file("tempdata.tst")));
-        EXPECT_FALSE(QFile::exists(folder.file("tempdata.hdr")));
-        EXPECT_EQ(readFileBytes(folder.file("tempdata.txt")), "2345\r\n");
         for (pf::Label* l : w.lblLED) EXPECT_EQ(l->backColor(), display::kNeutralColor);
 
         // Placed from the screen size, then snapped to 4:3 on the screen grid.
@@ -246,9 +239,9 @@ TEST(MainWindow, DamagedSettingsAndPlacesOffTheScreen) {
     }
 }
 
-TEST(MainWindow, DisplayTogglesHideAndShowTheirPanels) {
+TEST(MainWindow, DisplayTogglesAndTheUsersResizeRearrangeThePanels) {
     sylvane::testing::ProgramFolder folder;
-    writeFile(folder.file("sylvane.ini"), settingsFile("2", "25", kAll, 11520, 8640, 1440, 1920));
+    writeFile(folder.file("sylvane.ini"), settingsFile("2", "25", kAll, 9600, 7200, 720, 960));
     Program p(folder.path());
     frmSylvane& w = p.w;
     runLayout(w);
@@ -273,8 +266,8 @@ TEST(MainWindow, DisplayTogglesHideAndShowTheirPanels) {
         EXPECT_FALSE(panelsOf(w)[i]->isHidden()) << "nothing moves before the tick, panel " << i;
         runLayout(w);
         expectStacked(w, shown, "hidden one by one");
-        EXPECT_EQ(w.Width(), 11520);
-        EXPECT_EQ(w.Height(), 8640);
+        EXPECT_EQ(w.Width(), 9600);
+        EXPECT_EQ(w.Height(), 7200);
     }
     // The time panel counted 2 at the start and 3 when hidden.
     EXPECT_EQ(w.panelUnits, -1);
@@ -288,15 +281,7 @@ TEST(MainWindow, DisplayTogglesHideAndShowTheirPanels) {
         expectStacked(w, shown, "shown again");
     }
     EXPECT_EQ(w.panelUnits, 28);
-}
 
-TEST(MainWindow, AWindowResizedByTheUserIsSnappedAtTheNextTick) {
-    sylvane::testing::ProgramFolder folder;
-    writeFile(folder.file("sylvane.ini"), settingsFile("2", "25", kAll, 9600, 7200, 720, 960));
-    Program p(folder.path());
-    frmSylvane& w = p.w;
-    runLayout(w);
-    ASSERT_EQ(w.Width(), 9600);
     // Wider by about 1000 twips, the height unchanged: a width-driven snap to 22 x 480.
     w.setWidth(10600);
     ASSERT_TRUE(waitUntil([&] { return w.Width() == 10560; }, 10000));
