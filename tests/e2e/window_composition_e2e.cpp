@@ -156,16 +156,12 @@ TEST(WindowComposition, PanelsAndControlsHaveTheirCaptionsColoursAndPlaces) {
         EXPECT_TRUE(hidden->isHidden()) << hidden->objectName().toStdString();
     EXPECT_EQ(t.w.lblGrafError->parentWidget(), t.w.pixXYgraf);
     EXPECT_TRUE(t.w.lblGrafError->font().bold());
-    const std::tuple<Label*, std::uint32_t, std::uint32_t> colours[] = {
-        {t.w.lblGrafError, 0x000000FFu, 0x80000018u}, {t.w.LblParams[6], 0x000000FFu, 0x80000018u}};
-    for (const auto& [l, fore, back] : colours) {
-        EXPECT_EQ(l->foreColor(), fore);
-        EXPECT_EQ(l->backColor(), back);
+    for (Label* notice : {t.w.lblGrafError, t.w.LblParams[6]}) {
+        EXPECT_EQ(notice->foreColor(), 0x000000FFu);
+        EXPECT_EQ(notice->backColor(), 0x80000018u);
     }
     EXPECT_EQ(t.w.lblSysADCstart->foreColor(), 0x00E0E0E0u);
-    for (Label* led : t.w.lblLED) {
-        EXPECT_EQ(led->backColor(), 0x000000u);
-    }
+    for (Label* led : t.w.lblLED) EXPECT_EQ(led->backColor(), 0x000000u);
     EXPECT_EQ(t.w.LblParams[3]->toolTipText(), "Click here to adjust sensitivity");
     EXPECT_EQ(t.w.LblParams[5]->toolTipText(), "Click here to select port number");
     EXPECT_EQ(t.w.lbl4Graf[7]->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
