@@ -93,7 +93,6 @@ TEST(SerialLinkReceive, EachNineBytesAreOneEventWithThoseBytesWhateverTheWriteSi
         QStringList lines;
         bool cookedFirst; // another opener left the terminal cooked
     } rows[] = {
-        {"one frame a write", cut(frames, {9}), false},
         {"single bytes", cut(frames, {1}), false},
         {"13, 2, 7 and 20 bytes", cut(frames, {13, 2, 7, 20}), false},
         {"stray bytes cut in odd writes", cut(withStrays, {3, 11, 1}), false},
