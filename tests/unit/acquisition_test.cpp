@@ -180,8 +180,6 @@ TEST(Readouts, TextsColoursChangeAndTargetLevel) {
         const char *probeTip, *batteryTip;
     } rows[] = {
         {2048, 4, true, "469kOhms", "2.12 uS", "777", kOkColor, kOkColor, "Probe OK", "Battery OK"},
-        {1000, 5, true, "1.45MOhms", "0.68 uS", "777", kFaultColor, kOkColor, "Probe error",
-         "Battery OK"},
         {4094, 7, true, "114Ohms", "8.71 mS", "777", kFaultColor, kFaultColor, "Probe error",
          "Need to replace Battery"},
         {2048, 7, false, "469kOhms", "2.12 uS", none, none, none, "", ""},
