@@ -1,7 +1,5 @@
-// The program killed outright (SIGKILL) in the middle of a session, as a child process (the
-// session driver) reading the probe simulator: every reading it reported as recorded is in
-// tempdata.tst and tempdata.txt, and the next start clears the readings and the header and
-// leaves the text file as it was.
+// The program (the session driver) killed outright mid-session: every reading it reported as
+// recorded is on disk, and the next start clears the readings and the header.
 
 #include "platform/label.h"
 #include "tests/support/gtest_qt_main.h"

@@ -1,7 +1,5 @@
-// The serial link end to end: the probe simulator writes through a pseudo-terminal linked as a
-// COM port, and the link must hand over every 9 bytes as one receive event with exactly those
-// bytes, however the writes are cut; bad settings, missing, dangling and busy ports and a device
-// that goes away must each give a clear answer, never a crash, a hang or a spinning CPU.
+// The serial link against the probe simulator on a pseudo-terminal: every 9 bytes one receive
+// event with exactly those bytes, and a clear answer for each port that cannot be used.
 
 #include "acquisition/com_port_map.h"
 #include "acquisition/serial_link.h"

@@ -1,7 +1,5 @@
-// What the disk can refuse the program: a disk that fills up while it records (a real small
-// tmpfs where this machine lets us mount one, and a text file that is /dev/full), and a settings
-// file it may not write. Each time a clear message, the session stopped with one record and one
-// line per recorded reading, and the program usable once the disk is fixed.
+// What the disk can refuse the program: a clear message, nothing recorded lost, and the program
+// usable once the disk is fixed.
 
 #include "acquisition/serial_link.h"
 #include "platform/label.h"
