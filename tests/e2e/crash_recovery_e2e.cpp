@@ -1,7 +1,5 @@
-// The program killed outright (SIGKILL) in the middle of a session, as a child process (the
-// session driver) reading the probe simulator: every reading it reported as recorded is in
-// tempdata.tst and tempdata.txt, and the next start clears the readings and the header and
-// leaves the text file as it was.
+// The program (the session driver) killed outright mid-session: every reading it reported as
+// recorded is on disk, and the next start clears the readings and the header.
 
 #include "platform/label.h"
 #include "tests/support/gtest_qt_main.h"
@@ -59,13 +57,7 @@ TEST(CrashRecovery, KilledMidSessionKeepsEveryRecordedReadingAndTheNextStartClea
 
     // The next start, from settings as the program writes them.
     QFile ini(folder.file("sylvane.ini"));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("\"Port # \"\r\n\"2\"\r\n\"Sensitivty = \"\r\n\"25\"\r\n");
-    for (const char* panel : {"Picture graph", "Color graph", "Bar graph", "Internal status",
-                              "Session comments", "Time etc."})
-        ini.write(QByteArray("\"") + panel + " visibilty = \"\r\n\"True\"\r\n");
-    ini.write("\"Form Width = \"\r\n8445\r\n\"Form Height = \"\r\n6330\r\n"
-              "\"Form Top = \"\r\n1200\r\n\"Form Left = \"\r\n1500\r\n");
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly) && ini.write(settingsOf("2", "25")) > 0);
     ini.close();
     LiveSession next(folder.path());
     next.w.Form_Load();

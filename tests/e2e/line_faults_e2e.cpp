@@ -1,7 +1,5 @@
-// What the line can hand the program, played by the probe simulator on COM2: stray bytes, a
-// truncated frame, every combination of the status bits, ADC values at and past the edges of
-// the filter's range, and an adapter pulled out and plugged in again. The program must keep
-// running, show and record exactly what the frames give, and keep its files consistent.
+// What the line can hand the program, played by the probe simulator on COM2: the program must
+// keep running and show and record exactly what the frames give.
 
 #include "acquisition/serial_link.h"
 #include "platform/label.h"

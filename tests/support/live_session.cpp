@@ -1,5 +1,6 @@
 #include "tests/support/live_session.h"
 
+#include "app/settings_file.h"
 #include "platform/label.h"
 
 #include <QAction>
@@ -40,6 +41,13 @@ QByteArray txtOf(const std::vector<int>& readings) {
 QByteArray hdrOf(int minADC, int maxADC, const QByteArray& comments) {
     return "\"MinADC\"\r\n\" " + QByteArray::number(minADC) + "\"\r\n\"MaxADC\"\r\n\" " +
            QByteArray::number(maxADC) + "\"\r\n\"" + comments + "\"\r\n";
+}
+
+QByteArray settingsOf(const char* port, const char* sensitivity) {
+    app::SettingsValues v = app::firstRunDefaults(15360, 11520);
+    v.port = port;
+    v.sensitivity = sensitivity;
+    return QByteArray::fromStdString(app::writeSettings(v));
 }
 
 } // namespace sylvane::testing

@@ -33,5 +33,7 @@ QByteArray tstOf(const std::vector<int>& readings);
 QByteArray txtOf(const std::vector<int>& readings);
 QByteArray hdrOf(int minADC, int maxADC,
                  const QByteArray& comments = "Place session comments here.");
+// A settings file as the program writes it, every panel shown.
+QByteArray settingsOf(const char* port, const char* sensitivity);
 
 } // namespace sylvane::testing

@@ -33,37 +33,20 @@ TEST(FrameDecoder, EveryRotationStrayBytesAndTwoSyncs) {
     const struct {
         const char* name;
         Bytes read;
-        bool found;
         std::size_t start;
-        std::int32_t adc, status;
-    } rows[] = {
-        {"three AA", {0xAA, 0xAA, 0xAA, 0x01, 0x10, 0x20, 0x0F, 0x00, 0x00}, true, 1, 0x0F20, 0},
-        {"two syncs: the lower",
-         {0xAA, 0xAA, 0x01, 0x00, 0x50, 0x00, 0xAA, 0xAA, 0x01},
-         true,
-         0,
-         80,
-         0xAA},
-        {"two syncs, one wrapping",
-         {0x01, 0x22, 0x33, 0xAA, 0xAA, 0x01, 0x44, 0xAA, 0xAA},
-         true,
-         3,
-         0xAAAA,
-         0x01},
-        {"largest value",
-         {0xAA, 0xAA, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00},
-         true,
-         0,
-         65535,
-         255},
-        {"zeros", Bytes(9, 0x00), false, 0, 0, 0},
-        {"all AA", Bytes(9, 0xAA), false, 0, 0, 0},
-        {"wrong type", {0xAA, 0xAA, 0x02, 0x03, 0xD2, 0x04, 0x04, 0x00, 0x07}, false, 0, 0, 0},
-        {"AA 01 only", {0x00, 0xAA, 0x01, 0x03, 0xD2, 0x04, 0x04, 0x00, 0x07}, false, 0, 0, 0},
-        {"short read", {0xAA, 0xAA, 0x01, 0x03, 0xD2, 0x04, 0x04, 0x00}, false, 0, 0, 0}};
+        std::int32_t adc, status; // adc -1: no frame
+    } rows[] = {{"3 AA", {0xAA, 0xAA, 0xAA, 0x01, 0x10, 0x20, 0x0F, 0x00, 0x00}, 1, 0x0F20, 0},
+                {"2 syncs", {0xAA, 0xAA, 0x01, 0x00, 0x50, 0x00, 0xAA, 0xAA, 0x01}, 0, 80, 0xAA},
+                {"wrapping", {0x01, 0x22, 0x33, 0xAA, 0xAA, 0x01, 0x44, 0xAA, 0xAA}, 3, 0xAAAA, 1},
+                {"max", {0xAA, 0xAA, 0x01, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x00}, 0, 65535, 255},
+                {"zeros", Bytes(9, 0x00), 0, -1, 0},
+                {"all AA", Bytes(9, 0xAA), 0, -1, 0},
+                {"type 2", {0xAA, 0xAA, 0x02, 0x03, 0xD2, 0x04, 0x04, 0x00, 0x07}, 0, -1, 0},
+                {"AA 01", {0x00, 0xAA, 0x01, 0x03, 0xD2, 0x04, 0x04, 0x00, 0x07}, 0, -1, 0},
+                {"short", {0xAA, 0xAA, 0x01, 0x03, 0xD2, 0x04, 0x04, 0x00}, 0, -1, 0}};
     for (const auto& r : rows) {
         const auto found = findFrame(r.read);
-        ASSERT_EQ(found.has_value(), r.found) << r.name;
+        ASSERT_EQ(found.has_value(), r.adc >= 0) << r.name;
         if (!found) continue;
         EXPECT_EQ(found->start, r.start) << r.name;
         EXPECT_EQ(found->adc, r.adc) << r.name;
@@ -157,12 +140,6 @@ TEST(ReadingFilter, WorkedCasesAndTheWindowCarriedAcrossSessions) {
                   {3000, true, 291, 2458}},
                  90,
                  2458},
-                {"above 4000 likewise",
-                 {3950, 3950, 3950, 3950, 3950},
-                 3950,
-                 {{4090, true, 4090, 3978}, {3950, false, 3950, 3978}},
-                 3978,
-                 3978},
                 {"80 and 4000 are in range",
                  {80, 4000, 80, 4000, 80},
                  1000,
@@ -203,8 +180,6 @@ TEST(Readouts, TextsColoursChangeAndTargetLevel) {
         const char *probeTip, *batteryTip;
     } rows[] = {
         {2048, 4, true, "469kOhms", "2.12 uS", "777", kOkColor, kOkColor, "Probe OK", "Battery OK"},
-        {1000, 5, true, "1.45MOhms", "0.68 uS", "777", kFaultColor, kOkColor, "Probe error",
-         "Battery OK"},
         {4094, 7, true, "114Ohms", "8.71 mS", "777", kFaultColor, kFaultColor, "Probe error",
          "Need to replace Battery"},
         {2048, 7, false, "469kOhms", "2.12 uS", none, none, none, "", ""},
