@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace sylvane::acquisition {
 
@@ -27,7 +28,8 @@ struct ReadoutInputs {
 
 struct StatusShown {
     std::uint32_t backColor = 0;
-    std::string toolTip;
+    std::string_view toolTip;
+    bool operator==(const StatusShown&) const = default;
 };
 
 struct Readouts {
@@ -41,6 +43,23 @@ struct Readouts {
 };
 
 Readouts computeReadouts(const ReadoutInputs& in);
+
+// computeReadouts for a stream of frames: the texts of the last smoothed value and change are
+// kept, so a frame that repeats them formats nothing and allocates nothing.
+class ReadoutFormatter {
+public:
+    const Readouts& compute(const ReadoutInputs& in);
+
+private:
+    Readouts m_out;
+    std::int32_t m_textsOf = -1;
+    std::string m_resistance;
+    std::string m_conductance;
+    float m_ohms = 0;
+    float m_changeOf = 0;
+    bool m_haveChange = false;
+    std::string m_change;
+};
 
 // Conductance of a resistance in Ohms, with "  S", " mS" or " uS" ("2.12 uS").
 std::string conductanceText(float ohms);

@@ -1,5 +1,7 @@
 #include "app/frm_sylvane.h"
 
+#include "app/window_followers.h"
+
 #include "acquisition/serial_link.h"
 #include "platform/label.h"
 #include "platform/picture_box.h"
@@ -22,7 +24,9 @@ CommentsBox::CommentsBox(const QString& controlName, QWidget* parent) : QPlainTe
 }
 
 frmSylvane::frmSylvane(Options options)
-    : m_programFolder(std::move(options.programFolder)), m_clock(std::move(options.clock)) {
+    : m_view(std::make_unique<View>(*this)), m_canvas(std::make_unique<Canvas>(*this)),
+      engine(*m_view, *m_canvas, workingFiles),
+      m_programFolder(std::move(options.programFolder)), m_clock(std::move(options.clock)) {
     if (!m_clock) {
         m_clock = [] { return QTime::currentTime().msecsSinceStartOfDay() / 1000.0; };
     }
@@ -31,9 +35,12 @@ frmSylvane::frmSylvane(Options options)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     MSComm1 = new acquisition::SerialLink(m_programFolder, this);
     MSComm1->setObjectName(QStringLiteral("MSComm1"));
+    static_cast<storage::DiskFileStore&>(workingFiles.store())
+        .setFolder(m_programFolder.toStdString());
     composeMenus();
     composePanels();
     connectEvents();
+    engine.setSensitivityCaption(LblParams[3]->caption().toStdString());
 }
 
 frmSylvane::~frmSylvane() = default;
@@ -128,6 +135,9 @@ void frmSylvane::connectEvents() {
     for (int i = 0; i < static_cast<int>(LblParams.size()); ++i) {
         connect(LblParams[i], &Label::clicked, this, [this, i] { LblParams_Click(i); });
     }
+    // The graph widens itself by the sensitivity caption; the dialogs and the settings set it.
+    connect(LblParams[3], &Label::captionChanged, this,
+            [this](const QString& caption) { engine.setSensitivityCaption(caption.toStdString()); });
     connect(pixXYgraf, &PictureBox::clicked, this, [this] { pixXYgraf_Click(); });
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
     connect(MSComm1, &acquisition::SerialLink::OnComm, this, [this] { OnComm(); });

@@ -1,16 +1,18 @@
 #pragma once
-// The main window. It holds the program's state under the names the rest of the program uses
-// and wires the window's events (menu commands, label clicks, the serial receive event and the
-// timer tick) to the rules in the core library. Its handlers live beside their subsystem:
-//   app/          composition, start-up and shut-down
-//   acquisition/  receive path, session control, timer supervision
-//   display/      picture graph, bar graph and lamps, layout engine, Display toggles
-//   storage/      saving and displaying sessions
-//   dialogs/      the commands that open the dialogs
+// The main window. It keeps the controls and the handlers of the window's events (menu
+// commands, label clicks, the serial receive event and the timer tick) and forwards the
+// session's events to the session engine of the core library, showing what the engine decides.
+// Its handlers live in app/, one file a subsystem:
+//   frm_sylvane.cpp, main_window_composition.cpp, startup_shutdown.cpp   the window itself
+//   window_acquisition.cpp   receive event, Start, Stop, Restart, timer tick, what a session shows
+//   window_graph.cpp         the picture graph's drawing surface
+//   window_layout.cpp        bar graph and lamps, panel layout, Display toggles
+//   window_saved_sessions.cpp  saving and displaying sessions
+//   window_dialogs.cpp       the commands that open the dialogs
 // State and controls are public so that the dialogs and the tests can reach them, as they reach
 // the controls of any window.
 
-#include "acquisition/session_clock.h"
+#include "acquisition/session_engine.h"
 #include "storage/working_files.h"
 
 #include <QMainWindow>
@@ -103,30 +105,21 @@ public:
     void Form_Unload();
     void mnuExit_Click();
 
-    // ---- acquisition (acquisition/receive_path.cpp, session_control.cpp, timer_supervision.cpp)
+    // ---- acquisition (app/window_acquisition.cpp) ----
     void OnComm();
-    void ReadFrame();
-    void ShowReadings();
     void mnuStart_Click();
     void mnuStop_Click();
     void mnuRestart_Click();
     void Timer1_Timer();
-    void StepColorLevel();
     // Sets delayTicks and lets window events run until the timer has counted it down to 0.
     void WaitDelayTicks(std::int32_t ticks);
     // The device went away during a session: ends it through Stop with a message.
     void onDeviceLost(const QString& reason);
 
-    // The reading filter, the first stage of GraphAndRecord: gate, window check, seeding, slew
-    // limit, five-reading mean into smoothedADC, session extremes. False when the reading is
-    // rejected (nothing may be drawn or recorded for it).
-    bool FilterReading();
-    // Records smoothedADC as record recordNumber of the working files, then advances
-    // recordNumber and stepCount. A write the disk refuses ends the session with a message.
-    void RecordReading();
-
-    // ---- displays (display/*.cpp) ----
-    void GraphAndRecord();
+    // ---- displays (app/window_graph.cpp, app/window_layout.cpp) ----
+    // The picture graph as the saved-session display draws on it (the live graph is the
+    // engine's): a resistance at step x in a colour, on the scale of graphBottomOhms and
+    // graphYScale; the dotted grid, white while saved sessions are on show.
     std::int32_t PlotGraphPoint(std::int32_t x, float ohms, std::uint32_t color);
     void DrawGraphGrid();
     void DisplayInit();
@@ -140,7 +133,7 @@ public:
     void mnuComments_Click();
     void mnuTimnStuf_Click();
 
-    // ---- saved sessions (storage/save_session.cpp, storage/display_sessions.cpp) ----
+    // ---- saved sessions (app/window_saved_sessions.cpp) ----
     void mnuSaveFile_Click();
     void mnuDisplayOld_Click();
     // Draws the sessions chosen in the file manager (module1.display*), entering display mode
@@ -150,7 +143,7 @@ public:
     void restoreSavedPanels();
     void ResumeNormalDisplay();
 
-    // ---- dialogs (dialogs/dialog_commands.cpp) ----
+    // ---- dialogs (app/window_dialogs.cpp) ----
     void mnuSetComPort_Click();
     void mnuSetSense_Click();
     void mnuAboutHelp_Click();
@@ -205,37 +198,8 @@ public:
     // ---- program-wide variables ----
     Module1 module1;
 
-    // ---- serial link and frame decoder ----
-    std::int32_t rawADC = 0;
-    std::int32_t probeStatus = 0;
-    bool frameReady = false;
-    bool awaitingStartValue = false;
-    std::int32_t stableCandidate = 0;
-    std::int32_t stableCount = 0;
-    std::int32_t silenceTicks = 0;
-
-    // ---- reading filter ----
-    std::array<std::int32_t, 6> adcWindow{};
-    std::int32_t smoothedADC = 0;
-
-    // ---- readouts, timer and session clock ----
-    float targetColorLevel = 0;
-    float sessionStartTime = 0;
-    float colorLevel = 0;
+    // ---- timer countdown of the dialogs and the saved-session display ----
     std::int32_t delayTicks = 0;
-
-    // ---- picture graph ----
-    std::int32_t graphBaseADC = 0;
-    std::int32_t graphSensitivity = 0;
-    float graphYScale = 0;
-    float graphBottomOhms = 0;
-    std::int32_t recordNumber = 0;
-    std::int32_t readingsPerStep = 0;
-    bool graphRedrawNeeded = false;
-    float stepSum = 0;
-    std::int32_t stepCount = 0;
-    // Something was left undrawn while the picture was too small: redraw once it is big enough.
-    bool graphDrawSkipped = false;
 
     // ---- layout and settings ----
     bool layoutPending = false;
@@ -260,8 +224,17 @@ public:
     float savedFormWidth = 0;
     std::array<bool, 6> savedPanelState{};
 
+private:
+    class View;
+    class Canvas;
+    std::unique_ptr<View> m_view;
+    std::unique_ptr<Canvas> m_canvas;
+
+public:
     // The working session files (tempdata.tst, .txt, .hdr), open while a session runs.
     storage::WorkingFiles workingFiles;
+    // The session: its state and the order of its events.
+    acquisition::SessionEngine engine;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -280,12 +253,13 @@ private:
     // runs at a time, however many ticks and receive events come while its message is open.
     void endSessionWithMessage(const QString& prompt, int style, const QString& title,
                                bool closePortFirst);
-    // Start could not open the port or the working files: back to the stopped state, then say so.
+    // The Session menu and the port label as they are while no session runs.
     void showStoppedControls();
+    // Start could not open the port or the working files: back to the stopped state, then say so.
     void abandonStart(const QString& prompt, const QString& title);
+    bool openPortForStart();
     bool m_sessionEnding = false;
     bool m_arrangingPanels = false;
-    acquisition::MidnightCount m_midnights;
 
     QString m_programFolder;
     std::function<double()> m_clock;

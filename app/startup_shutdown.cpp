@@ -70,10 +70,10 @@ void frmSylvane::Form_Load() {
     QFile::remove(folder.filePath(QString::fromLatin1(storage::kWorkingTst)));
     QFile::remove(folder.filePath(QString::fromLatin1(storage::kWorkingHdr)));
     module1.appPath = m_programFolder;
-    colorLevel = 255;
+    engine.state().colorLevel = 255;
     Timer1->setInterval(200);
     Timer1->start();
-    awaitingStartValue = true;
+    engine.state().awaitingStartValue = true;
     DisplayInit();
 
     const std::array<QString*, kPanelEntryCount> visibility = {
@@ -181,10 +181,16 @@ void frmSylvane::Form_QueryUnload() {
 }
 
 void frmSylvane::Form_Unload() {
-    // Nothing runs after this: no more ticks, no more data. A running session's files are
-    // closed as they stand (every recorded reading is already on disk).
+    // Nothing runs after this: no more ticks, no more data.
     Timer1->stop();
     if (MSComm1->isOpen()) MSComm1->close();
+    // A session still running keeps its readings: its header is written as Stop writes it, so
+    // the working files stay a complete session that can be saved until the next Start.
+    if (engine.running()) {
+        QString comments = TxtSeshnComnts->Text();
+        if (comments.isEmpty()) comments = QStringLiteral(" ");
+        engine.stop(comments.toStdString(), nullptr);
+    }
     workingFiles.close();
 }
 

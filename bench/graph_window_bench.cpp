@@ -28,9 +28,9 @@ void BM_GraphAndRecordPerReading(benchmark::State& state) {
     sylvane::app::frmSylvane w({folder.path(), {}});
     w.pixXYgraf->resize(489, 268);
     w.LblParams[3]->setCaption(QStringLiteral("25"));
-    w.lblSysADCstart->setCaption(QStringLiteral("2048"));
-    w.recordNumber = 1;
-    w.readingsPerStep = 1;
+    w.engine.setReferenceCaption("2048");
+    w.engine.state().recordNumber = 1;
+    w.engine.state().readingsPerStep = 1;
     if (!w.workingFiles.open(folder.path().toStdString())) {
         state.SkipWithError("working files could not be opened");
         return;
@@ -38,14 +38,14 @@ void BM_GraphAndRecordPerReading(benchmark::State& state) {
     std::int32_t i = 0;
     for (auto _ : state) {
         const std::int32_t adc = 2000 + (i++ * 37) % 97;
-        w.probeStatus = 4;
-        w.adcWindow.fill(adc);
-        w.rawADC = adc;
-        w.smoothedADC = adc;
-        w.GraphAndRecord();
+        w.engine.state().probeStatus = 4;
+        w.engine.state().adcWindow.fill(adc);
+        w.engine.state().rawADC = adc;
+        w.engine.state().smoothedADC = adc;
+        w.engine.GraphAndRecord();
     }
     w.workingFiles.close();
-    state.counters["records"] = static_cast<double>(w.recordNumber - 1);
+    state.counters["records"] = static_cast<double>(w.engine.state().recordNumber - 1);
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_GraphAndRecordPerReading)->Unit(benchmark::kMicrosecond);

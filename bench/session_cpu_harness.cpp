@@ -65,8 +65,8 @@ int main(int argc, char** argv) {
     });
 
     sylvane::app::frmSylvane w({folder, {}});
-    w.awaitingStartValue = true;
-    w.colorLevel = 255;
+    w.engine.state().awaitingStartValue = true;
+    w.engine.state().colorLevel = 255;
     w.layoutReason = 1;
     w.LblParams[5]->setCaption(port);
     w.show();
@@ -79,13 +79,13 @@ int main(int argc, char** argv) {
 
     wait(5000);
     const long long ticks0 = cpuTicks();
-    const int records0 = w.recordNumber;
+    const int records0 = w.engine.state().recordNumber;
     QElapsedTimer wall;
     wall.start();
     wait(seconds * 1000);
     const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;
     const long long ticks1 = cpuTicks();
-    const int records1 = w.recordNumber;
+    const int records1 = w.engine.state().recordNumber;
     const bool running = !w.mnuStart->isEnabled();
     w.mnuStop_Click();
 

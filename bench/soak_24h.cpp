@@ -274,7 +274,7 @@ int main(int argc, char** argv) {
     std::atomic<bool> stopWriting{false};
     std::vector<Sample> samples;
     const auto sample = [&](const char* when) {
-        samples.push_back({when, clock.elapsed() / 1000.0, eventsSeen.load(), w.recordNumber - 1,
+        samples.push_back({when, clock.elapsed() / 1000.0, eventsSeen.load(), w.engine.state().recordNumber - 1,
                            currentRssKiB(), peakRssKiB()});
         printSample(samples.back());
     };
@@ -317,7 +317,7 @@ int main(int argc, char** argv) {
     ::close(master);
     const double seconds = samples.back().seconds;
 
-    const std::int32_t records = w.recordNumber - 1;
+    const std::int32_t records = w.engine.state().recordNumber - 1;
     const qint64 tstSize = QFileInfo(QDir(folder).filePath("tempdata.tst")).size();
     const qint64 txtSize = QFileInfo(QDir(folder).filePath("tempdata.txt")).size();
     QString why;
@@ -345,8 +345,8 @@ int main(int argc, char** argv) {
             if ((picture.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF) ++traced;
     std::printf("picture graph %.0f x %.0f, %d readings a step (%d full replays at width "
                 "overflow), %d trace pixels, sensitivity %s, reference %s\n",
-                w.pixXYgraf->ScaleWidth(), w.pixXYgraf->ScaleHeight(), w.readingsPerStep,
-                w.readingsPerStep - 1, traced, qPrintable(w.LblParams[3]->caption().trimmed()),
+                w.pixXYgraf->ScaleWidth(), w.pixXYgraf->ScaleHeight(), w.engine.state().readingsPerStep,
+                w.engine.state().readingsPerStep - 1, traced, qPrintable(w.LblParams[3]->caption().trimmed()),
                 qPrintable(w.lblSysADCstart->caption().trimmed()));
 
     bool ok = true;

@@ -1,5 +1,7 @@
 #include "platform/free_format.h"
 
+#include <charconv>
+
 #include "platform/number_rules.h"
 
 namespace sylvane::platform {
@@ -86,6 +88,13 @@ std::string quotedLine(std::string_view text) {
 
 std::string numberLine(std::int64_t value) {
     return decimalText(value) + "\r\n";
+}
+
+std::size_t writeNumberLine(std::int64_t value, char* out) {
+    char* end = std::to_chars(out, out + 20, value).ptr;
+    *end++ = '\r';
+    *end++ = '\n';
+    return static_cast<std::size_t>(end - out);
 }
 
 } // namespace sylvane::platform

@@ -4,6 +4,7 @@
 // items one field at a time: a field ends at a comma or at the end of a line, and a quoted
 // field runs to its closing quote, its quotes removed.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,5 +33,7 @@ private:
 std::string quotedLine(std::string_view text);
 // One whole-number line: digits (minus sign when negative), CR LF.
 std::string numberLine(std::int64_t value);
+// The same into out (at least 24 bytes), without allocating; returns its length.
+std::size_t writeNumberLine(std::int64_t value, char* out);
 
 } // namespace sylvane::platform

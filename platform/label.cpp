@@ -14,7 +14,9 @@ Label::Label(const QString& controlName, QWidget* parent)
 }
 
 void Label::setCaption(const QString& caption) {
-    if (caption != text()) setText(caption);
+    if (caption == text()) return;
+    setText(caption);
+    Q_EMIT captionChanged(caption);
 }
 
 void Label::setBackColor(std::uint32_t vbColor) {

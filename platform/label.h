@@ -28,6 +28,8 @@ public:
 
 Q_SIGNALS:
     void clicked();
+    // The caption was changed through setCaption.
+    void captionChanged(const QString& caption);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -3,137 +3,157 @@
 #include "platform/free_format.h"
 #include "storage/session_header.h"
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
-#include <system_error>
 
 namespace sylvane::storage {
 
 namespace {
 
-void setError(std::string* error, const std::filesystem::path& file, int errnum) {
-    if (error) *error = file.string() + ": " + std::strerror(errnum);
-}
+constexpr WorkingFile kAll[] = {WorkingFile::Hdr, WorkingFile::Tst, WorkingFile::Txt};
+// Records read back at a time by a redraw: large enough that a day of readings is a few hundred
+// reads, small enough to stay in the cache.
+constexpr std::size_t kBlockRecords = 16384;
 
-// Unbuffered, so that every write reaches the operating system at once and a refused write
-// leaves nothing behind in a buffer to be written later.
-std::FILE* openUnbuffered(const std::filesystem::path& file, const char* mode) {
-    std::FILE* f = std::fopen(file.c_str(), mode);
-    if (f) std::setvbuf(f, nullptr, _IONBF, 0);
-    return f;
-}
-
-bool writeAll(std::FILE* f, const void* data, std::size_t size) {
-    return std::fwrite(data, 1, size, f) == size && std::fflush(f) == 0;
-}
-
-// Cuts a file back to what it held before a refused write.
-void cutBack(std::FILE* f, const std::filesystem::path& file, long size) {
-    std::clearerr(f);
-    std::error_code ignored;
-    std::filesystem::resize_file(file, static_cast<std::uintmax_t>(size), ignored);
-    std::fseek(f, size, SEEK_SET);
+void setError(std::string* error, const FileStore& store, WorkingFile file, int errnum) {
+    if (error) *error = store.name(file) + ": " + std::strerror(errnum);
 }
 
 } // namespace
+
+WorkingFiles::WorkingFiles() : WorkingFiles(std::make_unique<DiskFileStore>()) {}
+
+WorkingFiles::WorkingFiles(std::unique_ptr<FileStore> store)
+    : m_store(std::move(store)), m_disk(dynamic_cast<DiskFileStore*>(m_store.get())) {}
 
 WorkingFiles::~WorkingFiles() {
     close();
 }
 
+std::filesystem::path WorkingFiles::folder() const {
+    return m_disk ? m_disk->folder() : std::filesystem::path();
+}
+
+bool WorkingFiles::isOpen() const {
+    return m_store->isOpen(WorkingFile::Tst);
+}
+
 bool WorkingFiles::open(const std::filesystem::path& folder, std::string* error) {
+    if (m_disk) {
+        close();
+        m_disk->setFolder(folder);
+    }
+    return open(error);
+}
+
+bool WorkingFiles::open(std::string* error) {
     close();
-    m_folder = folder;
-    struct {
-        std::FILE** file;
-        std::filesystem::path path;
-        const char* mode;
-    } files[] = {{&m_hdr, hdrPath(), "wb"}, {&m_tst, tstPath(), "w+b"}, {&m_txt, txtPath(), "wb"}};
-    // A Start that cannot open every file must leave the last session's files as they were:
-    // each existing file is tried for writing, without emptying it, before any is emptied.
-    for (const auto& f : files) {
-        if (std::FILE* trial = std::fopen(f.path.c_str(), "r+b")) {
-            std::fclose(trial);
-        } else if (errno != ENOENT) {
-            setError(error, f.path, errno);
+    for (const WorkingFile f : kAll) {
+        if (const int e = m_store->probe(f)) {
+            setError(error, *m_store, f, e);
             return false;
         }
     }
-    for (auto& f : files) {
-        *f.file = openUnbuffered(f.path, f.mode);
-        if (!*f.file) {
-            setError(error, f.path, errno);
+    for (const WorkingFile f : kAll) {
+        if (const int e = m_store->create(f)) {
+            setError(error, *m_store, f, e);
             close();
             return false;
         }
     }
+    m_txtSize = 0;
     return true;
 }
 
 bool WorkingFiles::record(std::int32_t recordNumber, std::int32_t value, std::string* error) {
     if (!isOpen() || recordNumber < 1) {
-        setError(error, tstPath(), isOpen() ? EINVAL : EBADF);
+        setError(error, *m_store, WorkingFile::Tst, isOpen() ? EINVAL : EBADF);
         return false;
     }
-    const long offset = 4L * (recordNumber - 1);
+    const std::int64_t offset = 4 * (std::int64_t{recordNumber} - 1);
     const auto u = static_cast<std::uint32_t>(value);
     const unsigned char bytes[4] = {
         static_cast<unsigned char>(u), static_cast<unsigned char>(u >> 8),
         static_cast<unsigned char>(u >> 16), static_cast<unsigned char>(u >> 24)};
-    if (std::fseek(m_tst, offset, SEEK_SET) != 0 || !writeAll(m_tst, bytes, sizeof bytes)) {
-        setError(error, tstPath(), errno);
-        cutBack(m_tst, tstPath(), offset);
+    if (const int e = m_store->writeAt(WorkingFile::Tst, offset, bytes, sizeof bytes)) {
+        setError(error, *m_store, WorkingFile::Tst, e);
+        m_store->truncate(WorkingFile::Tst, offset);
         return false;
     }
-    const long txtSize = std::ftell(m_txt);
-    const std::string line = platform::numberLine(value);
-    if (txtSize < 0 || !writeAll(m_txt, line.data(), line.size())) {
-        setError(error, txtPath(), errno);
+    char line[24];
+    const std::size_t length = platform::writeNumberLine(value, line);
+    if (const int e = m_store->writeAt(WorkingFile::Txt, m_txtSize, line, length)) {
+        setError(error, *m_store, WorkingFile::Txt, e);
         // Both files keep the same readings: the record just written goes too.
-        if (txtSize >= 0) cutBack(m_txt, txtPath(), txtSize);
-        cutBack(m_tst, tstPath(), offset);
+        m_store->truncate(WorkingFile::Txt, m_txtSize);
+        m_store->truncate(WorkingFile::Tst, offset);
         return false;
     }
+    m_txtSize += static_cast<std::int64_t>(length);
     return true;
 }
 
-std::optional<std::int32_t> WorkingFiles::readRecord(std::int32_t recordNumber) const {
-    if (!isOpen() || recordNumber < 1) return std::nullopt;
-    unsigned char bytes[4];
-    const long end = std::ftell(m_tst);
-    if (std::fseek(m_tst, 4L * (recordNumber - 1), SEEK_SET) != 0) return std::nullopt;
-    const bool read = std::fread(bytes, 1, sizeof bytes, m_tst) == sizeof bytes;
-    std::clearerr(m_tst);
-    if (end >= 0) std::fseek(m_tst, end, SEEK_SET);
-    if (!read) return std::nullopt;
-    return static_cast<std::int32_t>(std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 |
-                                     std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24);
+std::int64_t WorkingFiles::readRecords(std::int64_t first, std::int64_t last, const Block& block,
+                                       bool* ok) {
+    if (ok) *ok = isOpen();
+    if (!isOpen()) return 0;
+    first = std::max<std::int64_t>(first, 1);
+    std::int64_t handed = 0;
+    while (first <= last) {
+        const auto wanted = static_cast<std::size_t>(
+            std::min<std::int64_t>(last - first + 1, static_cast<std::int64_t>(kBlockRecords)));
+        if (m_block.size() < wanted) m_block.resize(wanted);
+        const std::int64_t got =
+            m_store->readAt(WorkingFile::Tst, 4 * (first - 1), m_block.data(), wanted * 4);
+        if (got < 0) {
+            if (ok) *ok = false;
+            break;
+        }
+        // A trailing part of a record is not a record.
+        const auto records = static_cast<std::size_t>(got / 4);
+        if constexpr (std::endian::native != std::endian::little) {
+            for (std::size_t i = 0; i < records; ++i) {
+                const auto u = static_cast<std::uint32_t>(m_block[i]);
+                m_block[i] = static_cast<std::int32_t>((u >> 24) | ((u >> 8) & 0xFF00u) |
+                                                       ((u << 8) & 0xFF0000u) | (u << 24));
+            }
+        }
+        if (records > 0) block(first, std::span<const std::int32_t>(m_block.data(), records));
+        handed += static_cast<std::int64_t>(records);
+        first += static_cast<std::int64_t>(records);
+        if (records < wanted) break;
+    }
+    return handed;
 }
 
 bool WorkingFiles::writeHeaderAndClose(std::int32_t minADC, std::int32_t maxADC,
                                        const std::string& comments, std::string* error) {
-    bool ok = isOpen();
+    bool ok = isOpen() && m_store->isOpen(WorkingFile::Hdr);
     if (!ok) {
-        setError(error, hdrPath(), EBADF);
+        setError(error, *m_store, WorkingFile::Hdr, EBADF);
     } else {
         const std::string bytes = headerBytes(sessionHeader(minADC, maxADC, comments));
-        ok = writeAll(m_hdr, bytes.data(), bytes.size());
-        if (!ok) setError(error, hdrPath(), errno);
+        if (const int e = m_store->writeAt(WorkingFile::Hdr, 0, bytes.data(), bytes.size())) {
+            ok = false;
+            setError(error, *m_store, WorkingFile::Hdr, e);
+        }
     }
-    if (m_hdr && std::fclose(m_hdr) != 0 && ok) {
+    if (const int e = m_store->close(WorkingFile::Hdr); e && ok) {
         ok = false;
-        setError(error, hdrPath(), errno);
+        setError(error, *m_store, WorkingFile::Hdr, e);
     }
-    m_hdr = nullptr;
     close();
     return ok;
 }
 
 void WorkingFiles::close() {
-    for (std::FILE** f : {&m_hdr, &m_tst, &m_txt}) {
-        if (*f) std::fclose(*f);
-        *f = nullptr;
-    }
+    for (const WorkingFile f : kAll) m_store->close(f);
+}
+
+void WorkingFiles::discard() {
+    for (const WorkingFile f : kAll) m_store->remove(f);
 }
 
 } // namespace sylvane::storage

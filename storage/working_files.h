@@ -2,41 +2,50 @@
 // The working session files in the program folder: tempdata.tst (one little-endian 32-bit
 // record per recorded reading), tempdata.txt (the same readings as decimal lines, CR LF) and
 // tempdata.hdr (five quoted lines: "MinADC", min, "MaxADC", max, comments), written while a
-// session runs. Every record reaches the operating system before record() returns, so a crash
-// or a power loss never loses a reading that was recorded.
+// session runs. Every record reaches the operating system before record() returns (one write
+// to each of tempdata.tst and tempdata.txt), so a crash or a power loss never loses a reading
+// that was recorded.
+
+#include "storage/file_store.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
-#include <optional>
+#include <functional>
+#include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace sylvane::storage {
 
-inline constexpr const char* kWorkingTst = "tempdata.tst";
-inline constexpr const char* kWorkingTxt = "tempdata.txt";
-inline constexpr const char* kWorkingHdr = "tempdata.hdr";
-
 class WorkingFiles {
 public:
-    WorkingFiles() = default;
+    // On disk, in the folder given to open().
+    WorkingFiles();
+    // In the given store (memory for the fuzzers, benchmarks and tests).
+    explicit WorkingFiles(std::unique_ptr<FileStore> store);
     WorkingFiles(const WorkingFiles&) = delete;
     WorkingFiles& operator=(const WorkingFiles&) = delete;
     ~WorkingFiles();
 
-    // Creates (or empties) tempdata.hdr, tempdata.tst and tempdata.txt in folder, in that
-    // order. On failure every file is closed again and *error names the file and the reason.
+    // Creates (or empties) tempdata.hdr, tempdata.tst and tempdata.txt, in that order. A file
+    // that cannot be written refuses the whole opening before any file is emptied, so the last
+    // session's files stay as they were; *error names the file and the reason.
+    bool open(std::string* error = nullptr);
+    // The same in folder (a store on disk).
     bool open(const std::filesystem::path& folder, std::string* error = nullptr);
-    bool isOpen() const { return m_tst != nullptr; }
+    bool isOpen() const;
 
     // Writes value as record recordNumber (1-based) of tempdata.tst and appends its line to
-    // tempdata.txt, both flushed. False with *error when the disk refuses (full, removed...).
-    // On a refused write both files are cut back to the records before this one.
+    // tempdata.txt. False with *error when the disk refuses (full, removed...): both files are
+    // then cut back to the records before this one.
     bool record(std::int32_t recordNumber, std::int32_t value, std::string* error = nullptr);
 
-    // Record recordNumber of tempdata.tst as written so far; nothing when the files are closed
-    // or the record does not exist.
-    std::optional<std::int32_t> readRecord(std::int32_t recordNumber) const;
+    // Hands records first..last of tempdata.tst, as far as they are written, to block in order
+    // and in blocks. Returns how many were handed over; *ok false when the file cannot be read.
+    using Block = std::function<void(std::int64_t firstRecord, std::span<const std::int32_t>)>;
+    std::int64_t readRecords(std::int64_t first, std::int64_t last, const Block& block,
+                             bool* ok = nullptr);
 
     // Writes the header tail (minADC, maxADC, comments) and closes all three files, closed
     // even when the header is refused (false, *error naming the file and the reason).
@@ -45,17 +54,21 @@ public:
 
     // Closes all three files without writing the header.
     void close();
+    // Closes and deletes all three files.
+    void discard();
 
-    const std::filesystem::path& folder() const { return m_folder; }
-    std::filesystem::path tstPath() const { return m_folder / kWorkingTst; }
-    std::filesystem::path txtPath() const { return m_folder / kWorkingTxt; }
-    std::filesystem::path hdrPath() const { return m_folder / kWorkingHdr; }
+    FileStore& store() { return *m_store; }
+    // The folder of a store on disk ("" in memory).
+    std::filesystem::path folder() const;
+    std::filesystem::path tstPath() const { return folder() / kWorkingTst; }
+    std::filesystem::path txtPath() const { return folder() / kWorkingTxt; }
+    std::filesystem::path hdrPath() const { return folder() / kWorkingHdr; }
 
 private:
-    std::filesystem::path m_folder;
-    std::FILE* m_hdr = nullptr;
-    std::FILE* m_tst = nullptr;
-    std::FILE* m_txt = nullptr;
+    std::unique_ptr<FileStore> m_store;
+    DiskFileStore* m_disk = nullptr;
+    std::int64_t m_txtSize = 0;
+    std::vector<std::int32_t> m_block;
 };
 
 } // namespace sylvane::storage

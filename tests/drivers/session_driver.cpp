@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     // What start-up leaves for a session on COM2; never shown, so no layout is asked for.
     sylvane::app::frmSylvane w({QString::fromLocal8Bit(argv[2]), {}});
     w.LblParams[5]->setCaption(QStringLiteral("2"));
-    w.awaitingStartValue = true;
+    w.engine.state().awaitingStartValue = true;
     w.layoutReason = 1;
     w.Timer1->start(200);
     w.mnuStart_Click();
@@ -51,8 +51,8 @@ int main(int argc, char** argv) {
     std::int32_t reported = 0;
     QTimer progress;
     QObject::connect(&progress, &QTimer::timeout, [&] {
-        if (w.recordNumber - 1 == reported) return;
-        reported = w.recordNumber - 1;
+        if (w.engine.state().recordNumber - 1 == reported) return;
+        reported = w.engine.state().recordNumber - 1;
         say(QStringLiteral("recorded %1").arg(reported));
     });
     progress.start(20);

@@ -37,7 +37,7 @@ TEST(Acquisition, SessionRecordsWhatTheFramesGiveAndShowsTheReadouts) {
     LiveSession s;
     PtyProbe probe(s.folder, 2);
     ASSERT_TRUE(probe.ok());
-    s.w.graphSensitivity = 25;
+    s.w.engine.state().graphSensitivity = 25;
     s.w.TxtSeshnComnts->setText(QStringLiteral("Left hand, \"relaxed\""));
 
     s.w.mnuStart_Click();
@@ -59,10 +59,10 @@ TEST(Acquisition, SessionRecordsWhatTheFramesGiveAndShowsTheReadouts) {
                           Read{1, 2, 3, 4, 5, 6, 7, 8, 9}, frame(2050, 4, 2)})
         reads.push_back(r);
     probe.send(reads);
-    ASSERT_TRUE(waitUntil([&] { return s.w.recordNumber == 15; }, kWait)) << s.w.recordNumber;
+    ASSERT_TRUE(waitUntil([&] { return s.w.engine.state().recordNumber == 15; }, kWait)) << s.w.engine.state().recordNumber;
 
     EXPECT_EQ(s.w.lblSysADCstart->caption(), " 2000");
-    EXPECT_EQ(s.w.smoothedADC, 2018);
+    EXPECT_EQ(s.w.engine.state().smoothedADC, 2018);
     // The readouts show the mean left by the previous frame (2008) and the latest raw value.
     const std::pair<int, const char*> readouts[] = {
         {3, "488kOhms"}, {5, "2.04 uS"}, {1, "-0.7 %"}, {7, "2050"}};
@@ -74,7 +74,7 @@ TEST(Acquisition, SessionRecordsWhatTheFramesGiveAndShowsTheReadouts) {
     }
     EXPECT_EQ(s.w.LblShnStf[7]->toolTipText(), "Probe OK");
     EXPECT_EQ(s.w.LblShnStf[9]->toolTipText(), "Battery OK");
-    EXPECT_EQ(s.w.targetColorLevel, 262.0f);
+    EXPECT_EQ(s.w.engine.state().targetColorLevel, 262.0f);
 
     const std::vector<int> recorded = {2000, 2000, 2000, 2000, 2000, 2000, 2000,
                                        2000, 2000, 2000, 2020, 2040, 2008, 2018};
@@ -111,10 +111,10 @@ TEST(Acquisition, SilenceGivesOneTimeoutMessageAndOneStop) {
     ASSERT_TRUE(s.running());
     // The first mean finds the graph's labels changed and is not recorded; the next one is.
     probe.send(frames(7, 1500));
-    ASSERT_TRUE(waitUntil([&] { return s.w.recordNumber == 2; }, kWait));
+    ASSERT_TRUE(waitUntil([&] { return s.w.engine.state().recordNumber == 2; }, kWait));
     for (int i = 0; i < 100; ++i) s.w.Timer1_Timer();
     probe.send({Read{}}); // any receive event clears the count
-    ASSERT_TRUE(waitUntil([&] { return s.w.silenceTicks == 0; }, kWait));
+    ASSERT_TRUE(waitUntil([&] { return s.w.engine.state().silenceTicks == 0; }, kWait));
     for (int i = 0; i < 100; ++i) s.w.Timer1_Timer();
     EXPECT_TRUE(s.messages.messages.empty()) << s.said();
 
@@ -124,7 +124,7 @@ TEST(Acquisition, SilenceGivesOneTimeoutMessageAndOneStop) {
         if (s.messages.messages.size() > 1) return; // a second message is the fault itself
         for (int i = 0; i < 150; ++i) s.w.Timer1_Timer();
         probe.send(frames(2, 1500));
-        waitUntil([&] { return s.w.recordNumber == 4; }, kWait);
+        waitUntil([&] { return s.w.engine.state().recordNumber == 4; }, kWait);
         headerWhileOpen = static_cast<int>(s.file("tempdata.hdr").size());
     };
     s.w.Timer1_Timer();
@@ -134,7 +134,7 @@ TEST(Acquisition, SilenceGivesOneTimeoutMessageAndOneStop) {
     EXPECT_EQ(s.messages.messages[0].title, "Serial port timeout");
     EXPECT_EQ(s.messages.messages[0].style, pf::vbOKOnly);
     EXPECT_EQ(headerWhileOpen, 0) << "Stop comes after the message";
-    EXPECT_EQ(s.w.silenceTicks, 0);
+    EXPECT_EQ(s.w.engine.state().silenceTicks, 0);
     expectStopped(s);
     EXPECT_EQ(s.file("tempdata.hdr"), hdrOf(1500, 1500));
     EXPECT_EQ(s.file("tempdata.tst"), tstOf({1500, 1500, 1500}));
@@ -214,7 +214,7 @@ TEST(Acquisition, StartThatCannotOpenThePortOrTheFilesLeavesEverythingAsBefore) 
         s.w.mnuStart_Click();
         ASSERT_TRUE(s.running()) << s.said();
         probe.send(frames(7, 1400));
-        ASSERT_TRUE(waitUntil([&] { return s.w.recordNumber == 2; }, kWait));
+        ASSERT_TRUE(waitUntil([&] { return s.w.engine.state().recordNumber == 2; }, kWait));
         s.w.mnuStop_Click();
         EXPECT_EQ(s.file("tempdata.tst"), tstOf({1400}));
         EXPECT_EQ(s.file("tempdata.txt"), txtOf({1400}));
@@ -229,21 +229,21 @@ TEST(Acquisition, RestartDiscardsTheSessionAndLatchesTheReferenceAgain) {
     ASSERT_TRUE(probe.ok());
     s.w.mnuStart_Click();
     probe.send(frames(20, 1700));
-    ASSERT_TRUE(waitUntil([&] { return s.w.recordNumber == 15; }, kWait));
+    ASSERT_TRUE(waitUntil([&] { return s.w.engine.state().recordNumber == 15; }, kWait));
     EXPECT_EQ(s.w.lblSysADCstart->caption(), " 1700");
 
     s.w.mnuRestart_Click();
     EXPECT_TRUE(s.running());
     EXPECT_TRUE(s.w.MSComm1->isOpen());
     EXPECT_EQ(s.w.lblSysADCstart->caption(), " ");
-    EXPECT_EQ(s.w.recordNumber, 1);
+    EXPECT_EQ(s.w.engine.state().recordNumber, 1);
     for (const char* name : {"tempdata.tst", "tempdata.txt", "tempdata.hdr"})
         EXPECT_EQ(s.file(name), "") << name;
 
     // The filter's window carries over: the first reading is filtered at once but meets the
     // blanked reference label and goes unrecorded; eleven equal events latch 1700 again.
     probe.send(frames(11, 1700));
-    ASSERT_TRUE(waitUntil([&] { return s.w.recordNumber == 11; }, kWait));
+    ASSERT_TRUE(waitUntil([&] { return s.w.engine.state().recordNumber == 11; }, kWait));
     EXPECT_EQ(s.w.lblSysADCstart->caption(), " 1700");
     s.w.mnuStop_Click();
     EXPECT_EQ(s.file("tempdata.tst"), tstOf(std::vector<int>(10, 1700)));
@@ -257,15 +257,15 @@ TEST(Acquisition, RegressionAnUnfinishedStepOfTheLastSessionDoesNotWidenTheNextO
     ASSERT_TRUE(probe.ok());
     s.w.mnuStart_Click();
     probe.send(frames(15, 1700));
-    ASSERT_TRUE(waitUntil([&] { return s.w.recordNumber == 10; }, kWait));
+    ASSERT_TRUE(waitUntil([&] { return s.w.engine.state().recordNumber == 10; }, kWait));
     s.w.mnuStop_Click();
-    s.w.stepSum = 3.0e6f; // as if the session had ended in the middle of a step
+    s.w.engine.state().stepSum = 3.0e6f; // as if the session had ended in the middle of a step
 
     // Before the new latch, readings are drawn at the last session's scale, where this steady
     // signal sits on the middle line.
     s.w.mnuStart_Click();
     probe.send(frames(8, 1700));
-    ASSERT_TRUE(waitUntil([&] { return s.w.recordNumber >= 7; }, kWait));
+    ASSERT_TRUE(waitUntil([&] { return s.w.engine.state().recordNumber >= 7; }, kWait));
     pump(300);
     EXPECT_EQ(s.w.lblSysADCstart->caption(), " ");
     EXPECT_EQ(s.w.LblParams[3]->caption(), "25");

@@ -68,7 +68,7 @@ TEST(CrashRecovery, KilledMidSessionKeepsEveryRecordedReadingAndTheNextStartClea
     // The killed program let go of the port.
     next.w.mnuStart_Click();
     EXPECT_TRUE(next.messages.messages.empty()) << next.said();
-    EXPECT_TRUE(waitUntil([&] { return next.w.recordNumber > 5; }, 60000));
+    EXPECT_TRUE(waitUntil([&] { return next.w.engine.state().recordNumber > 5; }, 60000));
     next.w.mnuStop_Click();
 }
 

@@ -98,16 +98,16 @@ TEST(LineFaults, EdgeValuesStatusBitsStrayBytesAndCutFramesAreShownAndRecordedEx
             << sim.log().toStdString();
 
         EXPECT_TRUE(s.running());
-        EXPECT_EQ(s.w.recordNumber, static_cast<int>(r.records.size()) + 1);
+        EXPECT_EQ(s.w.engine.state().recordNumber, static_cast<int>(r.records.size()) + 1);
         EXPECT_EQ(s.w.LblShnStf[7]->toolTipText(), r.probeError ? "Probe error" : "Probe OK");
         EXPECT_EQ(s.w.LblShnStf[9]->toolTipText(),
                   r.batteryLow ? "Need to replace Battery" : "Battery OK");
         EXPECT_EQ(s.w.LblShnStf[7]->backColor(), r.probeError ? 0x008080FFu : 0x0080FF80u);
         EXPECT_EQ(s.w.LblShnStf[9]->backColor(), r.batteryLow ? 0x008080FFu : 0x0080FF80u);
-        const float level = s.w.colorLevel;
-        s.w.targetColorLevel = level + 300;
+        const float level = s.w.engine.state().colorLevel;
+        s.w.engine.state().targetColorLevel = level + 300;
         s.w.Timer1_Timer();
-        EXPECT_EQ(s.w.colorLevel == level, r.levelHeld);
+        EXPECT_EQ(s.w.engine.state().colorLevel == level, r.levelHeld);
         s.w.mnuStop_Click();
         expectFiles(s, r.records, r.minADC, r.maxADC);
         EXPECT_TRUE(s.messages.messages.empty()) << s.said();
@@ -128,7 +128,7 @@ TEST(LineFaults, APulledAdapterEndsTheSessionAndAPluggedOneStartsAgain) {
     EXPECT_TRUE(s.messages.messages[0].prompt.contains("COM2")) << s.said();
     EXPECT_TRUE(s.messages.messages[0].prompt.endsWith("Session Stopped !!")) << s.said();
     EXPECT_FALSE(s.w.MSComm1->isOpen());
-    const int first = s.w.recordNumber - 1;
+    const int first = s.w.engine.state().recordNumber - 1;
     EXPECT_GT(first, 10);
     expectFiles(s, std::vector<int>(static_cast<std::size_t>(first), 1700), 1700, 1700);
 
@@ -149,7 +149,7 @@ TEST(LineFaults, APulledAdapterEndsTheSessionAndAPluggedOneStartsAgain) {
     ASSERT_TRUE(again.start()) << again.errorString().toStdString();
     s.w.mnuStart_Click();
     ASSERT_TRUE(s.running()) << s.said();
-    ASSERT_TRUE(waitUntil([&] { return s.w.recordNumber == 20; }, kWait));
+    ASSERT_TRUE(waitUntil([&] { return s.w.engine.state().recordNumber == 20; }, kWait));
     s.w.mnuStop_Click();
     std::vector<int> records = {1720, 1730, 1740};
     records.resize(19, 1750);

@@ -272,11 +272,11 @@ TEST(MainWindow, DisplayTogglesAndTheUsersResizeRearrangeThePanels) {
     // The time panel counted 2 at the start and 3 when hidden.
     EXPECT_EQ(w.panelUnits, -1);
     for (int i = 5; i >= 0; --i) {
-        w.graphRedrawNeeded = false;
+        w.engine.state().graphRedrawNeeded = false;
         rows[i].item->trigger();
         shown[i] = true;
         EXPECT_EQ(*rows[i].visibility, "True");
-        EXPECT_EQ(w.graphRedrawNeeded, i == 0);
+        EXPECT_EQ(w.engine.state().graphRedrawNeeded, i == 0);
         runLayout(w);
         expectStacked(w, shown, "shown again");
     }
@@ -315,9 +315,9 @@ TEST(MainWindow, BarsAndLampsShowTheColourLevel) {
         int litLamps;
         std::uint32_t lit, unlit;
     } rows[] = {{300, 7, R, 2, c[8], c[7]}, {541.3f, 32, R, 1, 0, 0}, {250, 2, G, 1, c[7], c[6]}};
-    w.awaitingStartValue = false;
+    w.engine.state().awaitingStartValue = false;
     for (const auto& r : rows) {
-        w.colorLevel = r.level;
+        w.engine.state().colorLevel = r.level;
         w.DisplayUpdate();
         for (int i = 0; i < 32; ++i) {
             EXPECT_EQ(w.lblBarGraf[i]->backColor(),
@@ -340,8 +340,8 @@ TEST(MainWindow, BarsAndLampsShowTheColourLevel) {
     EXPECT_EQ(shownColor(w.lblLED[1]), QColor(255, 0, 0));
 
     // While a session waits for its reference reading nothing is painted.
-    w.awaitingStartValue = true;
-    w.colorLevel = 0;
+    w.engine.state().awaitingStartValue = true;
+    w.engine.state().colorLevel = 0;
     w.DisplayUpdate();
     EXPECT_EQ(w.lblBarGraf[2]->backColor(), display::kNeutralColor);
     EXPECT_EQ(w.lblLED[0]->backColor(), c[7]);

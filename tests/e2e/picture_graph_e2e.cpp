@@ -35,23 +35,23 @@ struct Graph : LiveSession {
         w.workingFiles.close();
         std::string error;
         EXPECT_TRUE(w.workingFiles.open(folder.toStdString(), &error)) << error;
-        w.lblSysADCstart->setCaption(QStringLiteral(" "));
-        w.graphRedrawNeeded = false;
-        w.recordNumber = 1;
-        w.readingsPerStep = 1;
-        w.module1.minADC = 4095;
-        w.module1.maxADC = 0;
+        w.engine.setReferenceCaption(" ");
+        w.engine.state().graphRedrawNeeded = false;
+        w.engine.state().recordNumber = 1;
+        w.engine.state().readingsPerStep = 1;
+        w.engine.state().minADC = 4095;
+        w.engine.state().maxADC = 0;
         w.pixXYgraf->Cls();
     }
-    void latch(int adc) { w.lblSysADCstart->setCaption(QString::number(adc)); }
+    void latch(int adc) { w.engine.setReferenceCaption(std::to_string(adc)); }
     // One valid reading whose smoothed value is adc: a steady filter window.
     void reading(int adc, int times = 1) {
         for (int i = 0; i < times; ++i) {
-            w.probeStatus = 4;
-            w.adcWindow.fill(adc);
-            w.rawADC = adc;
-            w.smoothedADC = adc;
-            w.GraphAndRecord();
+            w.engine.state().probeStatus = 4;
+            w.engine.state().adcWindow.fill(adc);
+            w.engine.state().rawADC = adc;
+            w.engine.state().smoothedADC = adc;
+            w.engine.GraphAndRecord();
         }
     }
     std::vector<std::int32_t> records() {
@@ -79,29 +79,29 @@ struct Graph : LiveSession {
 TEST(PictureGraph, ReadingsBeforeTheLatchAreRecordedAtThePreviousScaleAndReplayedAfter) {
     Graph g;
     g.reading(2000); // new labels and no reference: dropped
-    EXPECT_EQ(g.w.recordNumber, 1);
+    EXPECT_EQ(g.w.engine.state().recordNumber, 1);
     g.reading(2010);
     g.reading(2020);
     g.latch(2020);
     g.reading(2030);
     EXPECT_EQ(g.records(), (std::vector<std::int32_t>{2010, 2020, 2030}));
-    EXPECT_EQ(g.w.graphBaseADC, 2020);
+    EXPECT_EQ(g.w.engine.state().graphBaseADC, 2020);
     // Steps 1 and 2 were replayed at the new scale, step 3 drawn live.
     for (int x : {1, 2, 3}) {
         EXPECT_GT(g.whiteInColumn(x), 0) << x;
     }
-    EXPECT_FLOAT_EQ(g.w.graphBottomOhms, 1.25f * resistanceOfAdc(2020));
+    EXPECT_FLOAT_EQ(g.w.engine.state().graphBottomOhms, 1.25f * resistanceOfAdc(2020));
 
     // The next session: before its latch, readings meet the previous session's scale, where
     // 1500 is off scale and widens it; each changed label costs one unrecorded reading.
     g.startSession();
     g.reading(1500); // the reference label changed
-    EXPECT_EQ(g.w.recordNumber, 1);
+    EXPECT_EQ(g.w.engine.state().recordNumber, 1);
     g.reading(1500);
     EXPECT_EQ(g.w.LblParams[3]->caption(), " 31");
-    EXPECT_EQ(g.w.recordNumber, 2);
+    EXPECT_EQ(g.w.engine.state().recordNumber, 2);
     g.reading(1500); // the sensitivity label changed
-    EXPECT_EQ(g.w.recordNumber, 2);
+    EXPECT_EQ(g.w.engine.state().recordNumber, 2);
     g.reading(1500);
     EXPECT_EQ(g.records(), (std::vector<std::int32_t>{1500, 1500}));
 }
@@ -138,8 +138,8 @@ TEST(PictureGraph, TheTimeAxisIsCompressedWhenTheTraceReachesTheRightEdge) {
     Graph g;
     g.latch(2048);
     for (int i = 0; i < 480; ++i) g.reading(2000 + i % 40);
-    EXPECT_EQ(g.w.readingsPerStep, 2);
-    EXPECT_TRUE(g.w.graphRedrawNeeded);
+    EXPECT_EQ(g.w.engine.state().readingsPerStep, 2);
+    EXPECT_TRUE(g.w.engine.state().graphRedrawNeeded);
     // The next reading replays 480 records as 240 steps and is not plotted itself.
     g.reading(2048);
     EXPECT_EQ(g.x(), 240);
@@ -162,7 +162,7 @@ TEST(PictureGraph, RegressionARedrawEndingMidStepAveragesOnlyResistances) {
     Graph g;
     g.latch(3900);
     g.reading(3900, 483);         // a replay as 2 per step, step 241, and record 483 opens step 242
-    g.w.graphRedrawNeeded = true; // as after a panel re-arrangement
+    g.w.engine.state().graphRedrawNeeded = true; // as after a panel re-arrangement
     g.reading(3900);              // closes step 242 after the replay
     EXPECT_EQ(g.x(), 242);
     EXPECT_EQ(g.y(), 135) << "a steady reading stays on the middle line";
@@ -193,7 +193,7 @@ TEST(PictureGraph, RegressionAPictureTooSmallToDrawKeepsRecordingAndRedrawsWhenI
     }
     // Record 2 (ADC 2040) lies 4 pixels below the middle line: a replay, not a bridging line.
     const int y2 =
-        sylvane::display::plotY(resistanceOfAdc(2040), g.w.graphBottomOhms, g.w.graphYScale, 270);
+        sylvane::display::plotY(resistanceOfAdc(2040), g.w.engine.state().graphBottomOhms, g.w.engine.state().graphYScale, 270);
     EXPECT_EQ(y2, 139);
     EXPECT_EQ(g.pixel(2, y2), kWhite);
 }
@@ -227,11 +227,11 @@ TEST(PictureGraph, ALiveSignalDriftingOffScaleWidensTheGraphAndRedrawsIt) {
     ASSERT_TRUE(s.running()) << s.said();
     ASSERT_TRUE(waitUntil(
         [&] {
-            return s.w.recordNumber >= 100 && s.w.graphSensitivity == 31 &&
+            return s.w.engine.state().recordNumber >= 100 && s.w.engine.state().graphSensitivity == 31 &&
                    !s.w.lblGrafError->isVisible();
         },
         60000))
-        << s.w.recordNumber << " " << sim.log().toStdString();
+        << s.w.engine.state().recordNumber << " " << sim.log().toStdString();
     pump(300);
 
     EXPECT_EQ(notices, QStringList{"Readjusting  graph@ 31"});

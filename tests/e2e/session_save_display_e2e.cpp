@@ -390,7 +390,7 @@ TEST(SavedSessionFaults, AbsurdHeaderValuesGiveAnUprightScaleOrAClearRefusal) {
             continue;
         }
         EXPECT_TRUE(p.messages.messages.empty()) << p.prompts().toStdString();
-        EXPECT_TRUE(std::isfinite(w.graphYScale) && w.graphYScale > 0) << w.graphYScale;
+        EXPECT_TRUE(std::isfinite(w.engine.state().graphYScale) && w.engine.state().graphYScale > 0) << w.engine.state().graphYScale;
         for (std::size_t i = 0; i < 5; ++i) {
             const QString label = w.lbl4Graf[i]->caption();
             EXPECT_FALSE(label.isEmpty() || label.contains("NaN") || label.contains("Inf"))

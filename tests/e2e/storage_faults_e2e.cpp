@@ -23,7 +23,7 @@ constexpr int kWait = 20000;
 constexpr qint64 kPage = 4096;
 
 void expectConsistent(const LiveSession& s, int adc) {
-    const std::vector<int> recorded(static_cast<std::size_t>(s.w.recordNumber - 1), adc);
+    const std::vector<int> recorded(static_cast<std::size_t>(s.w.engine.state().recordNumber - 1), adc);
     EXPECT_EQ(s.file("tempdata.tst"), tstOf(recorded));
     if (!QFileInfo(s.path("tempdata.txt")).isSymLink()) {
         EXPECT_EQ(s.file("tempdata.txt"), txtOf(recorded));
@@ -80,7 +80,7 @@ TEST(StorageFaults, ADiskFillingUpWhileRecordingStopsTheSessionWithNothingLost) 
         EXPECT_TRUE(prompt.contains("No space left on device")) << prompt.toStdString();
         EXPECT_TRUE(prompt.endsWith("Session Stopped !!")) << prompt.toStdString();
         EXPECT_FALSE(s.w.MSComm1->isOpen());
-        EXPECT_GE(s.w.recordNumber - 1, r.atLeastRecorded);
+        EXPECT_GE(s.w.engine.state().recordNumber - 1, r.atLeastRecorded);
         expectConsistent(s, 1500);
         if (s.messages.messages.size() == 2) {
             EXPECT_EQ(s.messages.messages[1].title, "Working files error");
@@ -96,7 +96,7 @@ TEST(StorageFaults, ADiskFillingUpWhileRecordingStopsTheSessionWithNothingLost) 
         s.w.mnuStart_Click();
         ASSERT_TRUE(s.running()) << s.said();
         probe.send(frames(9, 1500));
-        ASSERT_TRUE(waitUntil([&] { return s.w.recordNumber > 3; }, kWait));
+        ASSERT_TRUE(waitUntil([&] { return s.w.engine.state().recordNumber > 3; }, kWait));
         s.w.mnuStop_Click();
         expectConsistent(s, 1500);
         EXPECT_EQ(s.file("tempdata.hdr"), hdrOf(1500, 1500));

@@ -12,7 +12,7 @@ LiveSession::LiveSession(const QString& programFolder)
     : folder(programFolder.isEmpty() ? own.path() : programFolder), w{{folder,
                                                                        [this] { return clock; }}} {
     w.LblParams[5]->setCaption(QStringLiteral("2"));
-    w.awaitingStartValue = true;
+    w.engine.state().awaitingStartValue = true;
     w.layoutReason = 1;
 }
 

@@ -39,8 +39,13 @@ TEST(WorkingFiles, RecordsEachReadingAtOnceAndTheHeaderAtStop) {
                       records({values.begin(), values.begin() + static_cast<long>(n) + 1}));
         }
         if (session == 1) {
-            EXPECT_EQ(files.readRecord(2), 1502);
-            EXPECT_EQ(files.readRecord(5), std::nullopt);
+            std::vector<std::int32_t> back;
+            EXPECT_EQ(files.readRecords(2, 9,
+                                        [&](std::int64_t, std::span<const std::int32_t> v) {
+                                            back.insert(back.end(), v.begin(), v.end());
+                                        }),
+                      3);
+            EXPECT_EQ(back, (std::vector<std::int32_t>{1502, 1499, -7}));
             EXPECT_EQ(readFile(folder / "tempdata.txt"), "1500\r\n1502\r\n1499\r\n-7\r\n");
             ASSERT_TRUE(files.writeHeaderAndClose(1499, 1502, " "));
             EXPECT_EQ(readFile(folder / "tempdata.hdr"), hdr(" 1499", " 1502", " "));

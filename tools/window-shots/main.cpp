@@ -60,7 +60,7 @@ int liveShot(const QDir& out, const QString& folder, double seconds) {
     w.mnuStart_Click();
     QDeadlineTimer until(static_cast<qint64>(seconds * 1000));
     while (!until.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 50);
-    std::printf("colour level %.1f, resistance %s\n", static_cast<double>(w.colorLevel),
+    std::printf("colour level %.1f, resistance %s\n", static_cast<double>(w.engine.state().colorLevel),
                 qPrintable(w.LblShnStf[3]->caption()));
     const bool ok = save(w, out, "live_session.png");
     w.mnuStop_Click();
@@ -77,8 +77,8 @@ int fixedShots(const QDir& out) {
     bool ok = true;
 
     // A level away from the neutral point, as a session shows it: red cells, lamps in band 7.
-    w.awaitingStartValue = false;
-    w.colorLevel = 300;
+    w.engine.state().awaitingStartValue = false;
+    w.engine.state().colorLevel = 300;
     w.DisplayUpdate();
     ok &= save(w, out, "all_panels.png");
 
@@ -95,7 +95,7 @@ int fixedShots(const QDir& out) {
     toggleAllButTheGraph();
     w.setHeight(sylvane::platform::screenHeightTwips() * 0.4);
     arrange(w);
-    w.colorLevel = 120;
+    w.engine.state().colorLevel = 120;
     w.DisplayUpdate();
     ok &= save(w, out, "narrow.png");
     return ok ? 0 : 1;

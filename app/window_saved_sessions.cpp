@@ -1,7 +1,9 @@
-// File > Display saved session: up to six saved sessions drawn together on the picture graph in
-// their colours, on one resistance scale and one time axis, with their comments listed. While
-// they are on show the window is in display mode: enlarged, only the graph and the comments
-// shown, the Session, Display and Serial Port menus hidden.
+// Saved sessions. File > Save session keeps the last recorded session under a name of the
+// user's choice. File > Display saved session draws up to six saved sessions together on the
+// picture graph in their colours, on one resistance scale and one time axis, with their comments
+// listed. While they are on show the window is in display mode: enlarged, only the graph and the
+// comments shown, the Session, Display and Serial Port menus hidden, and Save session reads
+// "Resume normal display".
 
 #include "app/frm_sylvane.h"
 #include "dialogs/frm_file_manager.h"
@@ -14,6 +16,8 @@
 #include "storage/saved_sessions.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPushButton>
 
@@ -33,6 +37,25 @@ void showProblem(frmSylvane& w, const std::string& problem) {
 }
 
 } // namespace
+
+void frmSylvane::mnuSaveFile_Click() {
+    if (mnuSaveFile->text() == QStringLiteral("Resume normal display")) {
+        ResumeNormalDisplay();
+        return;
+    }
+    const QFileInfo readings(
+        QDir(programFolder()).filePath(QString::fromLatin1(storage::kWorkingTst)));
+    if (!readings.isFile() || readings.size() == 0) {
+        platform::MsgBox(QStringLiteral("There is no session data to save!"));
+        return;
+    }
+    dialogs::frmFileManager dialog(*this, this);
+    dialog.cmdFileOption->setText(QStringLiteral("Save"));
+    dialog.setCaption(QStringLiteral("Save session file"));
+    dialog.setWidth(4185);
+    dialog.cmdAdd2List->setVisible(false);
+    dialog.exec();
+}
 
 void frmSylvane::mnuDisplayOld_Click() {
     {
@@ -112,9 +135,13 @@ void frmSylvane::ShowSavedSessions() {
     const float height = pixXYgraf->ScaleHeight();
     const storage::CommonScale scale =
         storage::commonScale(plan.minADC, plan.maxADC, plan.longestBytes, width, height);
-    graphBottomOhms = scale.bottomOhms;
-    graphYScale = scale.yScale;
-    readingsPerStep = scale.readingsPerStep;
+    // The display draws with the graph's own scale variables; a later live session recomputes
+    // them.
+    acquisition::SessionState& graph = engine.state();
+    graph.graphBottomOhms = scale.bottomOhms;
+    graph.graphYScale = scale.yScale;
+    graph.readingsPerStep = scale.readingsPerStep;
+    const std::int32_t readingsPerStep = scale.readingsPerStep;
     const auto texts =
         display::axisLabelTexts(scale.bottomOhms, scale.topOhms, width, readingsPerStep, false);
     for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -123,17 +150,18 @@ void frmSylvane::ShowSavedSessions() {
 
     for (const storage::DisplayPlan::Session& session : plan.sessions) {
         module1.traceColor = storage::kTraceColors[session.position];
-        stepSum = 0;
+        graph.stepSum = 0;
         bool first = true;
         const display::ReplayResult replay = display::replayTrace(
             session.tst, display::kAllRecords, readingsPerStep,
-            [this, &first, width, height](std::int32_t step, float ohms) {
+            [this, &graph, &first, width, height](std::int32_t step, float ohms) {
                 // A trace whose first step had no valid reading still starts on its own
                 // first point, not with a line from the end of the previous trace.
                 if (first && step != 1 && !display::pictureTooSmall(width, height)) {
                     pixXYgraf->PSet(static_cast<float>(display::wrapX(step, width)),
                                     static_cast<float>(
-                                        display::plotY(ohms, graphBottomOhms, graphYScale, height)),
+                                        display::plotY(ohms, graph.graphBottomOhms,
+                                                       graph.graphYScale, height)),
                                     module1.traceColor);
                 }
                 first = false;

@@ -1,5 +1,6 @@
-// The panel layout: fits the window to the screen and stacks the visible panels, sizing them
-// and their contents in proportion to the window. Runs at the end of a timer tick when an
+// The panels of the window: the bar graph and lamps, the six Display toggles, and the panel
+// layout, which fits the window to the screen and stacks the visible panels, sizing them and
+// their contents in proportion to the window. The layout runs at the end of a timer tick when an
 // arrangement has been requested.
 
 #include "app/frm_sylvane.h"
@@ -12,6 +13,7 @@
 #include "platform/picture_box.h"
 #include "platform/twips.h"
 
+#include <QAction>
 #include <QFrame>
 
 #include <algorithm>
@@ -54,6 +56,14 @@ void copyPanelFont(QWidget* w, const QFont& panelFont, bool plain) {
 }
 
 } // namespace
+
+void frmSylvane::DisplayInit() {
+    engine.DisplayInit();
+}
+
+void frmSylvane::DisplayUpdate() {
+    engine.DisplayUpdate();
+}
 
 void frmSylvane::ArrangePanels() {
     const display::ScreenSize screen{screenWidthTwips(), screenHeightTwips()};
@@ -114,7 +124,7 @@ void frmSylvane::ArrangePanels() {
             setTwipsLeft(label, place.left);
             copyPanelFont(label, panelFont, false);
         }
-        graphRedrawNeeded = true;
+        engine.requestRedraw();
         frmPixGraf->setVisible(true);
     }
 
@@ -189,6 +199,75 @@ void frmSylvane::ChoosePanelFont() {
     panelFont = QFont(QString::fromStdString(choice.name));
     // A font needs at least one point, however narrow the window.
     panelFont.setPointSize(std::max(1, choice.points));
+}
+
+// ---- the Display toggles: each flips its panel and asks for a height-driven layout ----
+
+namespace {
+
+void toggle(QAction* item, QString& visibility, std::int32_t& panelUnits, std::int32_t weight) {
+    if (item->isChecked()) {
+        item->setChecked(false);
+        visibility = QStringLiteral("False");
+        panelUnits -= weight;
+    } else {
+        item->setChecked(true);
+        visibility = QStringLiteral("True");
+        panelUnits += weight;
+    }
+}
+
+} // namespace
+
+void frmSylvane::mnuPixGraf_Click() {
+    int heightChange;
+    if (mnuPixGraf->isChecked()) {
+        mnuPixGraf->setChecked(false);
+        iniPixGrafVisible = QStringLiteral("False");
+        panelUnits -= display::kTogglePanelWeights[0];
+        heightChange = -1;
+    } else {
+        mnuPixGraf->setChecked(true);
+        iniPixGrafVisible = QStringLiteral("True");
+        engine.requestRedraw();
+        panelUnits += display::kTogglePanelWeights[0];
+        heightChange = 1;
+    }
+    // The one-twip nudge makes the window size differ from the arranged one. A minimized or
+    // maximized window refuses a new height, and resizing it would restore it.
+    if (WindowState() == display::kNormalWindow) setHeight(Height() + heightChange);
+    layoutReason = display::kHeightDriven;
+    layoutPending = true;
+}
+
+void frmSylvane::mnuBarGrf_Click() {
+    toggle(mnuBarGrf, iniColorGrafVisible, panelUnits, display::kTogglePanelWeights[1]);
+    layoutReason = display::kHeightDriven;
+    layoutPending = true;
+}
+
+void frmSylvane::mnuSmlGraf_Click() {
+    toggle(mnuSmlGraf, iniBarGrafVisible, panelUnits, display::kTogglePanelWeights[2]);
+    layoutReason = display::kHeightDriven;
+    layoutPending = true;
+}
+
+void frmSylvane::mnuInternStatus_Click() {
+    toggle(mnuInternStatus, iniInternStatusVisible, panelUnits, display::kTogglePanelWeights[3]);
+    layoutReason = display::kHeightDriven;
+    layoutPending = true;
+}
+
+void frmSylvane::mnuComments_Click() {
+    toggle(mnuComments, iniCommentsVisible, panelUnits, display::kTogglePanelWeights[4]);
+    layoutReason = display::kHeightDriven;
+    layoutPending = true;
+}
+
+void frmSylvane::mnuTimnStuf_Click() {
+    toggle(mnuTimnStuf, iniTimeVisible, panelUnits, display::kTogglePanelWeights[5]);
+    layoutReason = display::kHeightDriven;
+    layoutPending = true;
 }
 
 } // namespace sylvane::app
