@@ -33,30 +33,30 @@ float targetLevel(float percent, std::int32_t sensitivity) {
         std::floor((1.0 - static_cast<double>(percent) / sensitivity) * 255.0));
 }
 
-namespace {
+const Readouts& ReadoutFormatter::compute(const ReadoutInputs& in) {
+    Readouts& out = m_out;
+    out = Readouts{};
+    Texts& t = m_kept[static_cast<std::uint32_t>(in.smoothedADC) % kKept];
+    if (t.adc != in.smoothedADC) {
+        t.adc = in.smoothedADC;
+        t.ohms = pf::resistanceOfAdc(in.smoothedADC);
+        t.resistance = pf::formatOhms(t.ohms) + "Ohms";
+        t.conductance = t.ohms != 0.0f ? conductanceText(t.ohms) : std::string();
+        t.haveChange = false;
+    }
 
-// The readouts of one frame; texts come from the callables so that a caller may reuse them.
-template <typename ResistanceTexts, typename ChangeText>
-void readoutsInto(Readouts& out, const ReadoutInputs& in, ResistanceTexts&& resistanceTexts,
-                  ChangeText&& change) {
-    out.resistance.reset();
-    out.conductance.reset();
-    out.adc.reset();
-    out.probe.reset();
-    out.battery.reset();
-    out.change.reset();
-    out.targetColorLevel.reset();
     float r = 0;
     if (in.smoothedADC >= kLowestConvertibleAdc) {
-        r = resistanceTexts(out);
+        r = t.ohms;
+        out.resistance = t.resistance;
         // Zero resistance has no conductance and no change to show.
-        if (r == 0.0f) {
-            out.conductance.reset();
-            return;
-        }
+        if (r == 0.0f) return out;
+        out.conductance = t.conductance;
         if (in.sessionRunning) {
-            char digits[16];
-            out.adc.emplace(digits, std::to_chars(digits, digits + sizeof digits, in.rawADC).ptr);
+            out.adc.emplace(m_adcDigits,
+                            std::to_chars(m_adcDigits, m_adcDigits + sizeof m_adcDigits, in.rawADC)
+                                    .ptr -
+                                m_adcDigits);
             out.probe = (in.probeStatus & kProbeError) ? StatusShown{kFaultColor, "Probe error"}
                                                        : StatusShown{kOkColor, "Probe OK"};
             out.battery = (in.probeStatus & kBatteryLow)
@@ -69,53 +69,19 @@ void readoutsInto(Readouts& out, const ReadoutInputs& in, ResistanceTexts&& resi
     if (in.reference != 0) {
         const float r0 = pf::resistanceOfAdc(in.reference);
         // A reference of full scale is zero resistance: no change can be computed against it.
-        if (r0 == 0.0f) return;
+        if (r0 == 0.0f) return out;
         percent = static_cast<float>((static_cast<double>(r) - r0) / r0 * 100.0);
-        out.change = change(percent);
+        // The change depends on nothing but the smoothed value and the reference.
+        if (!t.haveChange || t.reference != in.reference) {
+            t.haveChange = true;
+            t.reference = in.reference;
+            t.change = changeText(percent);
+        }
+        out.change = t.change;
     }
 
     if (in.graphSensitivity != 0) out.targetColorLevel = targetLevel(percent, in.graphSensitivity);
-}
-
-} // namespace
-
-Readouts computeReadouts(const ReadoutInputs& in) {
-    Readouts out;
-    readoutsInto(
-        out, in,
-        [&](Readouts& o) {
-            const float r = pf::resistanceOfAdc(in.smoothedADC);
-            o.resistance = pf::formatOhms(r) + "Ohms";
-            if (r != 0.0f) o.conductance = conductanceText(r);
-            return r;
-        },
-        [](float percent) { return changeText(percent); });
     return out;
-}
-
-const Readouts& ReadoutFormatter::compute(const ReadoutInputs& in) {
-    readoutsInto(
-        m_out, in,
-        [&](Readouts& o) {
-            if (in.smoothedADC != m_textsOf) {
-                m_textsOf = in.smoothedADC;
-                m_ohms = pf::resistanceOfAdc(in.smoothedADC);
-                m_resistance = pf::formatOhms(m_ohms) + "Ohms";
-                m_conductance = m_ohms != 0.0f ? conductanceText(m_ohms) : std::string();
-            }
-            o.resistance = m_resistance;
-            o.conductance = m_conductance;
-            return m_ohms;
-        },
-        [&](float percent) -> const std::string& {
-            if (!m_haveChange || !(percent == m_changeOf)) {
-                m_haveChange = true;
-                m_changeOf = percent;
-                m_change = changeText(percent);
-            }
-            return m_change;
-        });
-    return m_out;
 }
 
 } // namespace sylvane::acquisition

@@ -3,6 +3,7 @@
 // against the session's reference reading, the raw ADC value, the probe and battery state, and
 // the colour level the colour displays move toward. Empty fields leave their label as it is.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,33 +33,38 @@ struct StatusShown {
     bool operator==(const StatusShown&) const = default;
 };
 
+// The texts stay valid until the next compute() of the formatter that gave them.
 struct Readouts {
-    std::optional<std::string> resistance;  // LblShnStf(3)
-    std::optional<std::string> conductance; // LblShnStf(5)
-    std::optional<std::string> adc;         // LblShnStf(7)
-    std::optional<StatusShown> probe;       // LblShnStf(7) colour and tool tip
-    std::optional<StatusShown> battery;     // LblShnStf(9) colour and tool tip
-    std::optional<std::string> change;      // LblShnStf(1)
+    std::optional<std::string_view> resistance;  // LblShnStf(3)
+    std::optional<std::string_view> conductance; // LblShnStf(5)
+    std::optional<std::string_view> adc;         // LblShnStf(7)
+    std::optional<StatusShown> probe;            // LblShnStf(7) colour and tool tip
+    std::optional<StatusShown> battery;          // LblShnStf(9) colour and tool tip
+    std::optional<std::string_view> change;      // LblShnStf(1)
     std::optional<float> targetColorLevel;
 };
 
-Readouts computeReadouts(const ReadoutInputs& in);
-
-// computeReadouts for a stream of frames: the texts of the last smoothed value and change are
-// kept, so a frame that repeats them formats nothing and allocates nothing.
+// The readouts of a stream of frames. The texts of recent smoothed values are kept, so that a
+// frame whose value was seen lately formats nothing and allocates nothing.
 class ReadoutFormatter {
 public:
     const Readouts& compute(const ReadoutInputs& in);
 
 private:
+    struct Texts {
+        std::int32_t adc = -1;
+        float ohms = 0;
+        std::string resistance;
+        std::string conductance;
+        // The change text against the reference it was made for.
+        double reference = 0;
+        bool haveChange = false;
+        std::string change;
+    };
+    static constexpr std::size_t kKept = 64;
+    std::array<Texts, kKept> m_kept;
+    char m_adcDigits[16] = {};
     Readouts m_out;
-    std::int32_t m_textsOf = -1;
-    std::string m_resistance;
-    std::string m_conductance;
-    float m_ohms = 0;
-    float m_changeOf = 0;
-    bool m_haveChange = false;
-    std::string m_change;
 };
 
 // Conductance of a resistance in Ohms, with "  S", " mS" or " uS" ("2.12 uS").

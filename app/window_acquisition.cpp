@@ -177,9 +177,9 @@ void frmSylvane::endSessionWithMessage(const QString& prompt, int style, const Q
 
 void frmSylvane::View::showReadouts(const acquisition::Readouts& out) {
     auto& labels = m_w.LblShnStf;
-    if (out.resistance) labels[3]->setCaption(QString::fromStdString(*out.resistance));
-    if (out.conductance) labels[5]->setCaption(QString::fromStdString(*out.conductance));
-    if (out.adc) labels[7]->setCaption(QString::fromStdString(*out.adc));
+    if (out.resistance) labels[3]->setCaption(fromView(*out.resistance));
+    if (out.conductance) labels[5]->setCaption(fromView(*out.conductance));
+    if (out.adc) labels[7]->setCaption(fromView(*out.adc));
     if (out.probe) {
         labels[7]->setBackColor(out.probe->backColor);
         labels[7]->setToolTipText(fromView(out.probe->toolTip));
@@ -188,7 +188,7 @@ void frmSylvane::View::showReadouts(const acquisition::Readouts& out) {
         labels[9]->setBackColor(out.battery->backColor);
         labels[9]->setToolTipText(fromView(out.battery->toolTip));
     }
-    if (out.change) labels[1]->setCaption(QString::fromStdString(*out.change));
+    if (out.change) labels[1]->setCaption(fromView(*out.change));
 }
 
 void frmSylvane::View::showReference(std::string_view caption) {

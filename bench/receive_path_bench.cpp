@@ -1,44 +1,41 @@
-// The cost of one received frame on the core receive path: find and decode the frame, run the
-// reference latch and the reading filter, compute the readout texts and the colour level, and
-// record the reading in the working files (both written through to the operating system).
+// The cost of one received frame through the session engine, as the window runs it: find and
+// decode the frame, the reference latch, the readout texts and the colour level, the reading
+// filter, the picture graph's live step (and the redraws that the time axis' compression
+// brings, one every picture width of readings), and the record into the working files, kept in
+// memory here so that the figure is the program's own work, not the disk's.
+//
+// A session is restarted every kSessionFrames frames so that the files do not grow without
+// bound and the redraws replay sessions of the length they have in the first hour of real use.
 
-#include "acquisition/frame_decoder.h"
-#include "acquisition/reading_filter.h"
-#include "acquisition/readouts.h"
-#include "platform/number_rules.h"
+#include "acquisition/session_engine.h"
+#include "storage/file_store.h"
 #include "storage/working_files.h"
 
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <array>
-#include <filesystem>
+#include <memory>
 #include <random>
-#include <string>
 #include <vector>
 
 namespace {
 
 namespace acq = sylvane::acquisition;
-namespace fs = std::filesystem;
+namespace st = sylvane::storage;
 
-// Frames as the probe sends them, read at every offset, with a slowly wandering value.
+constexpr std::int64_t kSessionFrames = 100'000;
+
+// Frames as the probe sends them, read at every offset, with a slowly wandering value that
+// holds still long enough for the reference to latch.
 std::vector<std::array<std::uint8_t, 9>> makeReads(std::size_t count) {
     std::vector<std::array<std::uint8_t, 9>> reads;
     std::mt19937 rng(7);
     int adc = 2000;
     for (std::size_t i = 0; i < count; ++i) {
-        adc += static_cast<int>(rng() % 21) - 10;
-        const std::array<std::uint8_t, 9> frame = {0xAA,
-                                                   0xAA,
-                                                   0x01,
-                                                   0x03,
-                                                   static_cast<std::uint8_t>(adc & 0xFF),
-                                                   static_cast<std::uint8_t>(adc >> 8),
-                                                   0x04,
-                                                   0x00,
-                                                   0x07};
+        if (i > 40) adc += static_cast<int>(rng() % 21) - 10;
+        const std::array<std::uint8_t, 9> frame = {
+            0xAA, 0xAA, 0x01, 0x03, static_cast<std::uint8_t>(adc & 0xFF),
+            static_cast<std::uint8_t>(adc >> 8), 0x04, 0x00, 0x07};
         std::array<std::uint8_t, 9> read{};
         for (std::size_t k = 0; k < 9; ++k) read[k] = frame[(k + i) % 9];
         reads.push_back(read);
@@ -46,86 +43,58 @@ std::vector<std::array<std::uint8_t, 9>> makeReads(std::size_t count) {
     return reads;
 }
 
-void BM_ReceivePathPerFrame(benchmark::State& state) {
-    const auto reads = makeReads(4096);
-    const fs::path folder =
-        fs::temp_directory_path() / ("sylvane-bench-" + std::to_string(::getpid()));
-    fs::create_directories(folder);
-    sylvane::storage::WorkingFiles files;
-    if (!files.open(folder)) {
-        state.SkipWithError("cannot create the working files");
-        return;
-    }
+class NullView final : public acq::SessionView {
+public:
+    void showReadouts(const acq::Readouts& r) override { benchmark::DoNotOptimize(&r); }
+    void showReference(std::string_view) override {}
+    void showSensitivity(std::string_view) override {}
+    void showElapsed(std::string_view) override {}
+    void showColourDisplays(const acq::ColourDisplays&) override {}
+    void sessionMustEnd(acq::SessionEnd, std::string_view) override {}
+};
 
-    std::int32_t rawADC = 0, probeStatus = 0, stableCandidate = 0, stableCount = 0;
-    bool awaiting = true;
-    std::array<std::int32_t, 6> window{};
-    std::int32_t smoothed = 0, minADC = 4095, maxADC = 0;
-    const acq::FilterFields fields{window, smoothed, minADC, maxADC};
-    std::string reference = " ";
-    std::int32_t recordNumber = 1;
-    std::size_t i = 0;
-    for (auto _ : state) {
-        const auto& read = reads[i++ % reads.size()];
-        const auto frame = acq::findFrame(read);
-        if (frame) {
-            rawADC = frame->adc;
-            probeStatus = frame->status;
-        }
-        if (const auto latched =
-                acq::latchReference(awaiting, stableCandidate, stableCount, rawADC, probeStatus))
-            reference = sylvane::platform::standardText(*latched);
-        if (!frame) continue;
-        acq::ReadoutInputs in;
-        in.smoothedADC = smoothed;
-        in.rawADC = rawADC;
-        in.probeStatus = probeStatus;
-        in.reference = sylvane::platform::numericValue(reference);
-        in.graphSensitivity = 25;
-        in.sessionRunning = true;
-        benchmark::DoNotOptimize(acq::computeReadouts(in));
-        if (acq::filterReading(fields, rawADC, probeStatus) && smoothed >= 1) {
-            if (!files.record(recordNumber++, smoothed)) {
-                state.SkipWithError("a record was refused");
-                break;
-            }
-        }
-        // Keep the files from growing without bound over a long run.
-        if (recordNumber > 100000) recordNumber = 1;
+// A picture of the window's usual size that draws nothing.
+class NullCanvas final : public acq::GraphCanvas {
+public:
+    float scaleWidth() const override { return 489; }
+    float scaleHeight() const override { return 268; }
+    void clear() override {}
+    void showAxisLabels(const std::array<std::string, 10>&) override {}
+    void dot(std::int32_t x, std::int32_t y, std::uint32_t) override {
+        benchmark::DoNotOptimize(x + y);
     }
+    void lineTo(std::int32_t x, std::int32_t y, std::uint32_t) override {
+        benchmark::DoNotOptimize(x + y);
+    }
+    void showNotice(Notice) override {}
+};
+
+void BM_EngineReceivePerFrame(benchmark::State& state) {
+    const auto reads = makeReads(kSessionFrames);
+    NullView view;
+    NullCanvas canvas;
+    st::WorkingFiles files(std::make_unique<st::MemoryFileStore>());
+    acq::SessionEngine engine(view, canvas, files);
+    engine.setSensitivityCaption("25");
+    std::size_t i = 0;
+    std::int64_t sessions = 0;
+    for (auto _ : state) {
+        if (i % reads.size() == 0) {
+            state.PauseTiming();
+            engine.stop(" ", nullptr);
+            engine.start(36000.0f, {}, nullptr);
+            ++sessions;
+            state.ResumeTiming();
+        }
+        engine.receive(reads[i++ % reads.size()]);
+    }
+    engine.stop(" ", nullptr);
     state.SetItemsProcessed(state.iterations());
     state.counters["frames_per_second"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    files.close();
-    std::error_code ignored;
-    fs::remove_all(folder, ignored);
+    state.counters["redraws"] = static_cast<double>(engine.counts().redraws);
+    state.counters["sessions"] = static_cast<double>(sessions);
 }
-BENCHMARK(BM_ReceivePathPerFrame);
-
-// The same without the record, to show what the disk costs.
-void BM_DecodeFilterReadoutsPerFrame(benchmark::State& state) {
-    const auto reads = makeReads(4096);
-    std::int32_t rawADC = 0, probeStatus = 0;
-    std::array<std::int32_t, 6> window{};
-    std::int32_t smoothed = 0, minADC = 4095, maxADC = 0;
-    const acq::FilterFields fields{window, smoothed, minADC, maxADC};
-    std::size_t i = 0;
-    for (auto _ : state) {
-        const auto frame = acq::findFrame(reads[i++ % reads.size()]);
-        rawADC = frame->adc;
-        probeStatus = frame->status;
-        acq::ReadoutInputs in;
-        in.smoothedADC = smoothed;
-        in.rawADC = rawADC;
-        in.probeStatus = probeStatus;
-        in.reference = 2000;
-        in.graphSensitivity = 25;
-        in.sessionRunning = true;
-        benchmark::DoNotOptimize(acq::computeReadouts(in));
-        benchmark::DoNotOptimize(acq::filterReading(fields, rawADC, probeStatus));
-    }
-    state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(BM_DecodeFilterReadoutsPerFrame);
+BENCHMARK(BM_EngineReceivePerFrame);
 
 } // namespace

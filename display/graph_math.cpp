@@ -2,6 +2,7 @@
 
 #include "platform/number_rules.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -113,15 +114,20 @@ TraceStepper::TraceStepper(std::int32_t readingsPerStep)
 
 void TraceStepper::feed(std::int64_t firstRecord, std::span<const std::int32_t> values,
                         const Plot& plot) {
-    // Position of the record within its step, kept as a counter: no division per record.
+    // Position of the record within its step, kept as a counter: no division per record. A
+    // record at position 0 closes its step, unless it is below 1; the records between are
+    // summed in runs, which the compiler turns into vector additions.
     std::int64_t phase = firstRecord % m_perStep;
     std::int64_t step = firstRecord / m_perStep;
-    for (const std::int32_t v : values) {
-        if (v >= 1) {
-            m_adcSum += v;
-            m_openOhms += platform::resistanceOfAdc(v);
-            ++m_openCount;
-            if (phase == 0) {
+    const std::size_t n = values.size();
+    std::size_t i = 0;
+    std::size_t openFrom = 0;
+    bool closed = false;
+    while (i < n) {
+        if (phase == 0) {
+            const std::int32_t v = values[i];
+            if (v >= 1) {
+                m_adcSum += v;
                 const std::int32_t a =
                     nearest(static_cast<double>(m_adcSum) / static_cast<double>(m_perStep));
                 // A step whose few valid records average below 1 has no finite resistance.
@@ -130,15 +136,38 @@ void TraceStepper::feed(std::int64_t firstRecord, std::span<const std::int32_t> 
                 plot(static_cast<std::int32_t>(step), ohms);
                 ++m_steps;
                 m_adcSum = 0;
-                m_openOhms = 0;
-                m_openCount = 0;
+                closed = true;
+                openFrom = i + 1;
             }
+            ++i;
+            if (++phase == m_perStep) {
+                phase = 0;
+                ++step;
+            }
+            continue;
         }
-        if (++phase == m_perStep) {
+        const auto run = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(n - i), m_perStep - phase));
+        std::int64_t sum = 0;
+        for (std::size_t k = i; k < i + run; ++k) sum += values[k] >= 1 ? values[k] : 0;
+        m_adcSum += sum;
+        i += run;
+        phase += static_cast<std::int64_t>(run);
+        if (phase == m_perStep) {
             phase = 0;
             ++step;
         }
     }
+    // Keep the valid records of the step still open.
+    if (closed) m_open.clear();
+    for (std::size_t k = openFrom; k < n; ++k)
+        if (values[k] >= 1) m_open.push_back(values[k]);
+}
+
+float TraceStepper::openOhms() const {
+    double sum = 0;
+    for (const std::int32_t v : m_open) sum += platform::resistanceOfAdc(v);
+    return static_cast<float>(sum);
 }
 
 } // namespace sylvane::display

@@ -9,6 +9,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace sylvane::display {
 
@@ -89,14 +90,15 @@ public:
 
     std::int64_t stepsPlotted() const { return m_steps; }
     // Records summed into the step still open, and the sum of their resistances.
-    std::int32_t openCount() const { return m_openCount; }
-    float openOhms() const { return static_cast<float>(m_openOhms); }
+    std::int32_t openCount() const { return static_cast<std::int32_t>(m_open.size()); }
+    float openOhms() const;
 
 private:
     std::int32_t m_perStep;
     std::int64_t m_adcSum = 0;
-    double m_openOhms = 0;
-    std::int32_t m_openCount = 0;
+    // The values of the step still open: only its resistances are ever needed, so they are
+    // converted at the end rather than for every record replayed.
+    std::vector<std::int32_t> m_open;
     std::int64_t m_steps = 0;
 };
 

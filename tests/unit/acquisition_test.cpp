@@ -191,7 +191,8 @@ TEST(Readouts, TextsColoursChangeAndTargetLevel) {
         in.rawADC = 777;
         in.probeStatus = r.status;
         in.sessionRunning = r.running;
-        const Readouts out = computeReadouts(in);
+        ReadoutFormatter formatter;
+        const Readouts& out = formatter.compute(in);
         EXPECT_EQ(out.resistance, r.resistance) << r.smoothed;
         EXPECT_EQ(out.conductance, r.conductance) << r.smoothed;
         EXPECT_EQ(out.adc, r.adc) << r.smoothed;
@@ -226,7 +227,8 @@ TEST(Readouts, TextsColoursChangeAndTargetLevel) {
         in.graphSensitivity = r.sensitivity;
         in.sessionRunning = true;
         in.probeStatus = kReadingsValid;
-        const Readouts out = computeReadouts(in);
+        ReadoutFormatter formatter;
+        const Readouts& out = formatter.compute(in);
         EXPECT_EQ(out.change, r.change) << r.name;
         EXPECT_EQ(out.targetColorLevel, r.target) << r.name;
     }
