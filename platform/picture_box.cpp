@@ -47,6 +47,7 @@ void PictureBox::ensureImage() {
 }
 
 void PictureBox::Cls() {
+    ++m_clsCount;
     ensureImage();
     m_image.fill(toQColor(m_backColor));
     m_currentX = 0;

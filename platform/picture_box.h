@@ -31,6 +31,8 @@ public:
 
     // The persistent drawing, for tests and screenshots.
     const QImage& image() const { return m_image; }
+    // Clears so far: the measurements count the graph's full redraws by them.
+    int clsCount() const { return m_clsCount; }
 
 Q_SIGNALS:
     void clicked();
@@ -48,6 +50,7 @@ private:
     int m_drawWidth = 1;
     float m_currentX = 0;
     float m_currentY = 0;
+    int m_clsCount = 0;
 };
 
 } // namespace sylvane::platform
