@@ -1,7 +1,10 @@
 // The processor time a live session costs: the real main window runs a session on COM n of a
 // program folder (a probe or the probe simulator on the other end) for a number of seconds, and
 // the process's user + system time is read from /proc/self/stat before and after, after a
-// warm-up. Prints the share of one core and the readings recorded per second.
+// warm-up. Prints the share of one core and the readings recorded per second, and beside them
+// whether the reference latched, the readings recorded and the picture graph's full redraws: a
+// session that never latched draws nothing, so its figure leaves out the graph's work and the
+// harness fails.
 //
 //     sylvane_cpu_harness FOLDER PORT SECONDS
 //
@@ -11,6 +14,7 @@
 #include "app/frm_sylvane.h"
 #include "platform/label.h"
 #include "platform/message_box.h"
+#include "platform/picture_box.h"
 
 #include <QAction>
 #include <QApplication>
@@ -77,16 +81,32 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    const int redrawsAtStart = static_cast<int>(w.engine.counts().redraws);
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    double latchedAfter = -1;
+    QTimer latchWatch;
+    QObject::connect(&latchWatch, &QTimer::timeout, [&] {
+        if (latchedAfter < 0 && !w.engine.state().awaitingStartValue)
+            latchedAfter = static_cast<double>(sinceStart.elapsed()) / 1000.0;
+    });
+    latchWatch.start(20);
     wait(5000);
+    latchWatch.stop();
+
     const long long ticks0 = cpuTicks();
     const int records0 = w.engine.state().recordNumber;
+    const int redraws0 = static_cast<int>(w.engine.counts().redraws);
     QElapsedTimer wall;
     wall.start();
     wait(seconds * 1000);
     const double elapsed = static_cast<double>(wall.elapsed()) / 1000.0;
     const long long ticks1 = cpuTicks();
     const int records1 = w.engine.state().recordNumber;
+    const int redraws1 = static_cast<int>(w.engine.counts().redraws);
     const bool running = !w.mnuStart->isEnabled();
+    const bool latched = !w.engine.state().awaitingStartValue;
+    const QString reference = w.lblSysADCstart->caption().trimmed();
     w.mnuStop_Click();
 
     const double cpuSeconds = static_cast<double>(ticks1 - ticks0) / sysconf(_SC_CLK_TCK);
@@ -94,5 +114,23 @@ int main(int argc, char** argv) {
                 "session %s, %d messages\n",
                 elapsed, cpuSeconds, 100.0 * cpuSeconds / elapsed, (records1 - records0) / elapsed,
                 running ? "ran throughout" : "ended early", messages);
+    if (latchedAfter >= 0)
+        std::printf("reference latched: yes, %.1f s after Start (ADC %s)", latchedAfter,
+                    qPrintable(reference));
+    else
+        std::printf("reference latched: %s", latched ? "yes, but only while measuring" : "NO");
+    std::printf("; readings recorded %d (%d while measuring); full redraws of the graph %d (%d "
+                "while measuring)\n",
+                records1 - 1, records1 - records0, redraws1 - redrawsAtStart, redraws1 - redraws0);
+    if (latchedAfter < 0) {
+        std::fprintf(stderr,
+                     "\n*** FAILED: %s ***\nUntil it latches the graph is not scaled, drawn or "
+                     "redrawn, so the figure above leaves out the graph's work. The probe must "
+                     "send valid readings that repeat their value: is the simulator sending a "
+                     "noisy signal (--noise) or invalid readings?\n",
+                     latched ? "THE REFERENCE LATCHED ONLY AFTER THE WARM-UP"
+                             : "THE REFERENCE NEVER LATCHED");
+        return 3;
+    }
     return running && messages == 0 ? 0 : 1;
 }

@@ -45,6 +45,7 @@ fi
 
 echo "demo: simulated probe on $(head -n 1 "$sim_log") (log: $sim_log)"
 echo "demo: in the program choose Session > Start to read it (COM2 is the default port)."
+echo "      The graph comes up about 8 s later, once the reference reading has settled."
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "demo: no display (DISPLAY and WAYLAND_DISPLAY are unset): running the program under"

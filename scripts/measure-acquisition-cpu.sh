@@ -2,14 +2,18 @@
 # Processor time of a live session at the line's full rate: the probe simulator sends 53 frames
 # a second to COM2 of a fresh program folder, and the real main window records them for
 # SECONDS (default 60) after a 5 s warm-up, its user + system time read from /proc/self/stat.
+# Beside the figure it prints whether the reference latched, the readings recorded and the
+# picture graph's full redraws; it fails loudly when the reference did not latch in the warm-up,
+# since the graph then draws nothing and the figure would leave out its work.
 #   scripts/measure-acquisition-cpu.sh [BUILD_DIR] [SECONDS]
+# PROBE_SIM_OPTIONS adds options of the simulator, e.g. "--seed 7" or "--noise 2".
 set -euo pipefail
 build=${1:-build}
 seconds=${2:-60}
 folder=$(mktemp -d)
 trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true; rm -rf "$folder"' EXIT
 
-"$build/bin/probe-sim" --folder "$folder" --port 2 --rate 53 &
+"$build/bin/probe-sim" --folder "$folder" --port 2 --rate 53 ${PROBE_SIM_OPTIONS:-} &
 sim=$!
 for _ in $(seq 100); do
     [ -L "$folder/ports/com2" ] && break

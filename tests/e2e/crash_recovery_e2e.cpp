@@ -15,7 +15,7 @@ using namespace sylvane::testing;
 TEST(CrashRecovery, KilledMidSessionKeepsEveryRecordedReadingAndTheNextStartClearsAsDescribed) {
     ProgramFolder folder;
     // A living signal at the line's full rate, so that consecutive readings differ.
-    ProbeSimProcess sim(folder.path(), 2, {"--rate", "53", "--seed", "11"});
+    ProbeSimProcess sim(folder.path(), 2, {"--rate", "53", "--seed", "11", "--noise", "2"});
     ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
 
     QProcess driver;

@@ -12,7 +12,9 @@
 #include "tests/support/probe_sim_process.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QEvent>
+#include <QFile>
 
 using namespace sylvane::testing;
 using sylvane::platform::resistanceOfAdc;
@@ -261,6 +263,44 @@ TEST(PictureGraph, ALiveSignalDriftingOffScaleWidensTheGraphAndRedrawsIt) {
         EXPECT_TRUE(s.w.grab().save(screenshot));
     }
     s.w.mnuStop_Click();
+}
+
+TEST(PictureGraph, TheDemoSessionShowsItsTimeAxisWithin15SecondsOfStart) {
+    // As `make demo` runs it: the simulator with its defaults on COM2, the program started from
+    // its settings, then Session > Start.
+    LiveSession s;
+    ProbeSimProcess sim(s.folder, 2);
+    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+    QFile ini(s.path("sylvane.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly) && ini.write(settingsOf("2", "25")) > 0);
+    ini.close();
+    s.w.Form_Load();
+    s.w.show();
+    ASSERT_TRUE(waitUntil([&] { return !s.w.layoutPending; }, 10000));
+    const auto timeAxis = [&] {
+        QStringList labels;
+        for (int i = 5; i < 10; ++i)
+            if (s.w.lbl4Graf[i]->isVisible()) labels << s.w.lbl4Graf[i]->caption();
+        return labels;
+    };
+    ASSERT_EQ(timeAxis().join(""), "") << "the axis waits for the reference";
+
+    s.w.mnuStart->trigger();
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    ASSERT_TRUE(waitUntil([&] { return timeAxis().size() == 5 && timeAxis()[4] != ""; }, 15000))
+        << "no time axis after " << sinceStart.elapsed() << " ms; reference \""
+        << s.w.lblSysADCstart->caption().toStdString() << "\", " << sim.log().toStdString();
+    std::printf("time axis %s after %.1f s\n", qPrintable(timeAxis().join(" ")),
+                static_cast<double>(sinceStart.elapsed()) / 1000.0);
+    EXPECT_EQ(timeAxis()[0], "00:00");
+    const QImage shot = s.w.pixXYgraf->image();
+    int traced = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x) traced += shot.pixel(x, y) == kWhite;
+    EXPECT_GT(traced, 0) << "the readings so far are drawn with the reference's scale";
+    EXPECT_TRUE(s.messages.messages.empty()) << s.said();
+    s.w.mnuStop->trigger();
 }
 
 SYLVANE_GTEST_QT_MAIN

@@ -248,4 +248,25 @@ TEST(ProbeSimulator, EndsCleanlyOnASignalAndRemovesItsLink) {
     }
 }
 
+TEST(ProbeSimulator, RefusesABadNoiseWithAMessageAndLinksNothing) {
+    const struct {
+        QStringList options;
+        const char* message;
+    } rows[] = {
+        {{"--noise", "-1"}, "--noise needs a number from 0 to 500, not \"-1\""},
+        {{"--noise", "lots"}, "--noise needs a number from 0 to 500, not \"lots\""},
+        {{"--adc", "1700", "--noise", "2"}, "--noise does not go with it"},
+        {{"--frames", "frames.txt", "--noise", "2"}, "--noise, --status"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.options.join(' ').toStdString());
+        ProgramFolder folder;
+        ProbeSimProcess sim(folder.path(), 2, r.options);
+        ASSERT_FALSE(sim.start());
+        EXPECT_TRUE(sim.errorString().contains("exit code 2")) << sim.errorString().toStdString();
+        EXPECT_TRUE(sim.errorString().contains(r.message)) << sim.errorString().toStdString();
+        EXPECT_FALSE(QFileInfo::exists(folder.file("ports")));
+    }
+}
+
 SYLVANE_GTEST_QT_MAIN

@@ -1,13 +1,46 @@
 // The simulated probe: end-to-end tests compare what arrives through a pseudo-terminal with these
 // frames, so they must be exact and reproducible.
 
+#include "acquisition/frame_decoder.h"
 #include "probe_signal.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <deque>
 
 using namespace sylvane::probesim;
+
+namespace {
+
+// Seconds from the first frame to the latch of the session's reference, the stream cut into
+// 9-byte receive events as the port delivers them and each event decoded and latched as the
+// program does; nothing when the reference has not latched by limitSeconds.
+std::optional<double> secondsToLatch(const StreamOptions& options, double limitSeconds) {
+    namespace acq = sylvane::acquisition;
+    FrameStream stream(options);
+    Bytes pending;
+    bool awaiting = true;
+    std::int32_t candidate = 0, count = 0, rawADC = 0, status = 0;
+    for (std::uint64_t frame = 0; frame / options.frameRate <= limitSeconds; ++frame) {
+        const Bytes bytes = stream.next();
+        pending.insert(pending.end(), bytes.begin(), bytes.end());
+        for (; pending.size() >= acq::kFrameLength;
+             pending.erase(pending.begin(), pending.begin() + acq::kFrameLength)) {
+            const auto decoded = acq::findFrame({pending.data(), acq::kFrameLength});
+            if (decoded) {
+                rawADC = decoded->adc;
+                status = decoded->status;
+            }
+            if (acq::latchReference(awaiting, candidate, count, rawADC, status))
+                return frame / options.frameRate;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 TEST(ProbeSim, FramesAreLittleEndianAndTheStreamIsReproducible) {
     EXPECT_EQ(encodeFrame({0x10, 0xABCD, 0x05, 0x1234}),
@@ -15,12 +48,12 @@ TEST(ProbeSim, FramesAreLittleEndianAndTheStreamIsReproducible) {
     const struct {
         StreamOptions options;
         bool strays;
-    } rows[] = {{{1, 2.0, 0x04, std::nullopt, 0.0}, false},
-                {{9, 10.0, 0x00, 65535, 0.5}, true},
-                {{11, 53.0, 0x07, std::nullopt, 1.0}, true}};
+    } rows[] = {{{1, 2.0, 0x04, std::nullopt, 0.0, SkinSignal::defaultNoise}, false},
+                {{9, 10.0, 0x00, 65535, 0.5, SkinSignal::defaultNoise}, true},
+                {{11, 53.0, 0x07, std::nullopt, 1.0, 2.0}, true}};
     for (const auto& r : rows) {
         FrameStream stream(r.options), again(r.options);
-        SkinSignal signal(r.options.seed, r.options.frameRate);
+        SkinSignal signal(r.options.seed, r.options.frameRate, r.options.noise);
         int strayRuns = 0;
         for (int i = 0; i < 500; ++i) {
             const Bytes bytes = stream.next();
@@ -40,6 +73,50 @@ TEST(ProbeSim, FramesAreLittleEndianAndTheStreamIsReproducible) {
         }
         EXPECT_EQ(strayRuns > 0, r.strays);
         EXPECT_GE(strayRuns, 500 * r.options.strayProbability * 0.7);
+    }
+}
+
+TEST(ProbeSim, TheDefaultSignalLatchesSoonStaysInRangeAndRespondsAtItsRate) {
+    constexpr double hour = 3600.0;
+    for (const double rate : {2.0, 53.0}) {
+        std::string latchTimes;
+        for (std::uint32_t seed = 1; seed <= 10; ++seed) {
+            SCOPED_TRACE(testing::Message() << "seed " << seed << " at " << rate << "/s");
+            StreamOptions options;
+            options.seed = seed;
+            options.frameRate = rate;
+            const auto latched = secondsToLatch(options, 10.0);
+            ASSERT_TRUE(latched.has_value()) << "no reference within 10 s";
+            char text[16];
+            std::snprintf(text, sizeof text, " %.2f", *latched);
+            latchTimes += text;
+
+            // A response onset: a rise of 10 counts within a second, the smallest response's
+            // rate of rise at its slowest; drift and noise never rise that fast.
+            SkinSignal signal(seed, rate);
+            const auto perSecond = static_cast<std::size_t>(rate);
+            std::deque<int> lastSecond;
+            int lowest = maxAdc, highest = 0, onsets = 0;
+            bool rising = false;
+            for (int i = 0; i < hour * rate; ++i) {
+                const int value = signal.next();
+                lowest = std::min(lowest, value);
+                highest = std::max(highest, value);
+                lastSecond.push_back(value);
+                if (lastSecond.size() <= perSecond) continue;
+                const bool risingNow = value - lastSecond.front() >= 10;
+                lastSecond.pop_front();
+                onsets += risingNow && !rising && i / rate > 5.0;
+                rising = risingNow;
+            }
+            // The program's readings count only inside 80..4000.
+            EXPECT_GE(lowest, 80);
+            EXPECT_LE(highest, 4000);
+            // One every 25 s after the first 10 s.
+            EXPECT_NEAR(onsets, (hour - 10.0) / 25.0, 0.3 * hour / 25.0);
+        }
+        std::printf("reference latched after (s) at %g frames/s, seeds 1-10:%s\n", rate,
+                    latchTimes.c_str());
     }
 }
 

@@ -41,12 +41,22 @@ and --silent-after from zero. SIGINT or SIGTERM ends the simulator and removes t
 
 Frame (9 bytes): AA AA 01, frame number (mod 256), ADC low, ADC high, status, 00 00.
 
+The signal is a probe just placed on the skin: the reading rises to a resting level (ADC 1800
+to 2300) and steadies within about 2 s, then repeats its value for many frames at a time while
+it drifts slowly in whole counts; from 10 s on a skin response comes about every 25 s (the
+value rises over 1 to 3 s and recovers slowly). The program's reference reading latches within
+about 8 s at the default rate.
+
 Options:
   --folder DIR          program folder that gets ports/com<N> (default: the folder of probe-sim)
   --port N              COM port number, 1 to 255 (default 2)
   --rate HZ             frames a second, up to 53 (the line's limit at 4800 baud; default 2)
   --seed N              seed of the signal and of stray bytes (default 1); same seed, same bytes
   --adc N               send this ADC value (0 to 65535) in every frame, no signal, no noise
+  --noise COUNTS        noise of the signal, its standard deviation in ADC counts, 0 to 500
+                        (default 0.15: a probe at rest repeats its value, and the reference
+                        latches within about 8 s at 2 frames a second; 2 or more makes equal
+                        neighbours rare and the latch slow)
   --status HEX          status byte (default 04: readings valid)
   --probe-error         set status bit 0 (probe error)
   --battery-low         set status bit 1 (battery needs replacing)
@@ -115,7 +125,7 @@ Options parseOptions(int argc, char** argv) {
     Options o;
     o.folder = executableFolder();
     int status = statusValid;
-    bool probeError = false, batteryLow = false, invalid = false;
+    bool probeError = false, batteryLow = false, invalid = false, noiseGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         auto value = [&]() -> std::string_view {
@@ -137,6 +147,9 @@ Options parseOptions(int argc, char** argv) {
         } else if (arg == "--adc") {
             o.stream.fixedAdc = static_cast<int>(wholeArg(arg, value(), 0, 65535));
             o.signalOptionGiven = true;
+        } else if (arg == "--noise") {
+            o.stream.noise = numberArg(arg, value(), 0.0, 500.0);
+            o.signalOptionGiven = noiseGiven = true;
         } else if (arg == "--status") {
             std::string_view hex = value();
             if (hex.starts_with("0x") || hex.starts_with("0X")) hex.remove_prefix(2);
@@ -168,8 +181,10 @@ Options parseOptions(int argc, char** argv) {
     if (invalid) status &= ~statusValid;
     o.stream.status = static_cast<std::uint8_t>(status);
     if (o.framesFile && o.signalOptionGiven)
-        usageError("--frames sends the file as it is: --seed, --adc, --status, --probe-error, "
-                   "--battery-low, --invalid and --stray do not go with it");
+        usageError("--frames sends the file as it is: --seed, --adc, --noise, --status, "
+                   "--probe-error, --battery-low, --invalid and --stray do not go with it");
+    if (o.stream.fixedAdc && noiseGiven)
+        usageError("--adc sends its value without noise: --noise does not go with it");
     return o;
 }
 

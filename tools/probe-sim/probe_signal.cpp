@@ -38,25 +38,32 @@ int Random::between(int lo, int hi) {
 
 namespace {
 
-constexpr double driftTime = 120.0;       // s, how slowly the level wanders
-constexpr double driftSpread = 40.0;      // ADC counts, typical size of the wandering
+constexpr double settleTime = 0.25;       // s, time constant of the contact settling
+constexpr double driftStepTime = 6.0;     // s between one-count drift steps on average
+constexpr int driftPull = 300;            // counts; drift this far off rest only steps back
+constexpr double quietTime = 10.0;        // s after placing the probe without a response
 constexpr double responseInterval = 25.0; // s between skin responses on average
-constexpr double noiseSpread = 2.0;       // ADC counts
 constexpr std::size_t maxResponses = 8;
 
 } // namespace
 
-SkinSignal::SkinSignal(std::uint32_t seed, double frameRate)
-    : m_random(seed), m_dt(1.0 / std::clamp(frameRate, 0.01, 1000.0)) {
-    m_rest = 1800.0 + 500.0 * m_random.uniform();
+SkinSignal::SkinSignal(std::uint32_t seed, double frameRate, double noise)
+    : m_random(seed), m_dt(1.0 / std::clamp(frameRate, 0.01, 1000.0)),
+      m_noise(std::max(0.0, noise)) {
+    // A whole resting level, so that noise below half a count rarely changes the value.
+    m_rest = m_random.between(1800, 2300);
+    // A fresh contact reads a higher resistance (a lower value) until the skin has wetted it.
+    m_settleFrom = -(30.0 + 90.0 * m_random.uniform());
 }
 
 int SkinSignal::next() {
-    // Ornstein-Uhlenbeck drift: wanders, but always back toward the resting level.
-    m_drift += -m_drift * m_dt / driftTime +
-               driftSpread * std::sqrt(2.0 * m_dt / driftTime) * m_random.normal();
+    if (m_random.uniform() < m_dt / driftStepTime) {
+        const double upChance = 0.5 * (1.0 - static_cast<double>(m_drift) / driftPull);
+        m_drift += m_random.uniform() < upChance ? 1 : -1;
+    }
 
-    if (m_random.uniform() < m_dt / responseInterval && m_responses.size() < maxResponses) {
+    if (m_time >= quietTime && m_random.uniform() < m_dt / responseInterval &&
+        m_responses.size() < maxResponses) {
         const double u = m_random.uniform();
         m_responses.push_back({m_time, 40.0 + 210.0 * u * u, 1.0 + 2.0 * m_random.uniform(),
                                4.0 + 8.0 * m_random.uniform()});
@@ -75,13 +82,14 @@ int SkinSignal::next() {
         return m_time - r.start > r.rise + 8.0 * r.recovery;
     });
 
-    const double value = m_rest + m_drift + response + noiseSpread * m_random.normal();
+    const double settling = m_settleFrom * std::exp(-m_time / settleTime);
+    const double value = m_rest + m_drift + settling + response + m_noise * m_random.normal();
     m_time += m_dt;
     return std::clamp(static_cast<int>(std::lround(value)), 0, maxAdc);
 }
 
 FrameStream::FrameStream(const StreamOptions& options)
-    : m_options(options), m_signal(options.seed, options.frameRate),
+    : m_options(options), m_signal(options.seed, options.frameRate, options.noise),
       m_strayRandom(options.seed ^ 0x9E3779B9u) {}
 
 Bytes FrameStream::next() {

@@ -53,13 +53,18 @@ private:
     std::optional<double> m_spareNormal;
 };
 
-// Skin resistance as the probe's ADC sees it, one value per frame: a resting level between
-// 1800 and 2300, a slow drift around it, skin responses now and then (resistance falls, so the
-// ADC value rises over one to three seconds and recovers slowly), and a little noise. Values
-// stay within 0..4095. The shape in time does not depend on the frame rate.
+// Skin resistance as the probe's ADC sees it, one value per frame, from the moment the probe is
+// placed on the skin: the contact settles first (the value rises to a resting level between 1800
+// and 2300 and steadies within about 2 s), then the level drifts slowly in whole counts, and
+// from 10 s on a skin response comes about every 25 s (resistance falls, so the value rises over
+// one to three seconds and recovers slowly). The noise is a fraction of a count by default, so a
+// probe at rest repeats its value for many frames at a time, as the reference latch expects.
+// Values stay within 0..4095. The shape in time does not depend on the frame rate.
 class SkinSignal {
 public:
-    SkinSignal(std::uint32_t seed, double frameRate);
+    static constexpr double defaultNoise = 0.15; // ADC counts, standard deviation
+
+    SkinSignal(std::uint32_t seed, double frameRate, double noise = defaultNoise);
     int next();
     double restingLevel() const { return m_rest; }
     // Skin responses begun so far.
@@ -74,8 +79,10 @@ private:
     };
     Random m_random;
     double m_dt;
+    double m_noise;
     double m_rest;
-    double m_drift = 0;
+    double m_settleFrom;
+    int m_drift = 0;
     double m_time = 0;
     int m_responseCount = 0;
     std::vector<Response> m_responses;
@@ -90,6 +97,7 @@ struct StreamOptions {
     std::optional<int> fixedAdc;
     // Chance that 1 to 4 stray bytes (never 0xAA) come before a frame, the first one excepted.
     double strayProbability = 0.0;
+    double noise = SkinSignal::defaultNoise;
 };
 
 // The bytes of successive frames: aux byte = frame number modulo 256, aux word 0.
