@@ -138,6 +138,57 @@ TEST(Acquisition, SilenceGivesOneTimeoutMessageAndOneStop) {
     expectStopped(s);
     EXPECT_EQ(s.file("tempdata.hdr"), hdrOf(1500, 1500));
     EXPECT_EQ(s.file("tempdata.tst"), tstOf({1500, 1500, 1500}));
+
+    // A session stopped during a silence leaves none of it to the next one's count.
+    s.messages.whileOpen = nullptr;
+    s.w.mnuStart_Click();
+    for (int i = 0; i < 60; ++i) s.w.Timer1_Timer();
+    s.w.mnuStop_Click();
+    s.w.mnuStart_Click();
+    for (int i = 0; i < 60; ++i) s.w.Timer1_Timer();
+    EXPECT_EQ(s.messages.messages.size(), 1u) << s.said();
+    s.w.mnuStop_Click();
+}
+
+TEST(Acquisition, RegressionReadingsBeforeTheLatchAreKeptWhenTheLayoutComesAndTheProgramCloses) {
+    // A fresh program, the session started before the window's first layout: 20 equal frames,
+    // then 40 rising ones at about 50 a second. Five fill the filter, the first mean finds the
+    // graph's labels changed and is not recorded, every later one is: 54 records, whenever the
+    // layout comes and however small the picture is before it.
+    for (const bool shown : {true, false}) {
+        SCOPED_TRACE(shown ? "window shown" : "window never shown");
+        ProgramFolder folder;
+        QFile ini(folder.file("sylvane.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(settingsOf("2", "25"));
+        ini.close();
+        LiveSession s(folder.path());
+        PtyProbe probe(s.folder, 2);
+        ASSERT_TRUE(probe.ok());
+        s.w.Form_Load();
+        if (shown) s.w.show();
+        s.w.mnuStart_Click();
+        ASSERT_TRUE(s.running()) << s.said();
+        std::vector<Read> reads = frames(20, 1800);
+        for (int i = 1; i <= 40; ++i) reads.push_back(frame(1800 + i, 4, i));
+        for (std::size_t at = 0; at < reads.size(); at += 2) {
+            probe.send({reads[at], reads[at + 1]});
+            pump(40);
+        }
+        ASSERT_TRUE(waitUntil([&] { return s.w.engine.state().recordNumber == 55; }, kWait))
+            << s.w.engine.state().recordNumber;
+        // Every steady frame after the first mean is there.
+        EXPECT_EQ(s.file("tempdata.tst").left(14 * 4), tstOf(std::vector<int>(14, 1800)));
+        // Closing the program during the session keeps it a session that can be saved: the
+        // header is written as Stop writes it.
+        s.w.TxtSeshnComnts->setText(QString());
+        if (shown)
+            s.w.close();
+        else
+            s.w.mnuExit_Click();
+        EXPECT_EQ(s.file("tempdata.hdr"), hdrOf(1800, s.w.engine.state().maxADC, " "));
+        EXPECT_FALSE(s.w.MSComm1->isOpen());
+    }
 }
 
 TEST(Acquisition, StartThatCannotOpenThePortOrTheFilesLeavesEverythingAsBefore) {

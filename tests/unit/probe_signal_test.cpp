@@ -1,7 +1,7 @@
 // The simulated probe: end-to-end tests compare what arrives through a pseudo-terminal with these
 // frames, so they must be exact and reproducible.
 
-#include "acquisition/frame_decoder.h"
+#include "tests/support/engine_harness.h"
 #include "probe_signal.h"
 
 #include <gtest/gtest.h>
@@ -14,28 +14,16 @@ using namespace sylvane::probesim;
 
 namespace {
 
-// Seconds from the first frame to the latch of the session's reference, the stream cut into
-// 9-byte receive events as the port delivers them and each event decoded and latched as the
-// program does; nothing when the reference has not latched by limitSeconds.
+// Seconds from the first frame to the latch of the session's reference, the stream going
+// through the session engine in 9-byte receive events as the serial link delivers them;
+// nothing when the reference has not latched by limitSeconds.
 std::optional<double> secondsToLatch(const StreamOptions& options, double limitSeconds) {
-    namespace acq = sylvane::acquisition;
     FrameStream stream(options);
-    Bytes pending;
-    bool awaiting = true;
-    std::int32_t candidate = 0, count = 0, rawADC = 0, status = 0;
+    sylvane::testing::MemoryEngine session;
+    if (!session.start()) return std::nullopt;
     for (std::uint64_t frame = 0; frame / options.frameRate <= limitSeconds; ++frame) {
-        const Bytes bytes = stream.next();
-        pending.insert(pending.end(), bytes.begin(), bytes.end());
-        for (; pending.size() >= acq::kFrameLength;
-             pending.erase(pending.begin(), pending.begin() + acq::kFrameLength)) {
-            const auto decoded = acq::findFrame({pending.data(), acq::kFrameLength});
-            if (decoded) {
-                rawADC = decoded->adc;
-                status = decoded->status;
-            }
-            if (acq::latchReference(awaiting, candidate, count, rawADC, status))
-                return frame / options.frameRate;
-        }
+        session.feed(stream.next());
+        if (!session.engine.state().awaitingStartValue) return frame / options.frameRate;
     }
     return std::nullopt;
 }
