@@ -22,10 +22,14 @@ GraphScale liveScale(std::int32_t baseADC, std::int32_t sensitivity, float scale
     if (2.0 * base - s.bottomOhms >= 0) {
         s.yScale =
             static_cast<float>((scaleHeight / 2.0) / (s.bottomOhms - static_cast<double>(base)));
+        // The picture spans base +/- (bottom - base): its top is 2 base - bottom, 0 Ohm at 100 %.
+        s.topOhms = static_cast<float>(2.0 * base - s.bottomOhms);
     } else {
         s.yScale = static_cast<float>(scaleHeight / static_cast<double>(s.bottomOhms));
+        // The picture spans 0 Ohm to the bottom. Dividing the height by the scale again would
+        // bring back a rounding error of a few hundredths of an Ohm for the top label to show.
+        s.topOhms = 0;
     }
-    s.topOhms = static_cast<float>(s.bottomOhms - scaleHeight / static_cast<double>(s.yScale));
     return s;
 }
 

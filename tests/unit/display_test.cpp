@@ -73,8 +73,8 @@ TEST(GraphScale, SensitivitiesCentredUpTo100AndFromZeroOhmAbove) {
         float bottom, top;
         const char* labels[5];
     } rows[] = {{25, 587213.125f, 352327.875f, {"352k", "411k", "469k", "528k", "587k"}},
-                {100, 939541.0f, 0.0f, {"0.04", "234k", "469k", "704k", "939k"}},
-                {101, 944238.6875f, 0.0f, {"0.03", "236k", "472k", "708k", "944k"}},
+                {100, 939541.0f, 0.0f, {"0", "234k", "469k", "704k", "939k"}},
+                {101, 944238.6875f, 0.0f, {"0", "236k", "472k", "708k", "944k"}},
                 {1000, 5167475.5f, 0.0f, {"0", "1.29M", "2.58M", "3.87M", "5.16M"}}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.sensitivity);
@@ -89,6 +89,15 @@ TEST(GraphScale, SensitivitiesCentredUpTo100AndFromZeroOhmAbove) {
         const auto texts = axisLabelTexts(s.bottomOhms, s.topOhms, 480, 1, true);
         for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(texts[i], r.labels[i]) << i;
     }
+    // Regression: from 100 % up the top edge is 0 Ohm and its label reads "0" for any reference
+    // and picture, not the rounding error of dividing the height by the scale again.
+    for (std::int32_t sensitivity : {100, 101, 362, 1000})
+        for (std::int32_t base = 80; base <= 4000; base += 7)
+            for (float height : {151.0f, 268.0f, 269.0f, 500.0f}) {
+                const GraphScale g = liveScale(base, sensitivity, height);
+                ASSERT_EQ(axisLabelTexts(g.bottomOhms, g.topOhms, 480, 1, true)[0], "0")
+                    << sensitivity << " " << base << " " << height;
+            }
     // Points exactly on the edges are on scale; huge or endless resistances map without overflow.
     for (const std::int32_t y : {0, 268}) EXPECT_FALSE(offScale(y, kHeight)) << y;
     for (const std::int32_t y : {-1, 269, std::numeric_limits<std::int32_t>::min()})
