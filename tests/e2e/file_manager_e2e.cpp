@@ -194,11 +194,20 @@ TEST(SaveSession, NamesOverwriteRefusalsAndTheCopiesWithTheCurrentComments) {
     }
 }
 
-TEST(SaveSession, DoubleClickOnAListedFileSavesUnderItsName) {
+// Tabbing into the file list used to choose its first file and replace the typed name.
+TEST(SaveSession, RegressionFocusOnTheListChoosesNoFileADoubleClickSavesUnderItsName) {
     Fixture f;
     writeFile(f.inData("old.Tst"), "x");
     f.messages.answers = {pf::vbYes};
-    whenShown([&](frmFileManager* d) { doubleClick(d, "old.Tst"); });
+    whenShown([&](frmFileManager* d) {
+        ASSERT_TRUE(waitUntil([&] { return d->filFM->fileNames().contains("old.Tst"); }, 10000));
+        d->txtFM->setText("mynewname");
+        QTest::keyClick(d->txtFM, Qt::Key_Tab);
+        QTest::keyClick(d->dirFM, Qt::Key_Tab);
+        EXPECT_TRUE(d->filFM->hasFocus());
+        EXPECT_EQ(d->txtFM->text(), "mynewname");
+        doubleClick(d, "old.Tst");
+    });
     f.w.mnuSaveFile->trigger();
     EXPECT_EQ(f.messages.prompts(), QStringList{sylvane::dialogs::kOverwriteText});
     EXPECT_EQ(readFileBytes(f.inData("old.Tst")), kTst);
