@@ -172,7 +172,7 @@ std::optional<ParsedFilePath> frmFileManager::buildPath() {
         return std::nullopt;
     }
     m.displayTstPath = fromStd(joinFolderAndName(dirFM->Path().toStdString(), typed));
-    const ParsedFilePath parsed = ParseFilePath(m.displayTstPath.toStdString());
+    ParsedFilePath parsed = ParseFilePath(m.displayTstPath.toStdString());
     if (parsed.outcome == ParsedFilePath::Outcome::NotAbsolute) {
         m.lastMsgBoxResult = platform::MsgBox(QString::fromLatin1(kNotAbsoluteText));
         m.displayTstPath.clear();
@@ -183,6 +183,7 @@ std::optional<ParsedFilePath> frmFileManager::buildPath() {
         m.displayTstPath.clear();
         return std::nullopt;
     }
+    useNamesOnDisk(parsed);
     m.displayTstPath = fromStd(parsed.tstPath);
     m.displayHdrPath = fromStd(parsed.hdrPath);
     return parsed;
