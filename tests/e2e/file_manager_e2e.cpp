@@ -257,14 +257,17 @@ TEST(FileManagerDisplay, ListsAndAddsUpToSixInTheTraceColours) {
     EXPECT_EQ(f.messages.messages[0].style, pf::vbOKOnly | pf::vbExclamation);
 }
 
-TEST(FileManagerDisplay, DisplayCancelCloseEnterAndDoubleClick) {
+// Esc used to act as the close box (keeping the list) instead of Cancel; an Enter released in
+// the name box after its press had closed a message box used to run the command again.
+TEST(FileManagerDisplay, DisplayCancelEscCloseEnterAndDoubleClick) {
     const struct {
         const char* how;
         const char* typedBeforeEnd;
         bool ends;
         int count;
-    } rows[] = {{"display", "", false, 1}, {"display", "s2", true, 1}, {"cancel", "", true, 0},
-                {"close", "", true, 1},    {"enter", "s2", false, 2},  {"dblclick", "", false, 2}};
+    } rows[] = {{"display", "", false, 1},   {"display", "s2", true, 1}, {"cancel", "", true, 0},
+                {"esc", "s2", true, 0},      {"close", "", true, 1},     {"enter", "s2", false, 2},
+                {"release", "s2", false, 1}, {"dblclick", "", false, 2}};
     for (const auto& r : rows) {
         Fixture f(false);
         writeFile(f.inData("s1.Tst"), "abcd");
@@ -279,7 +282,9 @@ TEST(FileManagerDisplay, DisplayCancelCloseEnterAndDoubleClick) {
             d->txtFM->setText(r.typedBeforeEnd);
             if (how == "display") QTest::mouseClick(d->cmdFileOption, Qt::LeftButton);
             if (how == "cancel") QTest::mouseClick(d->cmdCancel, Qt::LeftButton);
+            if (how == "esc") QTest::keyClick(d->txtFM, Qt::Key_Escape);
             if (how == "close") d->close();
+            if (how == "release") QTest::keyRelease(d->txtFM, Qt::Key_Return);
             if (how == "enter") QTest::keyClick(d->txtFM, Qt::Key_Return);
             if (how == "dblclick") doubleClick(d.get(), "s2.Tst");
             if ((open = d->isVisible())) d->close();
