@@ -291,6 +291,8 @@ private:
     std::function<double()> m_clock;
     bool m_exitRequested = false;
     bool m_queryUnloadDone = false;
+    // The settings file was there but could not be read: the close leaves it alone.
+    bool m_settingsUnreadable = false;
 };
 
 } // namespace sylvane::app
