@@ -258,7 +258,11 @@ public:
     // ---- saved-session display ----
     float savedFormHeight = 0;
     float savedFormWidth = 0;
+    // The size above was taken on entry (the window was neither minimized nor maximized then).
+    bool savedFormSizeSet = false;
     std::array<bool, 6> savedPanelState{};
+    // The working session's comments, given back at Resume so that a later Save keeps them.
+    QString savedComments;
 
     // The working session files (tempdata.tst, .txt, .hdr), open while a session runs.
     storage::WorkingFiles workingFiles;

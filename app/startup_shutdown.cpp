@@ -152,7 +152,7 @@ void frmSylvane::Form_QueryUnload() {
     if (mnuSaveFile->text() == QStringLiteral("Resume normal display")) {
         // Leave the saved-session display first, so that the normal window and panels are
         // what is remembered.
-        if (WindowState() == display::kNormalWindow) {
+        if (savedFormSizeSet && WindowState() == display::kNormalWindow) {
             setHeight(savedFormHeight);
             setWidth(savedFormWidth);
         }
