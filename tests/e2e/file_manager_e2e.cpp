@@ -115,7 +115,6 @@ TEST(SaveSession, NamesOverwriteRefusalsAndTheCopiesWithTheCurrentComments) {
         {"run1.tst", Existing, pf::vbNo, overwrite, true, nullptr},
         {"run1", Existing, pf::vbYes, overwrite, false, "run1"},
         {"tempdata.tst", Plain, 0, reserved, true, nullptr},
-        {"TEMPDATA.TST", Plain, 0, nullptr, false, "TEMPDATA"},
         {"", Plain, 0, nullptr, true, nullptr},
         {"", NoSession, 0, "There is no session data to save!", false, nullptr},
         {"", EmptySession, 0, "There is no session data to save!", false, nullptr},

@@ -197,7 +197,6 @@ TEST(MainWindow, DamagedSettingsAndPlacesOffTheScreen) {
         {"unreadable", at(8000, 6000, 0, 0), std::strerror(EACCES), "", "", {}, {}, Unreadable},
         {"empty", "", nullptr, "2", "20", {}, {}},
         {"two megabytes of junk", junk, nullptr, "2", "20", {}, {}},
-        {"wide", at(20000, 9000, 100, 100), 0, "2", "25", A, {11520, 8640, 1440, 1920}},
         {"right", at(8000, 6000, 0, 16000), 0, "2", "25", A, {11520, 8640, 1440, 1920}},
         {"below, left", at(8000, 6000, 30000, -5000), 0, "2", "25", A, {7680, 5760, 5190, 0}}};
     for (const auto& r : rows) {
