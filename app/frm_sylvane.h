@@ -222,7 +222,11 @@ public:
     // ---- saved-session display ----
     float savedFormHeight = 0;
     float savedFormWidth = 0;
+    // The size above was taken on entry (the window was neither minimized nor maximized then).
+    bool savedFormSizeSet = false;
     std::array<bool, 6> savedPanelState{};
+    // The working session's comments, given back at Resume so that a later Save keeps them.
+    QString savedComments;
 
 private:
     class View;
@@ -265,6 +269,8 @@ private:
     std::function<double()> m_clock;
     bool m_exitRequested = false;
     bool m_queryUnloadDone = false;
+    // The settings file was there but could not be read: the close leaves it alone.
+    bool m_settingsUnreadable = false;
 };
 
 } // namespace sylvane::app

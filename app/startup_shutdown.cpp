@@ -19,6 +19,9 @@
 #include <QSaveFile>
 #include <QTimer>
 
+#include <cerrno>
+#include <cstring>
+
 namespace sylvane::app {
 
 namespace {
@@ -37,7 +40,8 @@ SettingsText readSettingsText(const QString& path) {
     if (!info.exists()) return {SettingsText::NotFound, {}, {}};
     // A folder, a pipe or a device in its place is no settings file; opening a pipe would
     // also hold the start until something writes to it.
-    if (info.isDir()) return {SettingsText::Failed, {}, QStringLiteral("Is a directory")};
+    if (info.isDir())
+        return {SettingsText::Failed, {}, QString::fromLocal8Bit(std::strerror(EISDIR))};
     if (!info.isFile()) return {SettingsText::Failed, {}, QStringLiteral("Not a regular file")};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {SettingsText::Failed, {}, file.errorString()};
@@ -111,10 +115,9 @@ void frmSylvane::Form_Load() {
         formLeftSet = defaults.formLeft;
         iniPort = LblParams[5]->caption();
     } else if (settings.outcome == SettingsText::Failed) {
-        platform::MsgBox(
-            QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), settings.error),
-            platform::vbOKCancel | platform::vbExclamation,
-            QStringLiteral("Need to trap this error"));
+        m_settingsUnreadable = true;
+        platform::MsgBox(settings.error, platform::vbOKCancel | platform::vbExclamation,
+                         QStringLiteral("Need to trap this error"));
         mnuExit_Click();
         return;
     } else {
@@ -149,7 +152,7 @@ void frmSylvane::Form_QueryUnload() {
     if (mnuSaveFile->text() == QStringLiteral("Resume normal display")) {
         // Leave the saved-session display first, so that the normal window and panels are
         // what is remembered.
-        if (WindowState() == display::kNormalWindow) {
+        if (savedFormSizeSet && WindowState() == display::kNormalWindow) {
             setHeight(savedFormHeight);
             setWidth(savedFormWidth);
         }
@@ -176,6 +179,9 @@ void frmSylvane::Form_QueryUnload() {
     v.formLeft = formLeftSet;
     v.panelUnits = panelUnits;
 
+    // Defaults written over a file that could not be read would lose the user's settings once
+    // it can be read again.
+    if (m_settingsUnreadable) return;
     writeSettingsText(QDir(m_programFolder).filePath(QString::fromLatin1(kSettingsFileName)),
                       writeSettings(v));
 }

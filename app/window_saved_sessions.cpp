@@ -90,7 +90,9 @@ void frmSylvane::ShowSavedSessions() {
         mnuDisplayOld->setText(kDisplayAnother);
         mnuSaveFile->setText(kResumeNormal);
         TxtSeshnComnts->setLocked(true);
-        if (WindowState() == 0) {
+        savedComments = TxtSeshnComnts->Text();
+        savedFormSizeSet = WindowState() == 0;
+        if (savedFormSizeSet) {
             savedFormHeight = static_cast<float>(Height());
             savedFormWidth = static_cast<float>(Width());
             setWidth(platform::screenWidthTwips() * 0.9);
@@ -194,7 +196,7 @@ void frmSylvane::ResumeNormalDisplay() {
     pixXYgraf->Cls();
     mnuDisplayOld->setText(QStringLiteral("Display saved session"));
     mnuSaveFile->setText(QStringLiteral("Save session"));
-    if (WindowState() == 0) {
+    if (savedFormSizeSet && WindowState() == 0) {
         setHeight(savedFormHeight);
         setWidth(savedFormWidth);
     }
@@ -203,7 +205,7 @@ void frmSylvane::ResumeNormalDisplay() {
     mnuSerlPort->menuAction()->setVisible(true);
     restoreSavedPanels();
     module1.displayMode = false;
-    TxtSeshnComnts->setText(QString());
+    TxtSeshnComnts->setText(savedComments);
     TxtSeshnComnts->setLocked(false);
     for (Label* label : lbl4Graf) label->setCaption(QString());
 }

@@ -37,6 +37,11 @@ struct ParsedFilePath {
 // the name up to its first ".". Only absolute paths are accepted.
 ParsedFilePath ParseFilePath(std::string_view path);
 
+// The set's files as they are spelt on disk: where the folder holds the base name with an
+// extension that differs from ".Tst", ".Hdr" or ".Txt" only in letter case (UPPER.TST,
+// UPPER.HDR), that file is used. A file not on disk keeps the spelling a new set is written with.
+void useNamesOnDisk(ParsedFilePath& parsed);
+
 // folder + "/" + name, without doubling a separator the folder already ends with. An empty
 // folder leaves the name alone (and so relative).
 std::string joinFolderAndName(std::string_view folder, std::string_view name);

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QStorageInfo>
 
+#include <utility>
+
 namespace sylvane::dialogs {
 
 namespace {
@@ -145,14 +147,26 @@ void frmFileManager::txtFM_KeyUp(int keyCode, int /*shift*/) {
 }
 
 bool frmFileManager::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == txtFM && event->type() == QEvent::KeyRelease) {
+    const bool press = event->type() == QEvent::KeyPress;
+    if (watched == txtFM && (press || event->type() == QEvent::KeyRelease)) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (!key->isAutoRepeat()) {
-            const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (press) {
+            if (enter) m_enterDown = true;
+        } else if (!key->isAutoRepeat() && (!enter || std::exchange(m_enterDown, false))) {
             txtFM_KeyUp(enter ? 13 : key->key(), static_cast<int>(key->modifiers()));
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void frmFileManager::keyPressEvent(QKeyEvent* event) {
+    // Esc is Cancel; the close box, unlike Cancel, keeps the list chosen so far.
+    if (event->matches(QKeySequence::Cancel)) {
+        cmdCancel_Click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void frmFileManager::defaultAction() {
@@ -172,7 +186,7 @@ std::optional<ParsedFilePath> frmFileManager::buildPath() {
         return std::nullopt;
     }
     m.displayTstPath = fromStd(joinFolderAndName(dirFM->Path().toStdString(), typed));
-    const ParsedFilePath parsed = ParseFilePath(m.displayTstPath.toStdString());
+    ParsedFilePath parsed = ParseFilePath(m.displayTstPath.toStdString());
     if (parsed.outcome == ParsedFilePath::Outcome::NotAbsolute) {
         m.lastMsgBoxResult = platform::MsgBox(QString::fromLatin1(kNotAbsoluteText));
         m.displayTstPath.clear();
@@ -183,6 +197,7 @@ std::optional<ParsedFilePath> frmFileManager::buildPath() {
         m.displayTstPath.clear();
         return std::nullopt;
     }
+    useNamesOnDisk(parsed);
     m.displayTstPath = fromStd(parsed.tstPath);
     m.displayHdrPath = fromStd(parsed.hdrPath);
     return parsed;

@@ -59,6 +59,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void Form_Load();
@@ -70,6 +71,9 @@ private:
     void saveTo(const ParsedFilePath& target);
 
     app::frmSylvane& m_main;
+    // Enter went down in the name box: only its release there runs the command, not the
+    // release of an Enter that closed a message box.
+    bool m_enterDown = false;
 };
 
 } // namespace sylvane::dialogs

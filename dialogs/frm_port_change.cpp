@@ -8,6 +8,7 @@
 
 #include <QButtonGroup>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -93,6 +94,15 @@ void frmPortChange::cmdOK_Click() {
     }
     m_main.LblParams[5]->setCaption(port);
     accept();
+}
+
+void frmPortChange::keyPressEvent(QKeyEvent* event) {
+    // Esc is Cancel, which brings the port caption back into range; the close box does not.
+    if (event->matches(QKeySequence::Cancel)) {
+        cmdCancel_Click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void frmPortChange::cmdCancel_Click() {

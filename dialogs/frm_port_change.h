@@ -35,6 +35,9 @@ public:
     void cmdOK_Click();
     void cmdCancel_Click();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void Form_Load();
 

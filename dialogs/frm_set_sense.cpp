@@ -105,6 +105,14 @@ bool frmSetSense::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
+void frmSetSense::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Cancel)) {
+        cmdCancel_Click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void frmSetSense::cmdOkay_Click() {
     const double v = platform::numericValue(lblSenseValu->caption().toStdString());
     if (v < 20) lblSenseValu->setCaption(QStringLiteral("20"));

@@ -80,10 +80,11 @@ FileListBox::FileListBox(const QString& controlName, QWidget* parent) : QListVie
     setModel(m_model);
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QListView::clicked, this, [this] { Q_EMIT Click(); });
-    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) {
-                if (current.isValid()) Q_EMIT Click();
-            });
+    // A file is chosen by selecting it (a click, the arrow keys), not by the current item the
+    // view sets by itself when the list takes the focus.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!FileName().isEmpty()) Q_EMIT Click();
+    });
     connect(this, &QListView::doubleClicked, this, [this] { Q_EMIT DblClick(); });
 }
 
@@ -100,9 +101,9 @@ void FileListBox::setPattern(const QString& pattern) {
 }
 
 QString FileListBox::FileName() const {
-    const QModelIndex current = currentIndex();
-    if (!current.isValid() || current.parent() != rootIndex()) return {};
-    return m_model->fileName(current);
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    if (selected.isEmpty() || selected.front().parent() != rootIndex()) return {};
+    return m_model->fileName(selected.front());
 }
 
 QStringList FileListBox::fileNames() const {

@@ -115,7 +115,6 @@ TEST(SaveSession, NamesOverwriteRefusalsAndTheCopiesWithTheCurrentComments) {
         {"run1.tst", Existing, pf::vbNo, overwrite, true, nullptr},
         {"run1", Existing, pf::vbYes, overwrite, false, "run1"},
         {"tempdata.tst", Plain, 0, reserved, true, nullptr},
-        {"TEMPDATA.TST", Plain, 0, nullptr, false, "TEMPDATA"},
         {"", Plain, 0, nullptr, true, nullptr},
         {"", NoSession, 0, "There is no session data to save!", false, nullptr},
         {"", EmptySession, 0, "There is no session data to save!", false, nullptr},
@@ -194,11 +193,20 @@ TEST(SaveSession, NamesOverwriteRefusalsAndTheCopiesWithTheCurrentComments) {
     }
 }
 
-TEST(SaveSession, DoubleClickOnAListedFileSavesUnderItsName) {
+// Tabbing into the file list used to choose its first file and replace the typed name.
+TEST(SaveSession, RegressionFocusOnTheListChoosesNoFileADoubleClickSavesUnderItsName) {
     Fixture f;
     writeFile(f.inData("old.Tst"), "x");
     f.messages.answers = {pf::vbYes};
-    whenShown([&](frmFileManager* d) { doubleClick(d, "old.Tst"); });
+    whenShown([&](frmFileManager* d) {
+        ASSERT_TRUE(waitUntil([&] { return d->filFM->fileNames().contains("old.Tst"); }, 10000));
+        d->txtFM->setText("mynewname");
+        QTest::keyClick(d->txtFM, Qt::Key_Tab);
+        QTest::keyClick(d->dirFM, Qt::Key_Tab);
+        EXPECT_TRUE(d->filFM->hasFocus());
+        EXPECT_EQ(d->txtFM->text(), "mynewname");
+        doubleClick(d, "old.Tst");
+    });
     f.w.mnuSaveFile->trigger();
     EXPECT_EQ(f.messages.prompts(), QStringList{sylvane::dialogs::kOverwriteText});
     EXPECT_EQ(readFileBytes(f.inData("old.Tst")), kTst);
@@ -206,12 +214,11 @@ TEST(SaveSession, DoubleClickOnAListedFileSavesUnderItsName) {
 
 TEST(FileManagerDisplay, ListsAndAddsUpToSixInTheTraceColours) {
     Fixture f(false);
-    for (const char* name : {"s1.Tst", "s2.Tst", "s3.Tst", "s4.Tst", "s5.Tst", "s6.Tst", "b.tst",
-                             "c.TST", "d.txt", "e.Hdr", "f.tstx"})
+    for (const char* name : {"s1.Tst", "s2.Tst", "s4.Tst", "s5.Tst", "s6.Tst", "b.tst", "c.TST",
+                             "c.HDR", "d.txt", "e.Hdr", "f.tstx"})
         writeFile(f.inData(name), "abcd");
     auto d = f.displayDialog();
-    const QStringList expected{"b.tst",  "c.TST",  "s1.Tst", "s2.Tst",
-                               "s3.Tst", "s4.Tst", "s5.Tst", "s6.Tst"};
+    const QStringList expected{"b.tst", "c.TST", "s1.Tst", "s2.Tst", "s4.Tst", "s5.Tst", "s6.Tst"};
     QStringList listed, captions;
     std::vector<std::uint32_t> colours;
     int countBeforeSixth = -1;
@@ -221,7 +228,8 @@ TEST(FileManagerDisplay, ListsAndAddsUpToSixInTheTraceColours) {
         waitUntil([&] { return (listed = d->filFM->fileNames()) == expected; }, 10000);
         d->txtFM->setText("missing");
         QTest::keyClick(d->txtFM, Qt::Key_Return);
-        for (const char* name : {"s1", "s2.tst", "s3.Tst", "s4", "s5", "s6"}) {
+        // A listed set is used as it is spelt on disk (c.TST with c.HDR).
+        for (const char* name : {"s1", "s2.tst", "c.TST", "s4", "s5", "s6"}) {
             if (f.w.module1.displayFileCount == 5) {
                 countBeforeSixth = 5;
                 for (auto* l : d->lblFile2Display) captions << l->caption();
@@ -235,11 +243,12 @@ TEST(FileManagerDisplay, ListsAndAddsUpToSixInTheTraceColours) {
     EXPECT_EQ(d->exec(), QDialog::Accepted) << "the sixth Add ends the dialog";
     EXPECT_EQ(listed, expected);
     EXPECT_EQ(countBeforeSixth, 5);
-    EXPECT_EQ(captions, (QStringList{"s1", "s2.tst", "s3.Tst", "s4", "s5", "File to Display"}));
+    EXPECT_EQ(captions, (QStringList{"s1", "s2.tst", "c.TST", "s4", "s5", "File to Display"}));
     EXPECT_EQ(colours, std::vector<std::uint32_t>(sylvane::storage::kTraceColors.begin(),
                                                   sylvane::storage::kTraceColors.end()));
     ASSERT_EQ(f.w.module1.displayFileCount, 6);
-    EXPECT_EQ(f.w.module1.displayTstFiles[2], f.inData("s3.Tst"));
+    EXPECT_EQ(f.w.module1.displayTstFiles[2], f.inData("c.TST"));
+    EXPECT_EQ(f.w.module1.displayHdrFiles[2], f.inData("c.HDR"));
     EXPECT_EQ(f.w.module1.displayHdrFiles[5], f.inData("s6.Hdr"));
     ASSERT_EQ(f.messages.messages.size(), 1u);
     EXPECT_EQ(f.messages.messages[0].title, sylvane::dialogs::kAccessErrorTitle);
@@ -247,14 +256,17 @@ TEST(FileManagerDisplay, ListsAndAddsUpToSixInTheTraceColours) {
     EXPECT_EQ(f.messages.messages[0].style, pf::vbOKOnly | pf::vbExclamation);
 }
 
-TEST(FileManagerDisplay, DisplayCancelCloseEnterAndDoubleClick) {
+// Esc used to act as the close box (keeping the list) instead of Cancel; an Enter released in
+// the name box after its press had closed a message box used to run the command again.
+TEST(FileManagerDisplay, DisplayCancelEscCloseEnterAndDoubleClick) {
     const struct {
         const char* how;
         const char* typedBeforeEnd;
         bool ends;
         int count;
-    } rows[] = {{"display", "", false, 1}, {"display", "s2", true, 1}, {"cancel", "", true, 0},
-                {"close", "", true, 1},    {"enter", "s2", false, 2},  {"dblclick", "", false, 2}};
+    } rows[] = {{"display", "", false, 1},   {"display", "s2", true, 1}, {"cancel", "", true, 0},
+                {"esc", "s2", true, 0},      {"close", "", true, 1},     {"enter", "s2", false, 2},
+                {"release", "s2", false, 1}, {"dblclick", "", false, 2}};
     for (const auto& r : rows) {
         Fixture f(false);
         writeFile(f.inData("s1.Tst"), "abcd");
@@ -269,7 +281,9 @@ TEST(FileManagerDisplay, DisplayCancelCloseEnterAndDoubleClick) {
             d->txtFM->setText(r.typedBeforeEnd);
             if (how == "display") QTest::mouseClick(d->cmdFileOption, Qt::LeftButton);
             if (how == "cancel") QTest::mouseClick(d->cmdCancel, Qt::LeftButton);
+            if (how == "esc") QTest::keyClick(d->txtFM, Qt::Key_Escape);
             if (how == "close") d->close();
+            if (how == "release") QTest::keyRelease(d->txtFM, Qt::Key_Return);
             if (how == "enter") QTest::keyClick(d->txtFM, Qt::Key_Return);
             if (how == "dblclick") doubleClick(d.get(), "s2.Tst");
             if ((open = d->isVisible())) d->close();

@@ -1,5 +1,6 @@
 // The port and sensitivity dialogs opened from the real window: probing outcomes, the
-// pre-selection that rewrites the port label, OK and Cancel; the slider's step sizes by modifier.
+// pre-selection that rewrites the port label, OK, Cancel and Esc; the slider's step sizes by
+// modifier.
 
 #include "app/frm_sylvane.h"
 #include "dialogs/frm_port_change.h"
@@ -27,20 +28,30 @@ struct Fixture {
     sylvane::app::frmSylvane w{{folder.path(), {}}};
 };
 
+// How a row ends the dialog: its OK or Cancel button, or Esc (which used to act as the close box,
+// skipping what Cancel does).
+enum End { Ok, Cancel, Esc };
+
+void end(End how, QWidget* dialog, QPushButton* ok, QPushButton* cancel) {
+    if (how == Esc) {
+        QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog, Qt::Key_Escape);
+    } else {
+        QTest::mouseClick(how == Ok ? ok : cancel, Qt::LeftButton);
+    }
+}
+
 } // namespace
 
 TEST(PortDialog, ProbesPortsPreselectsAndAppliesTheChoice) {
     const struct {
         const char* caption;
         int usable; // bit i: COM(i+1) can be opened
-        bool ok;
+        End how;
         const char* shownCaption;
         const char* finalCaption;
     } rows[] = {
-        {"3", 0xFF, true, "3", "3"},
-        {"3", 0x20, false, "6", "6"},
-        {"3", 0x00, true, "", "2"},
-        {"3", 0x00, false, "", "1"},
+        {"3", 0xFF, Ok, "3", "3"},    {"3", 0x20, Cancel, "6", "6"}, {"3", 0x00, Ok, "", "2"},
+        {"3", 0x00, Cancel, "", "1"}, {"3", 0x00, Esc, "", "1"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(std::string(r.caption) + " usable " + std::to_string(r.usable));
@@ -62,7 +73,7 @@ TEST(PortDialog, ProbesPortsPreselectsAndAppliesTheChoice) {
             seen = f.w.LblParams[5]->caption();
             for (int i = 0; i < 8; ++i) mask |= d->optCom[i]->isEnabled() ? 1 << i : 0;
             noticeShown = f.w.LblParams[6]->isVisible();
-            QTest::mouseClick(r.ok ? d->cmdOK : d->cmdCancel, Qt::LeftButton);
+            end(r.how, d, d->cmdOK, d->cmdCancel);
         });
         f.w.show();
         f.w.mnuSetComPort->trigger();
@@ -99,24 +110,24 @@ TEST(SensitivityDialog, OpensOnTheLabelValueKeysMoveTheSliderAndOkWritesItsText)
         const char* caption;
         Qt::Key key; // Key_unknown: leave the slider alone
         Qt::KeyboardModifiers modifiers;
-        bool ok;
+        End how;
         const char* whileOpen;
         const char* finalCaption;
     } rows[] = {
-        {"25", Qt::Key_unknown, {}, true, "25", "25"},
-        {"25", Qt::Key_PageUp, Qt::ControlModifier, true, "25", " 125"},
-        {"500", Qt::Key_Right, Qt::ShiftModifier, true, "500", " 505"},
-        {"500", Qt::Key_PageUp, Qt::AltModifier, true, "500", " 501"},
-        {"5", Qt::Key_unknown, {}, false, "20", "20"},
-        {"1500", Qt::Key_unknown, {}, false, "20", "20"},
-        {"40", Qt::Key_Right, Qt::NoModifier, false, "40", "40"},
+        {"25", Qt::Key_unknown, {}, Ok, "25", "25"},
+        {"25", Qt::Key_PageUp, Qt::ControlModifier, Ok, "25", " 125"},
+        {"500", Qt::Key_Right, Qt::ShiftModifier, Ok, "500", " 505"},
+        {"5", Qt::Key_unknown, {}, Cancel, "20", "20"},
+        {"1500", Qt::Key_unknown, {}, Cancel, "20", "20"},
+        {"40", Qt::Key_Right, Qt::NoModifier, Cancel, "40", "40"},
+        {"40", Qt::Key_Right, Qt::NoModifier, Esc, "40", "40"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(std::string(r.caption) + " key " + std::to_string(r.key));
         Fixture f;
         f.w.show();
         f.w.LblParams[3]->setCaption(r.caption);
-        QString whileOpen, valueText;
+        QString whileOpen, valueText, valueAtEnd;
         int sliderAtOpen = 0;
         whenModalShown<frmSetSense>([&](frmSetSense* d) {
             ASSERT_NE(d, nullptr);
@@ -127,13 +138,15 @@ TEST(SensitivityDialog, OpensOnTheLabelValueKeysMoveTheSliderAndOkWritesItsText)
                 d->Slider1->setFocus();
                 QTest::keyClick(d->Slider1, r.key, r.modifiers);
             }
-            QTest::mouseClick(r.ok ? d->cmdOkay : d->cmdCancel, Qt::LeftButton);
+            end(r.how, d, d->cmdOkay, d->cmdCancel);
+            valueAtEnd = d->lblSenseValu->caption();
         });
         f.w.LblParams_Click(3);
         EXPECT_EQ(whileOpen, r.whileOpen);
         EXPECT_EQ(sliderAtOpen, QString(r.whileOpen).toInt());
         EXPECT_EQ(valueText, r.whileOpen);
         EXPECT_EQ(f.w.LblParams[3]->caption(), r.finalCaption);
+        EXPECT_EQ(valueAtEnd, r.finalCaption) << "the dialog ends showing the value in effect";
     }
 }
 

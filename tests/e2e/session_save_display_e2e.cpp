@@ -271,7 +271,9 @@ TEST(SessionSaveAndDisplay, RecordSaveTwiceDisplayBothResumeAndClose) {
     EXPECT_EQ(panelsShown(w), normalPanels);
     EXPECT_NEAR(w.Width(), normalWidth, pf::screenWidthTwips() / 32);
     EXPECT_NEAR(w.Height(), normalHeight, pf::screenHeightTwips() / 32);
-    EXPECT_EQ(w.TxtSeshnComnts->Text(), "");
+    // The working session's comments come back (they used to be emptied, and a later Save
+    // wrote the empty box).
+    EXPECT_EQ(w.TxtSeshnComnts->Text(), second);
     EXPECT_FALSE(w.TxtSeshnComnts->Locked());
     EXPECT_EQ(pixelsOf(w, 0), w.pixXYgraf->width() * w.pixXYgraf->height()) << "cleared";
     screenshot(&w, "08-resumed");
@@ -405,6 +407,33 @@ TEST(SavedSessionFaults, AbsurdHeaderValuesGiveAnUprightScaleOrAClearRefusal) {
     EXPECT_TRUE(ini.contains("\"Form Width = \"\r\n" + QByteArray::number(width0) + "\r\n"));
     EXPECT_TRUE(ini.contains("\"Form Height = \"\r\n" + QByteArray::number(height0) + "\r\n"));
     EXPECT_FALSE(ini.contains("False")) << ini.toStdString();
+}
+
+// Entered maximized, the window had no size saved, yet Resume and a close in display mode
+// after the window was restored set it to nothing (collapsing it) and stored that.
+TEST(SessionSaveAndDisplay, RegressionEnteredMaximizedTheRestoredWindowKeepsItsSize) {
+    Program p;
+    frmSylvane& w = *p.w;
+    const QByteArray hdr = header(" 1500", " 1599", "x");
+    p.saved("x", rising(300, 1500), &hdr);
+    const double width0 = w.Width(), height0 = w.Height();
+    for (const bool resume : {true, false}) {
+        w.showMaximized();
+        ASSERT_TRUE(waitUntil([&] { return w.WindowState() == 2 && w.Width() > width0; }));
+        display(w, {"x"});
+        ASSERT_TRUE(w.module1.displayMode);
+        w.showNormal();
+        ASSERT_TRUE(waitUntil([&] { return w.WindowState() == 0 && w.Width() <= width0; }));
+        if (resume) w.mnuSaveFile->trigger();
+        ASSERT_TRUE(settled(w));
+        // The arrangement that follows may snap the size to its grid.
+        EXPECT_NEAR(w.Width(), width0, pf::screenWidthTwips() / 32) << resume;
+        EXPECT_NEAR(w.Height(), height0, pf::screenHeightTwips() / 32) << resume;
+    }
+    const int width = pf::nearest(w.Width());
+    w.close();
+    const QByteArray ini = readFileBytes(p.folder.file("sylvane.ini"));
+    EXPECT_TRUE(ini.contains("\"Form Width = \"\r\n" + QByteArray::number(width) + "\r\n"));
 }
 
 SYLVANE_GTEST_QT_MAIN

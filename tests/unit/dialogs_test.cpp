@@ -1,6 +1,7 @@
 #include "dialogs/file_path_parse.h"
 #include "dialogs/port_preselect.h"
 #include "dialogs/slider_steps.h"
+#include "tests/unit/unit_support.h"
 
 #include <gtest/gtest.h>
 
@@ -93,4 +94,23 @@ TEST(ParseFilePath, TargetsComeFromTheNameBeforeItsFirstDotBesideEachOther) {
                  {"TEMPDATA.TST", false}, {"tempdata.Tst", false}, {"tempdata.hdr", false},
                  {" tempdata", false},    {"run1", false}};
     for (const auto& r : names) EXPECT_EQ(isReservedName(r.typed), r.reserved) << r.typed;
+}
+
+// A listed UPPER.TST used to be looked for as UPPER.Tst and reported "File not found".
+TEST(ParseFilePath, RegressionASetIsUsedAsItIsSpeltOnDisk) {
+    sylvane::unittest::TempFolder folder;
+    for (const char* name : {"UP.TST", "UP.HDR", "mix.tSt", "mix.hDR", "mix.Hdr", "mix.TXT"})
+        sylvane::unittest::writeFile(folder / name, "x");
+    const struct {
+        const char *typed, *tst, *hdr, *txt;
+    } rows[] = {{"UP.TST", "UP.TST", "UP.HDR", "UP.Txt"},
+                {"mix", "mix.tSt", "mix.Hdr", "mix.TXT"},
+                {"up.tst", "up.Tst", "up.Hdr", "up.Txt"}};
+    for (const auto& r : rows) {
+        auto p = ParseFilePath(joinFolderAndName(folder.path().string(), r.typed));
+        useNamesOnDisk(p);
+        EXPECT_EQ(p.tstPath, (folder / r.tst).string()) << r.typed;
+        EXPECT_EQ(p.hdrPath, (folder / r.hdr).string()) << r.typed;
+        EXPECT_EQ(p.txtPath, (folder / r.txt).string()) << r.typed;
+    }
 }
