@@ -167,7 +167,15 @@ void SessionEngine::redrawGraph(float width, float height) {
     m_canvas.showAxisLabels(
         display::axisLabelTexts(scale.bottomOhms, scale.topOhms, width, s.readingsPerStep, true));
     m_canvas.clear();
-    DrawGraphGrid(m_canvas, display::kLiveGridColor);
+    if (width != m_gridWidth || height != m_gridHeight) {
+        m_gridWidth = width;
+        m_gridHeight = height;
+        m_gridDots.clear();
+        display::forEachGridDot(width, height, [this](std::int32_t x, std::int32_t y) {
+            m_gridDots.push_back({x, y});
+        });
+    }
+    for (const auto& [x, y] : m_gridDots) m_canvas.dot(x, y, display::kLiveGridColor);
 
     ++m_counts.redraws;
     s.stepSum = 0;

@@ -213,6 +213,10 @@ private:
     std::string m_sensitivityCaption;
     double m_sensitivityValue = 0;
     ReadoutFormatter m_readouts;
+    // The grid's dots for the picture size they were worked out for.
+    float m_gridWidth = -1;
+    float m_gridHeight = -1;
+    std::vector<std::array<std::int32_t, 2>> m_gridDots;
 };
 
 } // namespace sylvane::acquisition

@@ -92,27 +92,6 @@ std::array<std::string, 10> axisLabelTexts(float bottomOhms, float topOhms, floa
     return texts;
 }
 
-void forEachGridDot(float scaleWidth, float scaleHeight,
-                    const std::function<void(std::int32_t x, std::int32_t y)>& dot) {
-    if (pictureTooSmall(scaleWidth, scaleHeight)) return;
-    const std::int32_t nx = platform::nearest16(scaleWidth / 10.0);
-    const std::int32_t ny = platform::nearest16(scaleHeight / 10.0);
-    for (int i = 0; i < 5; ++i) {
-        std::int32_t y = nearest(i * static_cast<double>(scaleHeight) / 4.0 - 1.0);
-        if (y < 0) y = 0;
-        for (std::int32_t j = 0; j <= nx; ++j) {
-            dot(nearest(static_cast<double>(scaleWidth) / nx * j), y);
-        }
-    }
-    for (int i = 5; i < 10; ++i) {
-        std::int32_t x = nearest((i - 5) * static_cast<double>(scaleWidth) / 4.0 - 1.0);
-        if (x < 0) x = 0;
-        for (std::int32_t j = 0; j <= ny; ++j) {
-            dot(x, nearest(static_cast<double>(scaleHeight) / ny * j));
-        }
-    }
-}
-
 TraceStepper::TraceStepper(std::int32_t readingsPerStep)
     : m_perStep(readingsPerStep < 1 ? 1 : readingsPerStep) {}
 

@@ -4,6 +4,8 @@
 // graph must be redrawn, and how the time axis is compressed so that a session of any length
 // fits the width. Sizes are the picture's own units (pixels); resistances are Ohms.
 
+#include "platform/number_rules.h"
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -71,8 +73,7 @@ std::array<std::string, 10> axisLabelTexts(float bottomOhms, float topOhms, floa
 
 // Every dot of the grid: five dotted lines each way at 0, 1/4, 1/2, 3/4 and the full extent
 // (less one unit), about one dot every 10 units. Nothing for a picture too small to divide.
-void forEachGridDot(float scaleWidth, float scaleHeight,
-                    const std::function<void(std::int32_t x, std::int32_t y)>& dot);
+template <typename Dot> void forEachGridDot(float scaleWidth, float scaleHeight, Dot&& dot);
 
 // Replays records into steps of readingsPerStep: records below 1 are skipped (neither summed
 // nor closing a step); record i closes a step when i is a multiple of readingsPerStep, and the
@@ -101,5 +102,23 @@ private:
     std::vector<std::int32_t> m_open;
     std::int64_t m_steps = 0;
 };
+
+template <typename Dot> void forEachGridDot(float scaleWidth, float scaleHeight, Dot&& dot) {
+    if (pictureTooSmall(scaleWidth, scaleHeight)) return;
+    const std::int32_t nx = platform::nearest16(scaleWidth / 10.0);
+    const std::int32_t ny = platform::nearest16(scaleHeight / 10.0);
+    for (int i = 0; i < 5; ++i) {
+        std::int32_t y = platform::nearest(i * static_cast<double>(scaleHeight) / 4.0 - 1.0);
+        if (y < 0) y = 0;
+        for (std::int32_t j = 0; j <= nx; ++j)
+            dot(platform::nearest(static_cast<double>(scaleWidth) / nx * j), y);
+    }
+    for (int i = 5; i < 10; ++i) {
+        std::int32_t x = platform::nearest((i - 5) * static_cast<double>(scaleWidth) / 4.0 - 1.0);
+        if (x < 0) x = 0;
+        for (std::int32_t j = 0; j <= ny; ++j)
+            dot(x, platform::nearest(static_cast<double>(scaleHeight) / ny * j));
+    }
+}
 
 } // namespace sylvane::display

@@ -46,7 +46,8 @@ constexpr const char* kSensitivityCaptions[8] = {"25",  "20",  "1000", "100",
 
 class Canvas final : public acq::GraphCanvas {
 public:
-    explicit Canvas(Picture p) : m_p(p) {}
+    explicit Canvas(Picture p)
+        : m_p(p), m_steps(std::max(1, sylvane::platform::nearest(p.width))) {}
     float scaleWidth() const override { return m_p.width; }
     float scaleHeight() const override { return m_p.height; }
     void clear() override {}
@@ -61,10 +62,10 @@ public:
 
 private:
     void onPicture(std::int32_t x, std::int32_t edge) const {
-        check(x >= 0 && x < std::max(1, sylvane::platform::nearest(m_p.width)) + edge,
-              "a point off the picture");
+        check(x >= 0 && x < m_steps + edge, "a point off the picture");
     }
     Picture m_p;
+    std::int32_t m_steps;
 };
 
 class View final : public acq::SessionView {

@@ -1,6 +1,8 @@
 #include "platform/number_rules.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <cmath>
 #include <limits>
 #include <system_error>
@@ -19,10 +21,6 @@ template <typename Int> Int nearestAs(double x) {
     return static_cast<Int>(std::nearbyint(x));
 }
 
-std::string twoDigits(std::int32_t part) {
-    std::string digits = decimalText(part < 0 ? -static_cast<std::int64_t>(part) : part);
-    return digits.size() < 2 ? "0" + digits : digits;
-}
 
 } // namespace
 
@@ -58,40 +56,64 @@ std::string standardText(std::int64_t value) {
     return value < 0 ? decimalText(value) : " " + decimalText(value);
 }
 
-std::string standardText(float value) {
-    if (std::isnan(value)) return " NaN";
-    if (std::isinf(value)) return value > 0 ? " Inf" : "-Inf";
-    if (value == 0.0f) return " 0";
+std::size_t writeStandardText(float value, char* out) {
+    const auto put = [&](const char* text) {
+        const std::size_t n = std::strlen(text);
+        std::memcpy(out, text, n);
+        return n;
+    };
+    if (std::isnan(value)) return put(" NaN");
+    if (std::isinf(value)) return put(value > 0 ? " Inf" : "-Inf");
+    if (value == 0.0f) return put(" 0");
 
-    const std::string sign = value < 0 ? "-" : " ";
+    char* o = out;
+    *o++ = value < 0 ? '-' : ' ';
     // Seven significant digits, correctly rounded from the float's exact value, and independent
     // of the process locale (to_chars never uses a decimal comma).
-    char buf[32];
-    const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(static_cast<double>(value)),
-                                   std::chars_format::scientific, 6);
-    const std::string sci(buf, res.ptr); // d.dddddde+XX
-    const auto ePos = sci.find('e');
-    std::string digits = sci.substr(0, 1) + sci.substr(2, ePos - 2);
+    char sci[32];
+    const char* end = std::to_chars(sci, sci + sizeof sci, std::fabs(static_cast<double>(value)),
+                                    std::chars_format::scientific, 6)
+                          .ptr; // d.dddddde+XX
+    const char* e = std::find(static_cast<const char*>(sci), end, 'e');
+    char digits[8];
+    std::size_t count = 0;
+    digits[count++] = sci[0];
+    for (const char* d = sci + 2; d < e; ++d) digits[count++] = *d;
     int exponent = 0;
-    std::from_chars(sci.data() + ePos + 1 + (sci[ePos + 1] == '+' ? 1 : 0), sci.data() + sci.size(),
-                    exponent);
-    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    std::from_chars(e + 1 + (e[1] == '+' ? 1 : 0), end, exponent);
+    while (count > 1 && digits[count - 1] == '0') --count;
 
     if (exponent < -4 || exponent >= 7) {
-        std::string text = digits.substr(0, 1);
-        if (digits.size() > 1) text += "." + digits.substr(1);
+        *o++ = digits[0];
+        if (count > 1) {
+            *o++ = '.';
+            for (std::size_t i = 1; i < count; ++i) *o++ = digits[i];
+        }
         const int mag = exponent < 0 ? -exponent : exponent;
-        text += exponent < 0 ? "E-" : "E+";
-        if (mag < 10) text += "0";
-        text += decimalText(mag);
-        return sign + text;
+        *o++ = 'E';
+        *o++ = exponent < 0 ? '-' : '+';
+        if (mag < 10) *o++ = '0';
+        o = std::to_chars(o, o + 4, mag).ptr;
+        return static_cast<std::size_t>(o - out);
     }
     if (exponent < 0) {
-        return sign + "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+        *o++ = '0';
+        *o++ = '.';
+        for (int i = 0; i < -exponent - 1; ++i) *o++ = '0';
+        for (std::size_t i = 0; i < count; ++i) *o++ = digits[i];
+        return static_cast<std::size_t>(o - out);
     }
     const auto intLen = static_cast<std::size_t>(exponent) + 1;
-    if (digits.size() <= intLen) return sign + digits + std::string(intLen - digits.size(), '0');
-    return sign + digits.substr(0, intLen) + "." + digits.substr(intLen);
+    for (std::size_t i = 0; i < std::max(count, intLen); ++i) {
+        if (i == intLen) *o++ = '.';
+        *o++ = i < count ? digits[i] : '0';
+    }
+    return static_cast<std::size_t>(o - out);
+}
+
+std::string standardText(float value) {
+    char text[32];
+    return std::string(text, writeStandardText(value, text));
 }
 
 double numericValue(std::string_view text) {
@@ -155,9 +177,13 @@ float resistanceOfAdc(double adc) {
 }
 
 std::string fourCharacterText(float v) {
-    std::string t = trimmed(standardText(v)).substr(0, 4);
-    if (t.find('.') == 3) t.resize(3);
-    return t;
+    char text[32];
+    const std::size_t n = writeStandardText(v, text);
+    // Trimmed: the only blank is the sign position of a number that is not negative.
+    const char* t = text[0] == ' ' ? text + 1 : text;
+    std::size_t len = std::min<std::size_t>(4, n - static_cast<std::size_t>(t - text));
+    if (len == 4 && t[3] == '.' && std::find(t, t + 3, '.') == t + 3) len = 3;
+    return std::string(t, len);
 }
 
 std::string formatOhms(float value) {
@@ -170,11 +196,16 @@ std::string formatOhms(float value) {
 
 std::string formatTime(float seconds) {
     const std::int32_t s = nearest(seconds);
-    const std::int32_t h = s / 3600;
-    const std::int32_t r = s % 3600;
-    const std::int32_t m = r / 60;
-    const std::int32_t c = r % 60;
-    return twoDigits(h) + ":" + twoDigits(m) + ":" + twoDigits(c);
+    const std::int32_t parts[3] = {s / 3600, (s % 3600) / 60, (s % 3600) % 60};
+    char text[32];
+    char* o = text;
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0) *o++ = ':';
+        const std::int64_t part = parts[i] < 0 ? -static_cast<std::int64_t>(parts[i]) : parts[i];
+        if (part < 10) *o++ = '0';
+        o = std::to_chars(o, text + sizeof text, part).ptr;
+    }
+    return std::string(text, o);
 }
 
 } // namespace sylvane::platform

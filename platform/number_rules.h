@@ -3,6 +3,7 @@
 // with halves going to the even neighbour, truncating division, the remainder with the sign of
 // the dividend, the standard text of a number and the numeric value of a text.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,6 +26,9 @@ std::int32_t vbMod(std::int64_t a, std::int64_t b);
 // locale, and the "E" form (" 1.5E-05", " 1.234568E+07") outside 1E-04 .. 9999999.
 // Magnitudes below 1 keep their "0" before the point (" 0.5").
 std::string standardText(float value);
+
+// The same into out (at least 32 bytes), without allocating; returns its length.
+std::size_t writeStandardText(float value, char* out);
 
 // Standard number text of a whole number (" 31", "-7").
 std::string standardText(std::int64_t value);

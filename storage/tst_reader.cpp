@@ -58,17 +58,23 @@ std::int64_t TstReader::read(std::int64_t first, std::int64_t last, const Block&
     if (!m_file) return 0;
     if (first < 1) first = 1;
     if (last < first) return 0;
+    // A block no larger than what the file holds: a short session needs no large buffer.
+    const std::int64_t inFile = std::max<std::int64_t>(1, recordCount() - (first - 1));
+    const auto blockRecords = static_cast<std::size_t>(std::min<std::int64_t>(
+        {last - first + 1, inFile, static_cast<std::int64_t>(kBlockRecords)}));
     if (fseeko(m_file, static_cast<off_t>((first - 1) * 4), SEEK_SET) != 0) {
         if (ok) *ok = false;
         return 0;
     }
-    m_bytes.resize(kBlockRecords * 4);
-    m_values.resize(kBlockRecords);
+    if (m_values.size() < blockRecords) {
+        m_bytes.resize(blockRecords * 4);
+        m_values.resize(blockRecords);
+    }
     std::int64_t handed = 0;
     std::int64_t next = first;
     while (next <= last) {
-        const auto wanted =
-            static_cast<std::size_t>(std::min<std::int64_t>(last - next + 1, kBlockRecords));
+        const auto wanted = static_cast<std::size_t>(
+            std::min<std::int64_t>(last - next + 1, static_cast<std::int64_t>(m_values.size())));
         const std::size_t got = std::fread(m_bytes.data(), 1, wanted * 4, m_file);
         const std::size_t records = got / 4;
         if (records > 0) {
