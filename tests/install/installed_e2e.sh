@@ -168,14 +168,20 @@ bad 1 "cannot use $scratch/a-file/folder as the program folder: it cannot be cre
 # Sessions, as a user who cannot write the installed program's folder.
 sessionHome=$scratch/home
 mkdir -m 777 "$sessionHome"
+# The user under test may not reach the source tree: this script and the sanitizer's
+# suppressions go into the scratch folder.
+cp "$0" "$scratch/installed_e2e.sh"
+if [[ ${LSAN_OPTIONS:-} =~ suppressions=([^:]*) ]]; then
+    cp "${BASH_REMATCH[1]}" "$scratch/lsan.supp"
+    export LSAN_OPTIONS=${LSAN_OPTIONS/${BASH_REMATCH[1]}/$scratch/lsan.supp}
+fi
+chmod -R a+rX "$scratch"
 run=(env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY xvfb-run -a -s "-screen 0 1280x1024x24"
-    bash "$(realpath "$0")" sessions "$prefix" "$sessionHome")
+    bash "$scratch/installed_e2e.sh" sessions "$prefix" "$sessionHome")
 if [ "$(id -u)" -eq 0 ]; then
     # root writes anywhere; the user nobody is who an installed copy meets.
     setpriv --reuid=nobody --regid=nogroup --clear-groups true 2>/dev/null ||
         skip "cannot run as the user nobody here"
-    setpriv --reuid=nobody --regid=nogroup --clear-groups test -r "$(realpath "$0")" ||
-        skip "the user nobody cannot read $(realpath "$0")"
     run=(setpriv --reuid=nobody --regid=nogroup --clear-groups "${run[@]}")
 else
     chmod a-w "$prefix/bin"
