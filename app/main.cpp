@@ -37,6 +37,8 @@ int main(int argc, char* argv[]) {
 
     sylvane::app::frmSylvane window({folder, {}});
     sylvane::app::closeOnTerminationSignals([&window] {
+        // As the window's close box; before the window shows (a first-run message or dialog of
+        // the load), as Exit.
         if (window.isVisible())
             window.close();
         else
