@@ -53,12 +53,13 @@ sessions() {
     write_ini "$folder/sylvane.ini" 2 25
     "$bin/sylvane-probe-sim" --folder "$folder" --port 2 --rate 20 >"$HOME/sim.log" 2>&1 &
     sim=$!
-    trap 'kill $sim 2>/dev/null' EXIT
+    program=
+    trap 'kill $sim $program 2>/dev/null' EXIT
     wait_for 15 test -L "$folder/ports/com2" || fail "no ports/com2 link: $(cat "$HOME/sim.log")"
 
     # An installed copy whose folder it cannot write keeps its files in the per-user folder.
     "$bin/sylvane" &
-    local program=$!
+    program=$!
     local window
     window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Sylvane Interface$' | head -1)
     [ -n "$window" ] || fail "the main window did not show"
