@@ -7,7 +7,7 @@ FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test test-fast test-asan demo bench soak fuzz format clean
+.PHONY: all deps build test test-fast test-asan demo bench soak fuzz format clean install package
 
 all: build
 
@@ -34,6 +34,14 @@ test: test-fast test-asan
 
 demo: build
 	scripts/demo.sh $(BUILD)
+
+# The Debian package, $(BUILD)/sylvane_<version>_<arch>.deb; or an install under PREFIX.
+PREFIX ?= /usr/local
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX) --strip
 
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DSYLVANE_TESTS=OFF

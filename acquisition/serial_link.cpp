@@ -108,7 +108,9 @@ bool SerialLink::open() {
             if (device.exists() && !(device.isReadable() && device.isWritable()))
                 return failOpen(OpenError::Other,
                                 QStringLiteral("access denied (%1); the user needs read and "
-                                               "write rights on the device")
+                                               "write rights on the device: on Debian, add the "
+                                               "user to the dialout group (sudo adduser $USER "
+                                               "dialout) and log in again")
                                     .arg(why));
             return failOpen(OpenError::InUse, QStringLiteral("in use by another program"));
         }

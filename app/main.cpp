@@ -1,15 +1,51 @@
+#include "app/command_line.h"
 #include "app/frm_sylvane.h"
+#include "app/termination_signals.h"
 #include "app/version.h"
 #include "platform/program_folder.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const sylvane::app::CommandLine commandLine = sylvane::app::parseCommandLine(arguments);
+    std::fputs(commandLine.output.toLocal8Bit().constData(), stdout);
+    std::fputs(commandLine.error.toLocal8Bit().constData(), stderr);
+    if (!commandLine.run) return commandLine.exitCode;
+    QString folder;
+    if (!commandLine.folder.isEmpty()) {
+        QString error;
+        folder = sylvane::app::prepareProgramFolder(commandLine.folder, &error);
+        if (folder.isEmpty()) {
+            std::fputs(error.toLocal8Bit().constData(), stderr);
+            return 1;
+        }
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(sylvane::app::kAppTitle));
-    QApplication::setApplicationVersion(QStringLiteral("1.1.8"));
+    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                            .arg(sylvane::app::kVersionMajor)
+                                            .arg(sylvane::app::kVersionMinor)
+                                            .arg(sylvane::app::kVersionRevision));
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.sylvane.Interface"));
+    if (folder.isEmpty()) folder = sylvane::platform::programFolder();
 
-    sylvane::app::frmSylvane window({sylvane::platform::programFolder(), {}});
+    sylvane::app::frmSylvane window({folder, {}});
+    sylvane::app::closeOnTerminationSignals([&window] {
+        // As the window's close box; before the window shows (a first-run message or dialog of
+        // the load), as Exit.
+        if (window.isVisible())
+            window.close();
+        else
+            window.mnuExit_Click();
+        // Also ends a modal dialog or message box that is open at the time.
+        QCoreApplication::exit(0);
+    });
     window.Form_Load();
     if (window.exitRequested()) return 0;
     window.show();

@@ -9,6 +9,11 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -272,6 +277,34 @@ TEST(Acquisition, StartThatCannotOpenThePortOrTheFilesLeavesEverythingAsBefore) 
         EXPECT_EQ(s.file("tempdata.hdr"), hdrOf(1400, 1400));
         EXPECT_EQ(s.messages.messages.size(), 1u) << s.said();
     }
+}
+
+// Root opens any device, so there the program (the session driver) runs as the user nobody.
+TEST(Acquisition, APortTheUserHasNoRightsToNamesTheDialoutGroup) {
+    ProgramFolder folder;
+    PtyProbe probe(folder.path(), 2);
+    ASSERT_TRUE(probe.ok());
+    const QString device = QFileInfo(folder.file("ports/com2")).symLinkTarget();
+    QStringList command{QStringLiteral(SYLVANE_SESSION_DRIVER), "--folder", folder.path()};
+    if (geteuid() == 0) {
+        const QStringList asNobody{"--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+        if (QProcess::execute("setpriv", asNobody + QStringList{"test", "-x", command[0]}) != 0)
+            GTEST_SKIP() << "the user nobody cannot run " << command[0].toStdString();
+        // The pseudo-terminal stays root's (mode 620, group tty); the folder is nobody's too.
+        ASSERT_EQ(chmod(QFile::encodeName(folder.path()).constData(), 0777), 0);
+        command = QStringList{"setpriv"} + asNobody + command;
+    } else {
+        ASSERT_EQ(chmod(QFile::encodeName(device).constData(), 0), 0);
+    }
+    QProcess driver;
+    driver.start(command.takeFirst(), command);
+    ASSERT_TRUE(driver.waitForFinished(kWait));
+    const QByteArray said = driver.readAllStandardOutput();
+    EXPECT_EQ(driver.exitCode(), 3) << said.data() << driver.readAllStandardError().data();
+    EXPECT_TRUE(said.contains("message Serial port error: COM2 (" + device.toLocal8Bit() +
+                              "): access denied"))
+        << said.data();
+    EXPECT_TRUE(said.contains("add the user to the dialout group")) << said.data();
 }
 
 TEST(Acquisition, RestartDiscardsTheSessionAndLatchesTheReferenceAgain) {

@@ -1,0 +1,95 @@
+#include "app/command_line.h"
+
+#include "app/version.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+
+namespace sylvane::app {
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+QString versionText() {
+    return QStringLiteral("%1 %2.%3.%4")
+        .arg(QString::fromLatin1(kAppTitle))
+        .arg(kVersionMajor)
+        .arg(kVersionMinor)
+        .arg(kVersionRevision);
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    // Qt's own options (-platform, -session from a restored desktop session...) are read by
+    // QApplication afterwards; single-dash words must reach it whole.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(
+        QStringLiteral("The desktop front end of the Sylvane skin-resistance probe."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version and exit."));
+    const QCommandLineOption folder(
+        QStringLiteral("folder"),
+        QStringLiteral("Use DIR as the program folder (sylvane.ini, the working session files, "
+                       "the ports/ links), created when missing."),
+        QStringLiteral("DIR"));
+    parser.addOptions({help, version, folder});
+    for (const char* name : {"platform", "platformtheme", "plugin", "display", "style",
+                             "stylesheet", "session", "qwindowgeometry", "qwindowtitle"}) {
+        QCommandLineOption qtOption(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+        qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(qtOption);
+    }
+
+    CommandLine result;
+    const auto usageError = [&result](const QString& why) {
+        result.run = false;
+        result.exitCode = kUsageError;
+        result.error =
+            QStringLiteral("sylvane: %1\nTry 'sylvane --help' for the options.\n").arg(why);
+        return result;
+    };
+    if (!parser.parse(arguments)) return usageError(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument '%1'.")
+                              .arg(parser.positionalArguments().constFirst()));
+    if (parser.isSet(help)) {
+        result.run = false;
+        // Without an application object the parser does not know the program's name.
+        result.output = parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                                  QStringLiteral("sylvane"));
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.run = false;
+        result.output = versionText() + QLatin1Char('\n');
+        return result;
+    }
+    result.folder = parser.value(folder);
+    if (parser.isSet(folder) && result.folder.isEmpty())
+        return usageError(QStringLiteral("--folder needs a folder name."));
+    return result;
+}
+
+QString prepareProgramFolder(const QString& folder, QString* error) {
+    const QString path = QDir::cleanPath(QDir::current().absoluteFilePath(folder));
+    const QFileInfo info(path);
+    QString why;
+    if (info.exists() && !info.isDir())
+        why = QStringLiteral("it is not a folder");
+    else if (!info.exists() && !QDir().mkpath(path))
+        why = QStringLiteral("it cannot be created");
+    else if (!QFileInfo(path).isWritable())
+        why = QStringLiteral("it is not writable");
+    if (why.isEmpty()) return path;
+    *error = QStringLiteral("sylvane: cannot use %1 as the program folder: %2.\n")
+                 .arg(QDir::toNativeSeparators(path), why);
+    return {};
+}
+
+} // namespace sylvane::app
