@@ -6,6 +6,7 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
+CPU_SECONDS ?= 60
 
 .PHONY: all deps build test test-fast test-asan demo bench soak fuzz format clean install package
 
@@ -45,8 +46,9 @@ install: build
 
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DSYLVANE_TESTS=OFF
-	cmake --build build-bench -j $(JOBS) --target sylvane_bench
-	build-bench/bench/sylvane_bench
+	cmake --build build-bench -j $(JOBS) --target sylvane_bench sylvane_cpu_harness \
+	    sylvane_startup_harness probe-sim
+	scripts/bench-table.sh build-bench $(CPU_SECONDS)
 
 # A simulated 24-hour session at the line's full rate through the real window (SOAK_HOURS=24).
 SOAK_HOURS ?= 24

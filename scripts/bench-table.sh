@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Runs the benchmarks and the timed harnesses of a Release build and prints one table of where
+# the program stands: name, value, unit, target.
+#   scripts/bench-table.sh [BUILD_DIR] [CPU_SECONDS]
+# CPU_SECONDS (default 60) is how long the live session runs for the processor figure. The
+# session figures run the probe simulator at the line's full rate (53 frames a second). Set
+# QT_QPA_PLATFORM or DISPLAY to choose the display; offscreen by default.
+set -uo pipefail
+build=${1:-build-bench}
+cpu_seconds=${2:-60}
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+rows=()
+row() { rows+=("$(printf '%-44s %14s  %-12s %s' "$1" "$2" "$3" "$4")"); }
+fail=0
+
+echo "== benchmarks (Google Benchmark)"
+"$build/bench/sylvane_bench" --benchmark_out="$work/bench.json" --benchmark_out_format=json \
+    >"$work/bench.txt" 2>&1 || { fail=1; cat "$work/bench.txt" >&2; }
+# One field of one benchmark of the JSON report, which puts each field on a line of its own.
+field() {
+    awk -v name="$1" -v key="\"$2\":" '
+        $1 == "\"name\":" { gsub(/[",]/, "", $2); current = $2 }
+        current == name && $1 == key { gsub(/,/, "", $2); print $2; exit }' "$work/bench.json"
+}
+fmt() { [ -n "$2" ] && printf "$1" "$2" || echo "?"; }
+row "receive path through the session engine" \
+    "$(fmt %.0f "$(field BM_EngineReceivePerFrame items_per_second)")" "frames/s" ">= 5000000"
+row "live step of one reading on the picture" "$(fmt %.2f "$(field BM_LiveStep cpu_time)")" "us" "-"
+row "one reading through the window, disk record" \
+    "$(fmt %.2f "$(field BM_GraphAndRecordPerReading cpu_time)")" "us" "-"
+for n in 192000 4608000; do
+    row "full redraw of a session of $n readings" \
+        "$(fmt %.2f "$(field "BM_FullRedraw/$n" cpu_time)")" "ms" "-"
+done
+row "six saved sessions drawn in the window" \
+    "$(fmt %.1f "$(field BM_DisplaySixSavedSessionsInTheWindow cpu_time)")" "ms" "-"
+edf=$(field BM_ExportDayAsEdf cpu_time)
+[ -n "$edf" ] && row "EDF+ export of a 24 h session" "$(fmt %.0f "$edf")" "ms" "< 1000"
+
+echo "== start-up"
+"$build/bench/sylvane_startup_harness" 5 >"$work/startup.txt" 2>"$work/startup.err" || fail=1
+painted=$(awk '/^startup first-painted-window/ { print $3 }' "$work/startup.txt")
+reading=$(awk '/^startup start-to-first-reading/ { print $3 }' "$work/startup.txt")
+row "exec to the first painted window" "${painted:-?}" "ms" "< 250"
+row "Start to the first reading shown (53/s)" "${reading:-?}" "ms" "-"
+
+echo "== a live session at the line's full rate for ${cpu_seconds} s"
+"$here/measure-acquisition-cpu.sh" "$build" "$cpu_seconds" >"$work/cpu.txt" 2>&1 || fail=1
+cat "$work/cpu.txt"
+cpu=$(sed -n 's/.*cpu [0-9.]* s, \([0-9.]*\) % of one core.*/\1/p' "$work/cpu.txt")
+row "CPU of a live session, window shown" "${cpu:-?}" "% of a core" "< 1"
+redraws=$(sed -n 's/.*full redraws of the graph [0-9]* (\([0-9]*\) while measuring).*/\1/p' "$work/cpu.txt")
+latched=$(sed -n 's/.*reference latched: \([a-zA-Z]*\).*/\1/p' "$work/cpu.txt")
+row "  reference latched / full redraws in it" "${latched:-?} / ${redraws:-?}" "" "yes / > 0"
+
+echo "== system calls of a live session (strace -c, the difference of a 21 s and a 1 s run)"
+# Two runs, so that what the start and the end of a run cost cancels out.
+syscalls() { # seconds -> "readings-recorded pwrite64-calls all-calls"
+    local folder sim
+    folder=$(mktemp -d)
+    "$build/bin/probe-sim" --folder "$folder" --port 2 --rate 53 >/dev/null 2>&1 &
+    sim=$!
+    for _ in $(seq 100); do [ -L "$folder/ports/com2" ] && break; sleep 0.1; done
+    strace -f -c -o "$work/strace.txt" "$build/bench/sylvane_cpu_harness" "$folder" 2 "$1" \
+        >"$work/strace-run.txt" 2>&1
+    kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null; rm -rf "$folder"
+    echo "$(sed -n 's/.*readings recorded \([0-9]*\) (.*/\1/p' "$work/strace-run.txt")" \
+        "$(awk '$NF == "pwrite64" { print $4 }' "$work/strace.txt")" \
+        "$(awk '$NF == "total" { print $4 }' "$work/strace.txt")"
+}
+if command -v strace >/dev/null; then
+    read -r r1 p1 t1 <<<"$(syscalls 1)"
+    read -r r2 p2 t2 <<<"$(syscalls 21)"
+    if [ -n "${r1:-}" ] && [ -n "${r2:-}" ] && [ "$r2" -gt "$r1" ]; then
+        row "writes per recorded reading (pwrite64)" \
+            "$(awk -v a="$p1" -v b="$p2" -v r="$((r2 - r1))" 'BEGIN { printf "%.3f", (b - a) / r }')" \
+            "calls" "2 (.tst, .txt)"
+        row "system calls per recorded reading, all" \
+            "$(awk -v a="$t1" -v b="$t2" -v r="$((r2 - r1))" 'BEGIN { printf "%.1f", (b - a) / r }')" \
+            "calls" "-"
+    else
+        row "system calls per recorded reading" "?" "" "(strace runs failed)"
+    fi
+else
+    row "system calls per recorded reading" "strace missing" "" ""
+fi
+
+echo
+printf '%-44s %14s  %-12s %s\n' "figure" "value" "unit" "target"
+printf '%s\n' "${rows[@]}"
+exit $fail
