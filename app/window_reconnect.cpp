@@ -13,12 +13,17 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cmath>
 
 namespace sylvane::app {
 
 namespace {
 constexpr int kProbePollMs = 500;
+
+QString waitingText(int seconds) {
+    return QStringLiteral("Waiting for the probe: %1 s").arg(seconds);
+}
 } // namespace
 
 bool frmSylvane::waitForProbe(const QString& reason) {
@@ -31,9 +36,11 @@ bool frmSylvane::waitForProbe(const QString& reason) {
     m_probeLostReason = reason;
     m_probeDeadline = QDeadlineTimer(std::int64_t{wait.seconds} * 1000);
     m_noticeGeometry = LblParams[6]->geometry();
-    // The notice stands over the port number, which cannot change while a session runs.
-    LblParams[6]->setGeometry(LblParams[4]->x(), m_noticeGeometry.y(),
-                              m_noticeGeometry.right() - LblParams[4]->x(),
+    // The port dialog's notice, free while a session runs, widened to the left for the text.
+    const int width = std::max(
+        m_noticeGeometry.width(),
+        LblParams[6]->fontMetrics().horizontalAdvance(waitingText(kLongestReconnectWait)) + 8);
+    LblParams[6]->setGeometry(m_noticeGeometry.right() + 1 - width, m_noticeGeometry.y(), width,
                               m_noticeGeometry.height());
     m_probeWait.start(kProbePollMs);
     pollProbe();
@@ -63,7 +70,7 @@ void frmSylvane::pollProbe() {
         return;
     }
     const auto left = static_cast<int>(std::ceil(m_probeDeadline.remainingTime() / 1000.0));
-    LblParams[6]->setCaption(QStringLiteral("Waiting for the probe: %1 s").arg(left));
+    LblParams[6]->setCaption(waitingText(left));
     LblParams[6]->setVisible(true);
 }
 
