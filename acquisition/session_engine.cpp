@@ -142,9 +142,16 @@ void SessionEngine::GraphAndRecord() {
         s.stepSum += pf::resistanceOfAdc(s.smoothedADC);
         if (display::liveStepDue(s.stepCount, perStep)) {
             const auto value = static_cast<float>(static_cast<double>(s.stepSum) / perStep);
-            const std::int32_t y =
-                PlotGraphPoint(m_canvas, display::liveStepX(s.recordNumber, perStep), value,
-                               display::kLiveTraceColor, s.graphBottomOhms, s.graphYScale);
+            const std::int32_t x = display::liveStepX(s.recordNumber, perStep);
+            if (s.graphTraceBreak) {
+                // No line across the gap: the trace goes on from a point of its own.
+                s.graphTraceBreak = false;
+                m_canvas.dot(display::wrapX(x, width),
+                             display::plotY(value, s.graphBottomOhms, s.graphYScale, height),
+                             display::kLiveTraceColor);
+            }
+            const std::int32_t y = PlotGraphPoint(m_canvas, x, value, display::kLiveTraceColor,
+                                                  s.graphBottomOhms, s.graphYScale);
             checkGraphRange(y);
             s.stepSum = 0;
         }
@@ -200,6 +207,7 @@ void SessionEngine::redrawGraph(float width, float height) {
         s.stepSum = stepper.openOhms();
         s.stepCount = 1 + stepper.openCount();
     }
+    for (ReadingFollower* f : m_followers) f->graphRedrawn(m_canvas, s.readingsPerStep);
 }
 
 void SessionEngine::checkGraphRange(std::int32_t y) {
@@ -236,6 +244,11 @@ void SessionEngine::recordReading() {
 }
 
 // ---- timer tick ----
+
+float SessionEngine::sessionSeconds(float clock) const {
+    MidnightCount count = m_midnights;
+    return elapsedSeconds(m_state.sessionStartTime, clock, count);
+}
 
 void SessionEngine::tick(float clock) {
     SessionState& s = m_state;

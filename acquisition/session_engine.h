@@ -77,6 +77,10 @@ public:
     // Line from the drawing position to (x, y).
     virtual void lineTo(std::int32_t x, std::int32_t y, std::uint32_t color) = 0;
     virtual void showNotice(Notice notice) = 0;
+    // A thin vertical line across the picture at x with a short label at its top (an event
+    // marker); the drawing position stays where it was.
+    virtual void verticalMark(std::int32_t /*x*/, std::string_view /*label*/,
+                              std::uint32_t /*color*/) {}
 };
 
 // Maps a resistance to the picture and draws it: step 1 starts a trace with a point, later
@@ -95,6 +99,9 @@ public:
     // Record number (1-based) and the smoothed ADC value recorded.
     virtual void readingRecorded(std::int32_t recordNumber, std::int32_t value) = 0;
     virtual void sessionStopped() = 0;
+    // A full redraw has replayed the session's trace: what the follower draws on the graph is
+    // drawn again here, at readingsPerStep readings a step.
+    virtual void graphRedrawn(GraphCanvas& /*canvas*/, std::int32_t /*readingsPerStep*/) {}
 };
 
 // The session's state: the fields of the receive path, the filter, the readouts, the clock and
@@ -130,6 +137,9 @@ struct SessionState {
     // Something was left undrawn while the picture was too small to draw on: redraw once it is
     // big enough.
     bool graphDrawSkipped = false;
+    // The readings stopped for a while (the probe was away): the next live step starts a new
+    // piece of trace instead of joining the last one.
+    bool graphTraceBreak = false;
 };
 
 // What the engine has done, for the measurements and the fuzzers.
@@ -182,6 +192,9 @@ public:
     void DisplayUpdate();
 
     bool running() const { return m_running; }
+    // Seconds since the session's start at this clock time, as the session clock counts them.
+    float sessionSeconds(float clock) const;
+    GraphCanvas& canvas() { return m_canvas; }
     SessionState& state() { return m_state; }
     const SessionState& state() const { return m_state; }
     const SessionCounts& counts() const { return m_counts; }

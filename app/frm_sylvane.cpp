@@ -26,6 +26,7 @@ CommentsBox::CommentsBox(const QString& controlName, QWidget* parent) : QPlainTe
 frmSylvane::frmSylvane(Options options)
     : m_view(std::make_unique<View>(*this)), m_canvas(std::make_unique<Canvas>(*this)),
       engine(*m_view, *m_canvas, workingFiles),
+      markers(engine, options.programFolder.toStdString()),
       m_programFolder(std::move(options.programFolder)), m_clock(std::move(options.clock)) {
     if (!m_clock) {
         m_clock = [] { return QTime::currentTime().msecsSinceStartOfDay() / 1000.0; };
@@ -139,6 +140,11 @@ void frmSylvane::connectEvents() {
     connect(LblParams[3], &Label::captionChanged, this,
             [this](const QString& caption) { engine.setSensitivityCaption(caption.toStdString()); });
     connect(pixXYgraf, &PictureBox::clicked, this, [this] { pixXYgraf_Click(); });
+    connect(pixXYgraf, &PictureBox::modifiedClicked, this, [this] {
+        if (sessionRunning()) mnuMark_Click();
+    });
+    connect(mnuMark, &QAction::triggered, this, [this] { mnuMark_Click(); });
+    connect(&m_probeWait, &QTimer::timeout, this, [this] { pollProbe(); });
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
     connect(MSComm1, &acquisition::SerialLink::OnComm, this, [this] { OnComm(); });
     connect(MSComm1, &acquisition::SerialLink::deviceLost, this,

@@ -9,15 +9,23 @@
 //   window_layout.cpp        bar graph and lamps, panel layout, Display toggles
 //   window_saved_sessions.cpp  saving and displaying sessions
 //   window_dialogs.cpp       the commands that open the dialogs
+//   window_markers.cpp       event markers: Session > Mark, its input box, saved markers drawn
+//   window_reconnect.cpp     waiting for a lost probe port to come back
 // State and controls are public so that the dialogs and the tests can reach them, as they reach
 // the controls of any window.
 
 #include "acquisition/session_engine.h"
+#include "acquisition/session_markers.h"
 #include "storage/working_files.h"
 
+#include <QDeadlineTimer>
+#include <QDialog>
 #include <QMainWindow>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QRect>
 #include <QString>
+#include <QTimer>
 
 #include <array>
 #include <cstdint>
@@ -27,7 +35,6 @@
 class QAction;
 class QFrame;
 class QMenu;
-class QTimer;
 
 namespace sylvane::platform {
 class Label;
@@ -116,6 +123,19 @@ public:
     // The device went away during a session: ends it through Stop with a message.
     void onDeviceLost(const QString& reason);
 
+    // ---- markers and reconnect (app/window_markers.cpp, app/window_reconnect.cpp) ----
+    // Session > Mark (the M key, a Ctrl+click on the graph): opens the small marker box for a
+    // marker at the current reading; acquisition goes on while it is open. OK or Enter adds the
+    // marker with the text typed, Cancel or Escape drops it; Stop adds it as it stands.
+    void mnuMark_Click();
+    // The open marker box ("frmMarker"), if any.
+    QDialog* markerBox() const { return m_markerBox; }
+    // Draws the markers of a saved session beside its .Hdr in its trace's colour.
+    void DrawSavedMarkers(const QString& hdrPath, std::int64_t records, std::uint32_t color);
+    // A session whose probe port was lost waits this long (sylvane-extra.ini) for it to come
+    // back before it ends; while it waits, this is true.
+    bool waitingForProbe() const { return m_probeWait.isActive(); }
+
     // ---- displays (app/window_graph.cpp, app/window_layout.cpp) ----
     // The picture graph as the saved-session display draws on it (the live graph is the
     // engine's): a resistance at step x in a colour, on the scale of graphBottomOhms and
@@ -166,6 +186,7 @@ public:
     QAction* mnuStop = nullptr;
     QAction* mnuSep2 = nullptr;
     QAction* mnuSetSense = nullptr;
+    QAction* mnuMark = nullptr;
     QAction* mnuPixGraf = nullptr;
     QAction* mnuBarGrf = nullptr;
     QAction* mnuSmlGraf = nullptr;
@@ -239,6 +260,8 @@ public:
     storage::WorkingFiles workingFiles;
     // The session: its state and the order of its events.
     acquisition::SessionEngine engine;
+    // The session's event markers (tempdata.mrk).
+    acquisition::SessionMarkers markers;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -263,6 +286,22 @@ private:
     void abandonStart(const QString& prompt, const QString& title);
     bool openPortForStart();
     bool m_sessionEnding = false;
+    // The port was lost: ends the session through Stop with the message that says why.
+    void endSessionForLostPort(const QString& reason);
+
+    // ---- markers and reconnect ----
+    bool addMarker(storage::Marker marker);
+    // Stop and Restart: a marker box still open adds its marker.
+    void closeMarkerBox();
+    // Starts waiting for the lost port; false when the session is to end at once.
+    bool waitForProbe(const QString& reason);
+    void pollProbe();
+    void stopWaitingForProbe();
+    QPointer<QDialog> m_markerBox;
+    QTimer m_probeWait;
+    QDeadlineTimer m_probeDeadline;
+    QString m_probeLostReason;
+    QRect m_noticeGeometry;
     bool m_arrangingPanels = false;
 
     QString m_programFolder;

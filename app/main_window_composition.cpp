@@ -81,6 +81,9 @@ void frmSylvane::composeMenus() {
     mnuStart = menuItem(mnuSession, "mnuStart", QStringLiteral("Start"));
     mnuStop = menuItem(mnuSession, "mnuStop", QStringLiteral("Stop"));
     mnuStop->setEnabled(false);
+    mnuMark = menuItem(mnuSession, "mnuMark", QStringLiteral("Mark"));
+    mnuMark->setShortcut(QKeySequence(Qt::Key_M));
+    mnuMark->setEnabled(false);
     mnuSep2 = separator(mnuSession, "mnuSep2");
     mnuSetSense = menuItem(mnuSession, "mnuSetSense", QStringLiteral("Set Sensitivity"));
 

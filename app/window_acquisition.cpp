@@ -65,6 +65,7 @@ void frmSylvane::Timer1_Timer() {
 // ---- Start, Stop, Restart ----
 
 void frmSylvane::mnuStart_Click() {
+    stopWaitingForProbe();
     mnuSaveFile->setEnabled(false);
     mnuDisplayOld->setEnabled(false);
     mnuStart->setEnabled(false);
@@ -73,6 +74,7 @@ void frmSylvane::mnuStart_Click() {
     LblParams[5]->setToolTipText(QString());
     mnuStop->setEnabled(true);
     mnuRestart->setEnabled(true);
+    mnuMark->setEnabled(true);
 
     std::string error;
     switch (engine.start(
@@ -116,6 +118,7 @@ void frmSylvane::showStoppedControls() {
     LblParams[5]->setToolTipText(kPortToolTip);
     mnuStop->setEnabled(false);
     mnuRestart->setEnabled(false);
+    mnuMark->setEnabled(false);
 }
 
 void frmSylvane::abandonStart(const QString& prompt, const QString& title) {
@@ -128,6 +131,8 @@ void frmSylvane::abandonStart(const QString& prompt, const QString& title) {
 }
 
 void frmSylvane::mnuStop_Click() {
+    stopWaitingForProbe();
+    closeMarkerBox();
     showStoppedControls();
     for (Label* status : {LblShnStf[9], LblShnStf[7]}) {
         status->setBackColor(platform::kButtonFace);
@@ -151,11 +156,18 @@ void frmSylvane::mnuStop_Click() {
 
 void frmSylvane::mnuRestart_Click() {
     MSComm1->close();
+    closeMarkerBox();
     engine.discard();
+    markers.clear();
     mnuStart_Click();
 }
 
 void frmSylvane::onDeviceLost(const QString& reason) {
+    if (waitForProbe(reason)) return;
+    endSessionForLostPort(reason);
+}
+
+void frmSylvane::endSessionForLostPort(const QString& reason) {
     endSessionWithMessage(QStringLiteral("The probe's serial port was lost:\r\n") + reason +
                               QStringLiteral("\r\nSession Stopped !!"),
                           platform::vbOKOnly | platform::vbExclamation,

@@ -32,6 +32,7 @@ public:
     void dot(std::int32_t x, std::int32_t y, std::uint32_t color) override;
     void lineTo(std::int32_t x, std::int32_t y, std::uint32_t color) override;
     void showNotice(Notice notice) override;
+    void verticalMark(std::int32_t x, std::string_view label, std::uint32_t color) override;
 
 private:
     frmSylvane& m_w;

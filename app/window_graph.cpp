@@ -37,6 +37,12 @@ void frmSylvane::Canvas::lineTo(std::int32_t x, std::int32_t y, std::uint32_t co
     m_w.pixXYgraf->Line(static_cast<float>(x), static_cast<float>(y), color);
 }
 
+void frmSylvane::Canvas::verticalMark(std::int32_t x, std::string_view label, std::uint32_t color) {
+    m_w.pixXYgraf->Mark(static_cast<float>(x),
+                        QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size())),
+                        color);
+}
+
 void frmSylvane::Canvas::showNotice(Notice notice) {
     Label* label = m_w.lblGrafError;
     if (notice == Notice::Hidden) {

@@ -173,6 +173,8 @@ void frmSylvane::ShowSavedSessions() {
             showProblem(*this, "The readings could not all be read: " + session.tst.string() +
                                    "\r\nThe trace of " + session.info.name + " may be incomplete.");
         }
+        DrawSavedMarkers(QString::fromStdString(chosen[session.position].hdr.string()),
+                         session.info.tstBytes / 4, module1.traceColor);
     }
 }
 

@@ -85,6 +85,20 @@ void PictureBox::Line(float x, float y, std::uint32_t vbColor) {
                                                  m_drawWidth));
 }
 
+void PictureBox::Mark(float x, const QString& label, std::uint32_t vbColor) {
+    ensureImage();
+    const int px = clampCoord(x);
+    QPainter p(&m_image);
+    p.setPen(QPen(toQColor(vbColor), 0));
+    p.drawLine(px, 0, px, height() - 1);
+    QFont font = p.font();
+    font.setPixelSize(10);
+    p.setFont(font);
+    const QRect text(px + 2, 1, 40, 12);
+    p.drawText(text, Qt::AlignLeft | Qt::AlignTop, label);
+    update(QRect(px, 0, 1, height()).united(text));
+}
+
 void PictureBox::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     p.fillRect(rect(), toQColor(m_backColor));
@@ -98,7 +112,9 @@ void PictureBox::resizeEvent(QResizeEvent* event) {
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {
     QWidget::mousePressEvent(event);
-    if (event->button() == Qt::LeftButton) Q_EMIT clicked();
+    if (event->button() != Qt::LeftButton) return;
+    Q_EMIT clicked();
+    if (event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier)) Q_EMIT modifiedClicked();
 }
 
 } // namespace sylvane::platform

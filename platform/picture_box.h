@@ -20,6 +20,9 @@ public:
     void Cls();
     void PSet(float x, float y, std::uint32_t vbColor);
     void Line(float x, float y, std::uint32_t vbColor);
+    // A thin vertical line across the picture at x with a small label by its top; the drawing
+    // position stays where it was.
+    void Mark(float x, const QString& label, std::uint32_t vbColor);
     int DrawWidth() const { return m_drawWidth; }
     void setDrawWidth(int width) { m_drawWidth = width < 1 ? 1 : width; }
 
@@ -34,6 +37,8 @@ public:
 
 Q_SIGNALS:
     void clicked();
+    // A left click with Ctrl or Shift held (clicked() comes too).
+    void modifiedClicked();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,5 +1,7 @@
 #include "storage/saved_set_writer.h"
 
+#include "storage/marker_file.h"
+#include "storage/saved_markers.h"
 #include "storage/session_header.h"
 #include "storage/tst_reader.h"
 #include "storage/working_files.h"
@@ -119,10 +121,26 @@ bool refreshWorkingHeader(const fs::path& workingFolder, const std::string& comm
 }
 
 bool copyWorkingSet(const fs::path& workingFolder, const SaveTargets& targets, std::string* error) {
-    const std::pair<const char*, const fs::path*> copies[] = {
-        {kWorkingTst, &targets.tst}, {kWorkingTxt, &targets.txt}, {kWorkingHdr, &targets.hdr}};
+    fs::path markers = targets.hdr;
+    markers.replace_extension(kSavedMrkExtension);
+    std::error_code probe;
+    const bool hasMarkers = fs::exists(workingFolder / kWorkingMrk, probe);
+    const std::pair<const char*, const fs::path*> copies[] = {{kWorkingTst, &targets.tst},
+                                                              {kWorkingTxt, &targets.txt},
+                                                              {kWorkingHdr, &targets.hdr},
+                                                              {kWorkingMrk, &markers}};
     for (const auto& [working, target] : copies) {
         const fs::path source = workingFolder / working;
+        if (target == &markers) {
+            // The markers of an older session saved under this name must not be drawn with
+            // this one (the display takes the .Mrk in any letter case).
+            if (!hasMarkers) fs::remove(markers, probe);
+            for (fs::path old = savedMarkerFile(targets.hdr); !old.empty() && old != markers;
+                 old = savedMarkerFile(targets.hdr)) {
+                if (!fs::remove(old, probe)) break;
+            }
+            if (!hasMarkers) break;
+        }
         fs::path partial = *target;
         partial += ".saving";
         std::error_code ec;

@@ -8,6 +8,8 @@
 #include "tests/support/probe_sim_process.h"
 
 #include <QAction>
+#include <QDialog>
+#include <QFile>
 
 #include <memory>
 
@@ -21,6 +23,12 @@ QStringList repeated(const QString& line, int count) {
     QStringList out;
     for (int i = 0; i < count; ++i) out << line;
     return out;
+}
+
+void setReconnectWait(const LiveSession& s, const char* seconds) {
+    QFile ini(s.path("sylvane-extra.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ini.write(QByteArray("ReconnectWaitSeconds=") + seconds + "\r\n");
 }
 
 void expectFiles(const LiveSession& s, const std::vector<int>& records, int minADC, int maxADC) {
@@ -116,6 +124,7 @@ TEST(LineFaults, EdgeValuesStatusBitsStrayBytesAndCutFramesAreShownAndRecordedEx
 
 TEST(LineFaults, APulledAdapterEndsTheSessionAndAPluggedOneStartsAgain) {
     LiveSession s;
+    setReconnectWait(s, "0");
     {
         ProbeSimProcess sim(s.folder, 2, {"--adc", "1700", "--rate", "53", "--vanish-after", "1"});
         ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
@@ -155,6 +164,61 @@ TEST(LineFaults, APulledAdapterEndsTheSessionAndAPluggedOneStartsAgain) {
     records.resize(19, 1750);
     expectFiles(s, records, 1710, 1750);
     EXPECT_EQ(s.messages.messages.size(), 2u) << s.said();
+}
+
+TEST(LineFaults, AnAdapterPluggedInAgainWithinTheWaitGoesOnInTheSameSession) {
+    LiveSession s;
+    const auto lostMessage = [&] {
+        return s.messages.messages.size() == 1 &&
+               s.messages.messages[0].title == "Serial port error" &&
+               s.messages.messages[0].prompt.endsWith("Session Stopped !!");
+    };
+    // Not back within the wait: the session ends through Stop as it does without one.
+    setReconnectWait(s, "1");
+    {
+        ProbeSimProcess sim(s.folder, 2, {"--adc", "1700", "--rate", "53", "--vanish-after", "1"});
+        ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+        s.w.mnuStart_Click();
+        ASSERT_TRUE(waitUntil([&] { return s.w.waitingForProbe(); }, kWait));
+        EXPECT_TRUE(s.running());
+        EXPECT_TRUE(s.messages.messages.empty()) << s.said();
+        ASSERT_TRUE(waitUntil([&] { return !s.running(); }, kWait)) << sim.log().toStdString();
+    }
+    EXPECT_TRUE(lostMessage()) << s.said();
+    EXPECT_FALSE(s.w.waitingForProbe());
+    const int lost = s.w.engine.state().recordNumber - 1;
+    expectFiles(s, std::vector<int>(static_cast<std::size_t>(lost), 1700), 1700, 1700);
+
+    // Back after 2 s of the default 60: the same session goes on, every reading in its files,
+    // one marker at the gap. The link watch, which ends a session silent for 100 ticks, ticks
+    // faster than the real timer meanwhile and must not end it.
+    QFile::remove(s.path("sylvane-extra.ini"));
+    s.messages.messages.clear();
+    ProbeSimProcess sim(
+        s.folder, 2,
+        {"--adc", "1700", "--rate", "53", "--vanish-after", "1", "--reappear-after", "2"});
+    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+    s.w.mnuStart_Click();
+    ASSERT_TRUE(waitUntil([&] { return s.w.waitingForProbe(); }, kWait));
+    const int before = s.w.engine.state().recordNumber - 1;
+    EXPECT_GT(before, 10);
+    EXPECT_TRUE(s.w.LblParams[6]->isVisibleTo(s.w.FrameParams));
+    EXPECT_TRUE(s.w.LblParams[6]->caption().startsWith("Waiting for the probe: ")) << s.said();
+    for (int i = 0; i < 2000 && s.w.waitingForProbe(); ++i) {
+        s.w.Timer1_Timer();
+        if (i % 5 == 0) sylvane::testing::pump(50);
+    }
+    ASSERT_FALSE(s.w.waitingForProbe()) << sim.log().toStdString();
+    ASSERT_TRUE(s.running()) << s.said();
+    EXPECT_FALSE(s.w.LblParams[6]->isVisibleTo(s.w.FrameParams));
+    ASSERT_TRUE(waitUntil([&] { return s.w.engine.state().recordNumber > before + 50; }, kWait));
+    s.w.mnuStop_Click();
+    EXPECT_TRUE(s.messages.messages.empty()) << s.said();
+    const int recorded = s.w.engine.state().recordNumber - 1;
+    expectFiles(s, std::vector<int>(static_cast<std::size_t>(recorded), 1700), 1700, 1700);
+    // The window's clock stands still in this test.
+    EXPECT_EQ(s.file("tempdata.mrk"),
+              QByteArray::number(before) + ",0.000,\"probe reconnected\"\r\n");
 }
 
 SYLVANE_GTEST_QT_MAIN

@@ -56,6 +56,7 @@ TEST(WindowComposition, MenusCarryTheirNamesCaptionsAndStatesInOrder) {
          {"mnuRestart", "Restart", false},
          {"mnuStart", "Start"},
          {"mnuStop", "Stop", false},
+         {"mnuMark", "Mark", false},
          {"mnuSep2", ""},
          {"mnuSetSense", "Set Sensitivity"}},
         {{"mnuDisplay", "Display"},
@@ -89,6 +90,7 @@ TEST(WindowComposition, MenusCarryTheirNamesCaptionsAndStatesInOrder) {
         }
     }
     EXPECT_FALSE(t.w.mnuExit->shortcut().isEmpty());
+    EXPECT_EQ(t.w.mnuMark->shortcut(), QKeySequence(Qt::Key_M));
 }
 
 TEST(WindowComposition, PanelsAndControlsHaveTheirCaptionsColoursAndPlaces) {

@@ -35,10 +35,15 @@ public:
     float scaleHeight() const override { return m_height; }
     void clear() override {}
     void showAxisLabels(const std::array<std::string, 10>& t) override { labels = t; }
-    void dot(std::int32_t, std::int32_t, std::uint32_t) override {}
+    void dot(std::int32_t, std::int32_t, std::uint32_t) override { ++dots; }
     void lineTo(std::int32_t, std::int32_t, std::uint32_t) override {}
     void showNotice(Notice) override {}
+    void verticalMark(std::int32_t x, std::string_view label, std::uint32_t) override {
+        marks.emplace_back(x, label);
+    }
     std::array<std::string, 10> labels;
+    int dots = 0;
+    std::vector<std::pair<std::int32_t, std::string>> marks;
 
 private:
     float m_width;

@@ -4,6 +4,12 @@
 #include "acquisition/serial_device_order.h"
 #include "acquisition/serial_settings.h"
 #include "acquisition/session_clock.h"
+#include "acquisition/session_markers.h"
+#include "display/graph_math.h"
+#include "tests/support/engine_harness.h"
+#include "tests/unit/unit_support.h"
+
+#include "probe_signal.h"
 
 #include <gtest/gtest.h>
 
@@ -324,4 +330,58 @@ TEST(SerialSettingsText, ReadsWellFormedTextsAndNamesTheBadField) {
                             "/dev/ttyUSB0", "/dev/ttyS2"}),
               (std::vector<std::string>{"/dev/ttyACM0", "/dev/ttyUSB0", "/dev/ttyUSB1",
                                         "/dev/ttyS2", "/dev/ttyS10"}));
+}
+
+TEST(SessionMarkers, StandAtTheLastReadingGoToTheFileAndAreDrawnAgainAfterARedraw) {
+    sylvane::testing::MemoryEngine session;
+    SessionMarkers markers(session.engine);
+    auto& marks = session.canvas.marks;
+    const auto frames = [&](int count) {
+        const auto frame = sylvane::probesim::encodeFrame({0, 1500, 0x04, 0});
+        for (int i = 0; i < count; ++i) session.feed({frame.begin(), frame.end()});
+    };
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(session.start(36000));
+        EXPECT_TRUE(markers.markers().empty()) << "Start forgets the last session's markers";
+        EXPECT_EQ(markers.memoryFile(), "");
+        // Before any reading and before the scale: record 1, drawn once the reference latches.
+        ASSERT_TRUE(markers.add(markers.at(36000.5f)));
+        EXPECT_TRUE(marks.empty());
+        frames(20);
+        ASSERT_EQ(marks.size(), 1u);
+        EXPECT_EQ(marks[0], std::make_pair(1, std::string("1")));
+        const std::int32_t last = session.engine.state().recordNumber - 1;
+        ASSERT_GT(last, 1);
+        sylvane::storage::Marker second = markers.at(36007.25f);
+        EXPECT_EQ(second.record, last);
+        EXPECT_EQ(second.seconds, 7.25);
+        second.text = "say \"hi\"";
+        ASSERT_TRUE(markers.add(second));
+        EXPECT_EQ(marks.back(), std::make_pair(last, std::string("2")));
+        EXPECT_EQ(markers.memoryFile(),
+                  "1,0.500,\"\"\r\n" + std::to_string(last) + ",7.250,\"\\=say \\qhi\\q\"\r\n");
+        // A full redraw draws both again; a break in the trace starts with a point of its own.
+        marks.clear();
+        session.engine.requestRedraw();
+        session.engine.state().graphTraceBreak = true;
+        int dots = session.canvas.dots;
+        sylvane::display::forEachGridDot(489, 268, [&](std::int32_t, std::int32_t) { ++dots; });
+        frames(1);
+        EXPECT_EQ(marks.size(), 2u);
+        EXPECT_EQ(session.canvas.dots, dots + 2) << "the grid, the replay's first point, the break";
+        marks.clear();
+    }
+
+    // On disk the file appears with the first marker; a line that cannot be written is not kept.
+    sylvane::unittest::TempFolder folder;
+    SessionMarkers onDisk(session.engine, folder / "gone");
+    std::string error;
+    EXPECT_FALSE(onDisk.add({1, 0, "x"}, &error));
+    EXPECT_NE(error.find("gone/tempdata.mrk"), std::string::npos) << error;
+    EXPECT_TRUE(onDisk.markers().empty());
+    onDisk.setFolder(folder.path());
+    ASSERT_TRUE(onDisk.add({1, 0, "x"}, &error)) << error;
+    EXPECT_EQ(sylvane::unittest::readFile(folder / "tempdata.mrk"), "1,0.000,\"x\"\r\n");
+    onDisk.clear();
+    EXPECT_FALSE(std::filesystem::exists(folder / "tempdata.mrk"));
 }

@@ -1,3 +1,4 @@
+#include "app/extra_settings.h"
 #include "app/settings_file.h"
 
 #include <gtest/gtest.h>
@@ -140,5 +141,26 @@ TEST(SettingsFile, FirstRunDefaultsFromTheScreenSize) {
             << r.screenWidth;
         const SettingsValues back = readSettings(writeSettings(v));
         EXPECT_EQ(writeSettings(back), writeSettings(v));
+    }
+}
+
+TEST(ExtraSettings, ReconnectWaitFromItsLineOrTheDefault) {
+    const struct {
+        std::string text;
+        int seconds;
+        bool problem;
+    } rows[] = {{"", 60, false},
+                {"; comment\r\nOther=5\r\n", 60, false},
+                {"ReconnectWaitSeconds=0\r\n", 0, false},
+                {"  ReconnectWaitSeconds = 3600 ", 3600, false},
+                {"ReconnectWaitSeconds=3601", 60, true},
+                {"ReconnectWaitSeconds=-1", 60, true},
+                {"ReconnectWaitSeconds=10s", 60, true},
+                {"ReconnectWaitSeconds=", 60, true},
+                {"ReconnectWaitSeconds=x\nReconnectWaitSeconds=5", 5, false}};
+    for (const auto& r : rows) {
+        const ReconnectWait wait = reconnectWaitOf(r.text);
+        EXPECT_EQ(wait.seconds, r.seconds) << r.text;
+        EXPECT_EQ(!wait.problem.empty(), r.problem) << r.text << wait.problem;
     }
 }

@@ -1,6 +1,8 @@
 #include "display/trace_replay.h"
 #include "platform/free_format.h"
 #include "platform/number_rules.h"
+#include "storage/marker_file.h"
+#include "storage/saved_markers.h"
 #include "storage/saved_sessions.h"
 #include "storage/saved_set_writer.h"
 #include "storage/session_header.h"
@@ -352,6 +354,7 @@ TEST(SavedSetWriter, CopiesByteForByteAndAFailedCopyKeepsTheOlderFile) {
     writeFile(t / "tempdata.hdr", header);
     fs::create_directories(t / "saved");
     writeFile(t / "saved" / "run1.Tst", "an older, longer saved session");
+    writeFile(t / "saved" / "run1.mrk", "the older session's markers");
     const auto targets = [&](const fs::path& folder) {
         return SaveTargets{folder / "run1.Tst", folder / "run1.Txt", folder / "run1.Hdr"};
     };
@@ -361,6 +364,11 @@ TEST(SavedSetWriter, CopiesByteForByteAndAFailedCopyKeepsTheOlderFile) {
     EXPECT_EQ(readFile(t / "saved" / "run1.Txt"), txt);
     EXPECT_EQ(readFile(t / "saved" / "run1.Hdr"), header);
     EXPECT_EQ(std::distance(fs::directory_iterator(t / "saved"), fs::directory_iterator()), 3);
+    const std::string marker = "2,1.000,\"x\"\r\n";
+    writeFile(t / "tempdata.mrk", marker);
+    ASSERT_TRUE(copyWorkingSet(t.path(), targets(t / "saved"), &error)) << error;
+    EXPECT_EQ(readFile(t / "saved" / "run1.Mrk"), marker);
+    fs::remove(t / "tempdata.mrk");
 
     EXPECT_FALSE(copyWorkingSet(t.path(), targets(t / "gone"), &error));
     EXPECT_NE(error.find("gone/run1.Tst"), std::string::npos) << error;
@@ -405,4 +413,50 @@ TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
         EXPECT_EQ(r.ok, error.find("tempdata.hdr") == std::string::npos) << error;
         EXPECT_FALSE(fs::exists(t / "tempdata.hdr.new")) << r.what;
     }
+}
+
+TEST(MarkerFile, ReadsWhatIsSoundAndNamesTheOtherLines) {
+    EXPECT_EQ(markerLine({12, 6.0, "stimulus"}), "12,6.000,\"stimulus\"\r\n");
+    EXPECT_EQ(markerLine({3, 0.25, "say \"hi\"\r\nagain"}),
+              "3,0.250,\"\\=say \\qhi\\q\\r\\nagain\"\r\n");
+    const std::string good = markerLine({3, 1.5, ""}) + markerLine({7, 2.0, "a, \"b\"\nc"});
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::int64_t lastRecord;
+        std::vector<Marker> markers;
+        std::vector<int> badLines;
+    } rows[] = {
+        {"escaped texts read back", good, 7, {{3, 1.5, ""}, {7, 2.0, "a, \"b\"\nc"}}, {}},
+        {"cut in the last line", good.substr(0, good.size() - 1), 7, {{3, 1.5, ""}}, {2}},
+        {"cut before its quote", "3,1.500,\"x", -1, {}, {1}},
+        {"bare LF, blank lines", "\n4,1,\"x\"\n\r\n", -1, {{4, 1, "x"}}, {}},
+        {"absurd record numbers",
+         "0,1,\"\"\r\n-2,1,\"\"\r\n8,1,\"\"\r\n99999999999,1,\"\"\r\n7,1,\"\"\r\n",
+         7,
+         {{7, 1, ""}},
+         {1, 2, 3, 4}},
+        {"bad lines",
+         "x,1,\"\"\r\n1,-1,\"\"\r\n1,nan,\"\"\r\n1,1,x\r\n1,1,\"a\"b\"\r\n1;1;\"\"\r\n1,1\r\n",
+         -1,
+         {},
+         {1, 2, 3, 4, 5, 6, 7}},
+        {"binary", std::string("\0\xff,\x01\r\n", 6), -1, {}, {1}},
+    };
+    for (const auto& r : rows) {
+        const MarkerFile file = readMarkers(r.bytes, r.lastRecord);
+        EXPECT_EQ(file.markers, r.markers) << r.what;
+        EXPECT_EQ(file.badLines, r.badLines) << r.what;
+    }
+
+    // A saved session's markers beside its .Hdr, the extension in any letter case.
+    TempFolder t;
+    EXPECT_TRUE(readSavedMarkers(t / "run1.Hdr", 7).problem.empty());
+    writeFile(t / "run1.mRK", good + "9,1,\"late\"\r\n");
+    const SavedMarkers saved = readSavedMarkers(t / "run1.Hdr", 7);
+    EXPECT_EQ(saved.markers.size(), 2u);
+    EXPECT_NE(saved.problem.find((t / "run1.mRK").string()), std::string::npos) << saved.problem;
+    EXPECT_NE(saved.problem.find("Line 3 "), std::string::npos) << saved.problem;
+    writeFile(t / "run1.Mrk", good);
+    EXPECT_EQ(savedMarkerFile(t / "run1.Hdr"), t / "run1.Mrk");
 }

@@ -71,6 +71,9 @@ Options:
   --silent-after S      stop sending S seconds after the port is opened; the port stays open
   --vanish-after S      S seconds after a program first opens the port, close the
                         pseudo-terminal and remove the link, as an unplugged adapter, and end
+  --reappear-after S    with --vanish-after: instead of ending, come back S seconds after
+                        vanishing on a new pseudo-terminal under the same link, as the adapter
+                        plugged in again, and go on as before (it vanishes only once)
   -h, --help            show this text
 )";
 
@@ -83,6 +86,7 @@ struct Options {
     std::optional<long long> count;
     std::optional<double> silentAfter;
     std::optional<double> vanishAfter;
+    std::optional<double> reappearAfter;
 };
 
 [[noreturn]] void usageError(const std::string& message) {
@@ -172,6 +176,8 @@ Options parseOptions(int argc, char** argv) {
             o.silentAfter = numberArg(arg, value(), 0.0, 1e7);
         } else if (arg == "--vanish-after") {
             o.vanishAfter = numberArg(arg, value(), 0.0, 1e7);
+        } else if (arg == "--reappear-after") {
+            o.reappearAfter = numberArg(arg, value(), 0.0, 1e7);
         } else {
             usageError("unknown option \"" + std::string(arg) + "\"");
         }
@@ -183,6 +189,8 @@ Options parseOptions(int argc, char** argv) {
     if (o.framesFile && o.signalOptionGiven)
         usageError("--frames sends the file as it is: --seed, --adc, --noise, --status, "
                    "--probe-error, --battery-low, --invalid and --stray do not go with it");
+    if (o.reappearAfter && !o.vanishAfter)
+        usageError("--reappear-after needs --vanish-after: only a vanished port can come back");
     if (o.stream.fixedAdc && noiseGiven)
         usageError("--adc sends its value without noise: --noise does not go with it");
     return o;
@@ -268,18 +276,14 @@ int fail(const std::string& message) {
     return 1;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    const Options options = parseOptions(argc, argv);
-    std::vector<Bytes> script;
-    if (options.framesFile) script = readFramesFile(*options.framesFile);
-
+// Opens a pseudo-terminal and links it as linkPath; "" or what went wrong.
+std::string openLinkedPty(int port, const fs::path& linkPath, int* masterOut,
+                          std::string* deviceOut) {
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
-        return fail(std::string("cannot open a pseudo-terminal: ") + std::strerror(errno));
+        return std::string("cannot open a pseudo-terminal: ") + std::strerror(errno);
     const char* slaveName = ptsname(master);
-    if (!slaveName) return fail("cannot name the pseudo-terminal");
+    if (!slaveName) return "cannot name the pseudo-terminal";
     const std::string device = slaveName;
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     ensureRaw(master);
@@ -288,25 +292,42 @@ int main(int argc, char** argv) {
     if (const int slave = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK); slave >= 0)
         close(slave);
 
-    const std::string com = "COM" + std::to_string(options.port);
-    const fs::path ports = options.folder / "ports";
-    const fs::path linkPath = ports / ("com" + std::to_string(options.port));
+    const fs::path ports = linkPath.parent_path();
     std::error_code ec;
     fs::create_directories(ports, ec);
-    if (ec) return fail("cannot create " + ports.string() + ": " + ec.message());
+    if (ec) return "cannot create " + ports.string() + ": " + ec.message();
     if (fs::exists(fs::symlink_status(linkPath)) && !fs::is_symlink(fs::symlink_status(linkPath)))
-        return fail(linkPath.string() + " exists and is not a link; not replacing it");
+        return linkPath.string() + " exists and is not a link; not replacing it";
     // Replace any old link in one step, so the name never points to nothing meanwhile.
     const fs::path tempLink =
-        ports / (".com" + std::to_string(options.port) + "." + std::to_string(getpid()));
+        ports / (".com" + std::to_string(port) + "." + std::to_string(getpid()));
     fs::remove(tempLink, ec);
     fs::create_symlink(device, tempLink, ec);
     if (!ec) fs::rename(tempLink, linkPath, ec);
     if (ec) {
         fs::remove(tempLink, ec);
-        return fail("cannot link " + linkPath.string() + " to " + device + ": " + ec.message());
+        return "cannot link " + linkPath.string() + " to " + device + ": " + ec.message();
     }
-    const PortLink link(linkPath, device);
+    *masterOut = master;
+    *deviceOut = device;
+    return {};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const Options options = parseOptions(argc, argv);
+    std::vector<Bytes> script;
+    if (options.framesFile) script = readFramesFile(*options.framesFile);
+
+    const std::string com = "COM" + std::to_string(options.port);
+    const fs::path linkPath = options.folder / "ports" / ("com" + std::to_string(options.port));
+    int master = -1;
+    std::string device;
+    if (const std::string error = openLinkedPty(options.port, linkPath, &master, &device);
+        !error.empty())
+        return fail(error);
+    PortLink link(linkPath, device);
 
     struct sigaction sa {};
     sa.sa_handler = onStopSignal;
@@ -335,6 +356,7 @@ int main(int argc, char** argv) {
     enum class State { Waiting, Settling, Sending, Silent } state = State::Waiting;
     double openedAt = 0, nextDue = 0;
     std::optional<double> firstOpenedAt;
+    bool vanished = false;
     std::optional<FrameStream> stream;
     std::size_t scriptLine = 0;
     long long sent = 0;
@@ -342,11 +364,25 @@ int main(int argc, char** argv) {
 
     while (!stopSignal) {
         const double t = now();
-        if (options.vanishAfter && firstOpenedAt && t >= *firstOpenedAt + *options.vanishAfter) {
+        if (options.vanishAfter && !vanished && firstOpenedAt &&
+            t >= *firstOpenedAt + *options.vanishAfter) {
             close(master);
             link.remove();
             std::cerr << "probe-sim: " << com << " vanished\n";
-            return 0;
+            if (!options.reappearAfter) return 0;
+            vanished = true;
+            const double back = now() + *options.reappearAfter;
+            while (!stopSignal && now() < back) waitFor(nullptr, 0, back - now(), waitMask);
+            if (stopSignal) return 0;
+            if (const std::string error = openLinkedPty(options.port, linkPath, &master, &device);
+                !error.empty())
+                return fail(error);
+            link = PortLink(linkPath, device);
+            std::cout << com << " -> " << device << std::endl;
+            std::cerr << "probe-sim: " << com << " reappeared\n";
+            state = State::Waiting;
+            pending.clear();
+            continue;
         }
 
         if (!slaveOpen(master)) {

@@ -1,7 +1,8 @@
 // Takes PNG screenshots of the main window, started from a settings file in a fresh program
 // folder: all panels with the bars and lamps lit, only the picture graph, and a narrow window.
-// With --live FOLDER SECONDS it instead starts a session on COM2 of FOLDER (where
-// probe-sim --folder FOLDER --port 2 runs) and takes one screenshot after that many seconds.
+// With --live FOLDER SECONDS [MARKS] it instead starts a session on COM2 of FOLDER (where
+// probe-sim --folder FOLDER --port 2 runs) and takes one screenshot after that many seconds,
+// having marked MARKS events (Session > Mark) at even times in between.
 
 #include "app/frm_sylvane.h"
 #include "app/settings_file.h"
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTime>
 
 #include <cstdio>
 #include <cstdlib>
@@ -51,16 +53,24 @@ bool writeDefaultSettings(const QString& folder) {
     return true;
 }
 
-int liveShot(const QDir& out, const QString& folder, double seconds) {
+int liveShot(const QDir& out, const QString& folder, double seconds, int marks) {
     if (!writeDefaultSettings(folder)) return 1;
     frmSylvane w({folder, {}});
     w.Form_Load();
     w.show();
     arrange(w);
     w.mnuStart_Click();
-    QDeadlineTimer until(static_cast<qint64>(seconds * 1000));
-    while (!until.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 50);
-    std::printf("colour level %.1f, resistance %s\n", static_cast<double>(w.engine.state().colorLevel),
+    for (int k = 1; k <= marks + 1; ++k) {
+        QDeadlineTimer until(static_cast<qint64>(seconds * 1000 / (marks + 1)));
+        while (!until.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 50);
+        if (k > marks) break;
+        sylvane::storage::Marker marker =
+            w.markers.at(static_cast<float>(QTime::currentTime().msecsSinceStartOfDay() / 1000.0));
+        marker.text = "event " + std::to_string(k);
+        w.markers.add(marker);
+    }
+    std::printf("colour level %.1f, resistance %s\n",
+                static_cast<double>(w.engine.state().colorLevel),
                 qPrintable(w.LblShnStf[3]->caption()));
     const bool ok = save(w, out, "live_session.png");
     w.mnuStop_Click();
@@ -105,9 +115,11 @@ int fixedShots(const QDir& out) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const bool live = argc == 5 && QString::fromLatin1(argv[2]) == QLatin1String("--live");
+    const bool live =
+        (argc == 5 || argc == 6) && QString::fromLatin1(argv[2]) == QLatin1String("--live");
     if (argc != 2 && !live) {
-        std::fprintf(stderr, "usage: window-shots <output folder> [--live FOLDER SECONDS]\n");
+        std::fprintf(stderr,
+                     "usage: window-shots <output folder> [--live FOLDER SECONDS [MARKS]]\n");
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
@@ -115,6 +127,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "window-shots: cannot create %s\n", argv[1]);
         return 1;
     }
-    if (live) return liveShot(out, QString::fromLocal8Bit(argv[3]), std::atof(argv[4]));
+    if (live)
+        return liveShot(out, QString::fromLocal8Bit(argv[3]), std::atof(argv[4]),
+                        argc == 6 ? std::atoi(argv[5]) : 0);
     return fixedShots(out);
 }

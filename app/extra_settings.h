@@ -1,0 +1,29 @@
+#pragma once
+// sylvane-extra.ini, beside sylvane.ini in the program folder: the settings that sylvane.ini,
+// whose 24 lines stay exactly as they are, has no place for. One "Key=value" a line; blank
+// lines, lines starting with ";" or "#" and unknown keys are passed over. The program only
+// reads it; the user writes it.
+
+#include <string>
+#include <string_view>
+
+namespace sylvane::app {
+
+inline constexpr const char* kExtraSettingsFileName = "sylvane-extra.ini";
+
+inline constexpr const char* kReconnectWaitKey = "ReconnectWaitSeconds";
+inline constexpr int kDefaultReconnectWait = 60;
+inline constexpr int kLongestReconnectWait = 3600;
+
+struct ReconnectWait {
+    // How long a session waits for a lost probe port to come back; 0 ends it at once.
+    int seconds = kDefaultReconnectWait;
+    // Why the file's value was not taken ("" when it was, or when there is none).
+    std::string problem;
+};
+
+// ReconnectWaitSeconds of the file's text: the default without the key, and the default with a
+// problem when the value is not a whole number of seconds from 0 to 3600.
+ReconnectWait reconnectWaitOf(std::string_view fileText);
+
+} // namespace sylvane::app
