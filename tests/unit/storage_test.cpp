@@ -2,14 +2,17 @@
 #include "platform/free_format.h"
 #include "platform/number_rules.h"
 #include "storage/saved_sessions.h"
+#include "storage/marker_file.h"
 #include "storage/saved_set_writer.h"
 #include "storage/session_header.h"
+#include "storage/session_recovery.h"
 #include "storage/tst_reader.h"
 #include "storage/working_files.h"
 #include "tests/unit/unit_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -404,5 +407,74 @@ TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
         EXPECT_EQ(readFile(t / "tempdata.hdr"), r.expected) << r.what;
         EXPECT_EQ(r.ok, error.find("tempdata.hdr") == std::string::npos) << error;
         EXPECT_FALSE(fs::exists(t / "tempdata.hdr.new")) << r.what;
+    }
+}
+
+TEST(SessionRecovery, AnUnfinishedSessionIsMadeWholeAndAFinishedOneClearedAsAlways) {
+    const std::string none = "<none>";
+    const std::string three = records({1500, 1502, 1499}), threeLines = "1500\r\n1502\r\n1499\r\n";
+    const std::string recoveredHdr = hdr(" 1499", " 1502", " ");
+    const std::string mark1 = markerLine({1, 0.5, "one"}), mark3 = markerLine({3, 1.5, "three"});
+    const struct {
+        const char* what;
+        std::string tst, txt, header, mrk; // as the last run left them; none: no such file
+        std::int64_t readings;             // 0: cleared
+        std::string tstAfter, txtAfter, headerAfter, mrkAfter;
+    } rows[] = {
+        {"killed, files agree", three, threeLines, "", none, 3, three, threeLines, recoveredHdr,
+         none},
+        {"no header file", three, threeLines, none, none, 3, three, threeLines, recoveredHdr, none},
+        {"header cut short", three, threeLines, hdr(" 1", " 2", " ").substr(0, 20), none, 3, three,
+         threeLines, recoveredHdr, none},
+        {"torn record and torn line", three + "\x05\x06", "1500\r\n1502\r\n14", "", none, 3, three,
+         threeLines, recoveredHdr, none},
+        {"text one line short", three, "1500\r\n1502\r\n", "", none, 3, three, threeLines,
+         recoveredHdr, none},
+        {"text longer", records({1500}), threeLines, "", none, 1, records({1500}), "1500\r\n",
+         hdr(" 1500", " 1500", " "), none},
+        {"text differs", three, "1500\r\n9999\r\n1499\r\n", "", none, 3, three, threeLines,
+         recoveredHdr, none},
+        {"no text", three, none, "", none, 3, three, threeLines, recoveredHdr, none},
+        {"values below 1", records({0, 1500, -3, 1400}), none, "", none, 4,
+         records({0, 1500, -3, 1400}), "0\r\n1500\r\n-3\r\n1400\r\n", hdr(" 1400", " 1500", " "),
+         none},
+        {"only a value below 1", records({0}), "0\r\n", "", none, 1, records({0}), "0\r\n",
+         hdr(" 4095", " 0", " "), none},
+        {"markers past the records", records({1500, 1502}) + "\x01", "1500\r\n1502\r\n", "",
+         mark1 + mark3 + "2,1.0", 2, records({1500, 1502}), "1500\r\n1502\r\n",
+         hdr(" 1500", " 1502", " "), mark1},
+        {"stopped: header there", three, threeLines, recoveredHdr, mark1, 0, none, threeLines, none,
+         mark1},
+        {"empty readings", "", threeLines, "", none, 0, none, threeLines, none, none},
+        {"less than a record", "\x05\x06\x07", none, "", none, 0, none, none, none, none},
+        {"no readings file", none, threeLines, "", none, 0, none, threeLines, none, none}};
+    for (const auto& r : rows) {
+        TempFolder t;
+        const std::pair<const char*, const std::string*> files[] = {{"tempdata.tst", &r.tst},
+                                                                    {"tempdata.txt", &r.txt},
+                                                                    {"tempdata.hdr", &r.header},
+                                                                    {"tempdata.mrk", &r.mrk}};
+        for (const auto& [name, bytes] : files)
+            if (*bytes != none) writeFile(t / name, *bytes);
+        const WorkingSessionRecovery got = clearOrRecoverWorkingSession(t.path());
+        EXPECT_EQ(got.recovered, r.readings > 0) << r.what;
+        EXPECT_EQ(got.readings, r.readings) << r.what;
+        EXPECT_TRUE(got.problems.empty()) << r.what << ": " << got.problems.front();
+        EXPECT_EQ(got.headerWritten, r.readings > 0) << r.what;
+        const std::pair<const char*, const std::string*> after[] = {
+            {"tempdata.tst", &r.tstAfter},
+            {"tempdata.txt", &r.txtAfter},
+            {"tempdata.hdr", &r.headerAfter},
+            {"tempdata.mrk", &r.mrkAfter}};
+        for (const auto& [name, bytes] : after) {
+            EXPECT_EQ(fs::exists(t / name), *bytes != none) << r.what << ": " << name;
+            if (*bytes != none) {
+                EXPECT_EQ(readFile(t / name), *bytes) << r.what << ": " << name;
+            }
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(t.path()), fs::directory_iterator()),
+                  std::count_if(std::begin(after), std::end(after),
+                                [&](const auto& a) { return *a.second != none; }))
+            << r.what << ": no file left behind";
     }
 }
