@@ -1,13 +1,15 @@
 #include "display/trace_replay.h"
 #include "platform/free_format.h"
 #include "platform/number_rules.h"
-#include "storage/saved_sessions.h"
+#include "probe_signal.h"
 #include "storage/marker_file.h"
+#include "storage/saved_sessions.h"
 #include "storage/saved_set_writer.h"
 #include "storage/session_header.h"
 #include "storage/session_recovery.h"
 #include "storage/tst_reader.h"
 #include "storage/working_files.h"
+#include "tests/support/engine_harness.h"
 #include "tests/unit/unit_support.h"
 
 #include <gtest/gtest.h>
@@ -81,6 +83,61 @@ TEST(WorkingFiles, RefusedWritesAreNamedAndLeaveTheFilesConsistent) {
         EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
         EXPECT_FALSE(files.isOpen());
     }
+}
+
+TEST(WorkingFiles, ADiskFullAtAnyByteLeavesWholeRecordsAndLinesAndNoPartOfAHeader) {
+    const std::string header = headerBytes(sessionHeader(1500, 1502, " "));
+    // Room for every byte position of the second record, of its line, then of the header.
+    for (std::size_t room = 0; room < 4 + 6 + header.size(); ++room) {
+        auto* store = new MemoryFileStore;
+        WorkingFiles files{std::unique_ptr<FileStore>(store)};
+        ASSERT_TRUE(files.open());
+        ASSERT_TRUE(files.record(1, 1500));
+        store->setBudget(static_cast<std::int64_t>(room));
+        std::string error;
+        const bool recorded = files.record(2, 1502, &error);
+        EXPECT_EQ(recorded, room >= 10) << room;
+        EXPECT_EQ(store->bytes(WorkingFile::Tst),
+                  records(recorded ? std::vector{1500, 1502} : std::vector{1500}))
+            << room;
+        EXPECT_EQ(store->bytes(WorkingFile::Txt), recorded ? "1500\r\n1502\r\n" : "1500\r\n")
+            << room;
+        if (!recorded) {
+            EXPECT_NE(error.find(room < 4 ? "tempdata.tst" : "tempdata.txt"), std::string::npos)
+                << room << ": " << error;
+            EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+        }
+        EXPECT_FALSE(files.writeHeaderAndClose(1500, 1502, " ", &error)) << room;
+        EXPECT_EQ(store->bytes(WorkingFile::Hdr), "") << room;
+        ASSERT_TRUE(files.unwrittenHeader()) << room;
+        EXPECT_EQ(headerBytes(*files.unwrittenHeader()), header);
+        ASSERT_TRUE(files.open());
+        EXPECT_FALSE(files.unwrittenHeader()) << "a new session has a header of its own";
+    }
+}
+
+TEST(WorkingFiles, AfterARefusedReadingStopKeepsTheHeaderInMemoryOnly) {
+    sylvane::testing::MemoryEngine session;
+    ASSERT_TRUE(session.start());
+    session.store->setBudget(60);
+    for (int n = 0; n < 40; ++n) {
+        const auto frame = sylvane::probesim::encodeFrame({static_cast<std::uint8_t>(n), 1500});
+        session.feed({frame.begin(), frame.end()});
+    }
+    const auto& state = session.engine.state();
+    EXPECT_EQ(session.view.endings, std::vector{sylvane::acquisition::SessionEnd::RecordRefused});
+    const std::size_t written = static_cast<std::size_t>(state.recordNumber - 1);
+    EXPECT_GE(written, 3u);
+    EXPECT_EQ(session.store->bytes(WorkingFile::Tst).size(), written * 4);
+    const std::string& text = session.store->bytes(WorkingFile::Txt);
+    EXPECT_EQ(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')), written);
+    std::string error;
+    EXPECT_TRUE(session.engine.stop(" ", &error)) << error;
+    EXPECT_FALSE(session.files.isOpen());
+    EXPECT_EQ(session.store->bytes(WorkingFile::Hdr), "");
+    ASSERT_TRUE(session.files.unwrittenHeader());
+    EXPECT_EQ(headerBytes(*session.files.unwrittenHeader()),
+              headerBytes(sessionHeader(state.minADC, state.maxADC, " ")));
 }
 
 TEST(WorkingFiles, StartThatCannotCreateAFileNamesItAndKeepsTheLastSession) {
@@ -387,6 +444,7 @@ TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
         std::string comments;
         bool ok;
         std::string expected;
+        bool kept = false;
     } rows[] = {
         {"complete", stopped, readings, "typed later", true, hdr(" 1500", " 1502", "typed later")},
         {"items kept as they stand", "\"Lo\"\r\n\"1500.5\"\r\n\"Hi\"\r\n\"abc\"\r\n\"x\"\r\n",
@@ -397,13 +455,19 @@ TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
         // Without a header the range comes from the readings; records below 1 are none.
         {"missing header", "<none>", readings, "c", true, hdr(" 1499", " 1504", "c")},
         {"empty header", "", readings, "c", true, hdr(" 1499", " 1504", "c")},
-        {"nothing at all", "<none>", "<none>", "c", false, ""}};
+        {"nothing at all", "<none>", "<none>", "c", false, ""},
+        // The range the program kept when the disk refused the header at Stop.
+        {"refused at stop", "", readings, "c", true, hdr(" 1400", " 1600", "c"), true},
+        {"written since", stopped, readings, "c", true, hdr(" 1500", " 1502", "c"), true}};
+    const SessionHeader unwritten = sessionHeader(1400, 1600, "at stop");
     for (const auto& r : rows) {
         TempFolder t;
         if (r.header != "<none>") writeFile(t / "tempdata.hdr", r.header);
         if (r.tst != "<none>") writeFile(t / "tempdata.tst", r.tst);
         std::string error;
-        EXPECT_EQ(refreshWorkingHeader(t.path(), r.comments, &error), r.ok) << r.what << error;
+        EXPECT_EQ(refreshWorkingHeader(t.path(), r.comments, &error, r.kept ? &unwritten : nullptr),
+                  r.ok)
+            << r.what << error;
         EXPECT_EQ(readFile(t / "tempdata.hdr"), r.expected) << r.what;
         EXPECT_EQ(r.ok, error.find("tempdata.hdr") == std::string::npos) << error;
         EXPECT_FALSE(fs::exists(t / "tempdata.hdr.new")) << r.what;
