@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace sylvane::storage {
@@ -17,10 +18,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// 0 with the file's bytes, or the errno that refused them.
+constexpr int kNotAPlainFile = -1;
+
+// 0 with the file's bytes, or the errno that refused them. Only a plain file is read: a device
+// or a pipe in its place (a test's /dev/full, say) could hold the start for ever.
 int readWhole(const fs::path& path, std::string* out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return errno;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return S_ISDIR(st.st_mode) ? EISDIR : kNotAPlainFile;
+    }
     out->clear();
     char buffer[1 << 16];
     for (;;) {
@@ -78,7 +87,8 @@ int mendTail(const fs::path& path, std::string_view wanted, std::size_t keep) {
 }
 
 std::string problem(const fs::path& path, int errnum) {
-    return path.string() + ": " + std::strerror(errnum);
+    return path.string() + ": " +
+           (errnum == kNotAPlainFile ? "Not a regular file" : std::strerror(errnum));
 }
 
 } // namespace
@@ -129,8 +139,9 @@ WorkingSessionRecovery clearOrRecoverWorkingSession(const fs::path& folder) {
     }
 
     std::string text;
-    if (readWhole(txtPath, &text) != 0) text.clear();
-    if (text != lines) {
+    if (const int e = readWhole(txtPath, &text); e != 0 && e != ENOENT) {
+        r.problems.push_back(problem(txtPath, e));
+    } else if (text != lines) {
         // Keep the whole lines that agree and write the rest from the records.
         const auto differ = std::mismatch(text.begin(), text.end(), lines.begin(), lines.end());
         const auto same = static_cast<std::size_t>(differ.second - lines.begin());

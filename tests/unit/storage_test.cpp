@@ -475,7 +475,7 @@ TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
 }
 
 TEST(SessionRecovery, AnUnfinishedSessionIsMadeWholeAndAFinishedOneClearedAsAlways) {
-    const std::string none = "<none>";
+    const std::string none = "<none>", dir = "<dir>";
     const std::string three = records({1500, 1502, 1499}), threeLines = "1500\r\n1502\r\n1499\r\n";
     const std::string recoveredHdr = hdr(" 1499", " 1502", " ");
     const std::string mark1 = markerLine({1, 0.5, "one"}), mark3 = markerLine({3, 1.5, "three"});
@@ -499,6 +499,7 @@ TEST(SessionRecovery, AnUnfinishedSessionIsMadeWholeAndAFinishedOneClearedAsAlwa
         {"text differs", three, "1500\r\n9999\r\n1499\r\n", "", none, 3, three, threeLines,
          recoveredHdr, none},
         {"no text", three, none, "", none, 3, three, threeLines, recoveredHdr, none},
+        {"text is a folder", three, dir, "", none, 3, three, dir, recoveredHdr, none},
         {"values below 1", records({0, 1500, -3, 1400}), none, "", none, 4,
          records({0, 1500, -3, 1400}), "0\r\n1500\r\n-3\r\n1400\r\n", hdr(" 1400", " 1500", " "),
          none},
@@ -518,12 +519,18 @@ TEST(SessionRecovery, AnUnfinishedSessionIsMadeWholeAndAFinishedOneClearedAsAlwa
                                                                     {"tempdata.txt", &r.txt},
                                                                     {"tempdata.hdr", &r.header},
                                                                     {"tempdata.mrk", &r.mrk}};
-        for (const auto& [name, bytes] : files)
-            if (*bytes != none) writeFile(t / name, *bytes);
+        for (const auto& [name, bytes] : files) {
+            if (*bytes == dir) fs::create_directory(t / name);
+            if (*bytes != none && *bytes != dir) writeFile(t / name, *bytes);
+        }
         const WorkingSessionRecovery got = clearOrRecoverWorkingSession(t.path());
         EXPECT_EQ(got.recovered, r.readings > 0) << r.what;
         EXPECT_EQ(got.readings, r.readings) << r.what;
-        EXPECT_TRUE(got.problems.empty()) << r.what << ": " << got.problems.front();
+        // What cannot be mended is named; the rest of the session is recovered all the same.
+        EXPECT_EQ(got.problems,
+                  r.txt == dir ? std::vector{(t / "tempdata.txt").string() + ": Is a directory"}
+                               : std::vector<std::string>{})
+            << r.what;
         EXPECT_EQ(got.headerWritten, r.readings > 0) << r.what;
         const std::pair<const char*, const std::string*> after[] = {
             {"tempdata.tst", &r.tstAfter},
@@ -532,7 +539,7 @@ TEST(SessionRecovery, AnUnfinishedSessionIsMadeWholeAndAFinishedOneClearedAsAlwa
             {"tempdata.mrk", &r.mrkAfter}};
         for (const auto& [name, bytes] : after) {
             EXPECT_EQ(fs::exists(t / name), *bytes != none) << r.what << ": " << name;
-            if (*bytes != none) {
+            if (*bytes != none && *bytes != dir) {
                 EXPECT_EQ(readFile(t / name), *bytes) << r.what << ": " << name;
             }
         }
