@@ -232,6 +232,7 @@ void SessionEngine::recordReading() {
     if (!m_files.isOpen()) return;
     std::string error;
     if (!m_files.record(s.recordNumber, s.smoothedADC, &error)) {
+        m_recordRefused = true;
         if (!m_ending) {
             m_ending = true;
             m_view.sessionMustEnd(SessionEnd::RecordRefused, error);
@@ -298,6 +299,7 @@ SessionEngine::StartOutcome SessionEngine::start(float clock,
     m_canvas.clear();
     m_running = true;
     m_ending = false;
+    m_recordRefused = false;
     DisplayInit();
     s.stableCount = 0;
     s.awaitingStartValue = true;
@@ -331,8 +333,11 @@ bool SessionEngine::stop(const std::string& comments, std::string* error) {
     m_running = false;
     DisplayUpdate();
     bool written = true;
-    if (m_files.isOpen())
+    if (m_files.isOpen() && m_recordRefused) {
+        m_files.closeKeepingHeader(m_state.minADC, m_state.maxADC, comments);
+    } else if (m_files.isOpen()) {
         written = m_files.writeHeaderAndClose(m_state.minADC, m_state.maxADC, comments, error);
+    }
     m_ending = false;
     for (ReadingFollower* f : m_followers) f->sessionStopped();
     return written;

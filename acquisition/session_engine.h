@@ -171,7 +171,9 @@ public:
     // Started leaves a session running.
     StartOutcome start(float clock, const std::function<bool()>& openPort, std::string* error);
     // Stop: paints the colour displays, writes the header with the comments and closes the
-    // working files. False with *error when the header was refused (the files are closed).
+    // working files. False with *error when the header was refused (the files are closed). After
+    // a refused reading the header is only kept in memory (WorkingFiles::unwrittenHeader): the
+    // disk has just failed, and a session without its header is recovered at the next start.
     bool stop(const std::string& comments, std::string* error);
     // A session that could not start or must end without its header.
     void abandon();
@@ -220,6 +222,7 @@ private:
     SessionCounts m_counts;
     bool m_running = false;
     bool m_ending = false;
+    bool m_recordRefused = false;
     MidnightCount m_midnights;
     std::string m_referenceCaption = "0";
     double m_referenceValue = 0;

@@ -1,6 +1,6 @@
-// Start-up and shut-down of the main window: the previous run's working files are cleared, the
-// timer started, the settings read (or first-run defaults taken), and at the close the normal
-// display restored and the settings written.
+// Start-up and shut-down of the main window: the timer started, the settings read (or first-run
+// defaults taken), the previous run's working files cleared or its unfinished session recovered,
+// and at the close the normal display restored and the settings written.
 
 #include "app/frm_sylvane.h"
 
@@ -11,6 +11,7 @@
 #include "platform/message_box.h"
 #include "platform/number_rules.h"
 #include "platform/twips.h"
+#include "storage/session_recovery.h"
 
 #include <QAction>
 #include <QDir>
@@ -67,12 +68,31 @@ QString fromStd(const std::string& s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+// The last run's working files: cleared, or a session that never reached Stop made whole and
+// offered for saving.
+void clearOrRecoverLastSession(frmSylvane& w) {
+    storage::WorkingSessionRecovery r =
+        storage::clearOrRecoverWorkingSession(w.programFolder().toStdString());
+    if (!r.recovered) return;
+    if (!r.headerWritten) w.workingFiles.keepUnwrittenHeader(std::move(r.header));
+    w.mnuSaveFile->setEnabled(true);
+    QString prompt =
+        QStringLiteral("The last session was not stopped: ") +
+        (r.readings == 1 ? QStringLiteral("1 reading was recovered.")
+                         : QStringLiteral("%1 readings were recovered.").arg(r.readings)) +
+        QStringLiteral("\r\nFile > Save session keeps them; the next Start clears them.");
+    for (const std::string& problem : r.problems)
+        prompt += QStringLiteral("\r\nNot mended: ") + fromStd(problem);
+    platform::MsgBox(prompt,
+                     platform::vbOKOnly |
+                         (r.problems.empty() ? platform::vbInformation : platform::vbExclamation),
+                     QStringLiteral("Session recovered"));
+}
+
 } // namespace
 
 void frmSylvane::Form_Load() {
     const QDir folder(m_programFolder);
-    QFile::remove(folder.filePath(QString::fromLatin1(storage::kWorkingTst)));
-    QFile::remove(folder.filePath(QString::fromLatin1(storage::kWorkingHdr)));
     module1.appPath = m_programFolder;
     engine.state().colorLevel = 255;
     Timer1->setInterval(200);
@@ -143,6 +163,9 @@ void frmSylvane::Form_Load() {
     LblParams[3]->setCaption(iniSensitivity);
     layoutReason = display::kInitialPlacement;
     layoutPending = true;
+    // Only once the settings could be read: a start that ends on unreadable settings leaves
+    // the last session's files as they are.
+    clearOrRecoverLastSession(*this);
 }
 
 void frmSylvane::Form_QueryUnload() {

@@ -234,11 +234,19 @@ void frmSylvane::View::sessionMustEnd(acquisition::SessionEnd why, std::string_v
             platform::vbOKOnly, QStringLiteral("Serial port timeout"), false);
         return;
     }
-    // Nothing more can be recorded: stop the readings before telling the user.
+    // Nothing more can be recorded: stop the readings before telling the user. One message says
+    // it all; Stop keeps the header in memory for Save and leaves no header on disk, so that a
+    // start after this run recovers the session too.
     m_w.MSComm1->close();
-    m_w.endSessionWithMessage(QStringLiteral("The reading could not be recorded:\r\n") +
-                                  fromView(detail) + QStringLiteral("\r\nSession Stopped !!"),
-                              platform::vbExclamation, QStringLiteral("Recording error"), false);
+    const std::int32_t onDisk = m_w.engine.state().recordNumber - 1;
+    m_w.endSessionWithMessage(
+        QStringLiteral("The reading could not be recorded:\r\n") + fromView(detail) +
+            QStringLiteral("\r\nReadings on disk: %1, all those recorded before it.\r\n"
+                           "Free some space (or reconnect the disk), then File > Save session "
+                           "keeps them; starting the program again keeps them too.\r\n"
+                           "Session Stopped !!")
+                .arg(onDisk),
+        platform::vbExclamation, QStringLiteral("Recording error"), false);
 }
 
 } // namespace sylvane::app

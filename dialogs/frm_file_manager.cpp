@@ -253,8 +253,9 @@ void frmFileManager::saveTo(const ParsedFilePath& target) {
     if (m_main.TxtSeshnComnts->Text().isEmpty())
         m_main.TxtSeshnComnts->setText(QStringLiteral(" "));
     std::string error;
-    if (!storage::refreshWorkingHeader(working, m_main.TxtSeshnComnts->Text().toStdString(),
-                                       &error)) {
+    const auto& unwritten = m_main.workingFiles.unwrittenHeader();
+    if (!storage::refreshWorkingHeader(working, m_main.TxtSeshnComnts->Text().toStdString(), &error,
+                                       unwritten ? &*unwritten : nullptr)) {
         m.lastMsgBoxResult =
             platform::MsgBox(fromStd(error), platform::vbOKOnly | platform::vbExclamation);
         return;

@@ -61,14 +61,18 @@ bool targetsWorkingSet(const SaveTargets& targets, const fs::path& workingFolder
 }
 
 bool refreshWorkingHeader(const fs::path& workingFolder, const std::string& comments,
-                          std::string* error) {
+                          std::string* error, const SessionHeader* unwritten) {
     const fs::path header = workingFolder / kWorkingHdr;
     std::ifstream in(header, std::ios::binary);
     const bool opened = in.is_open();
     SessionHeader h = readSessionHeader(std::string{std::istreambuf_iterator<char>(in), {}});
-    if (!opened || h.itemCount < 4) {
-        // The session's header was never completed (the disk refused it at Stop): its range is
-        // that of the recorded readings, so the session can still be saved.
+    const bool missing = !opened || h.itemCount < 4;
+    if (missing && unwritten) {
+        // The disk refused the header at Stop; the program kept it for this.
+        h = *unwritten;
+    } else if (missing) {
+        // The session's header was never completed and the program that recorded it has gone:
+        // its range is that of the recorded readings, so the session can still be saved.
         std::int32_t minADC = 4095;
         std::int32_t maxADC = 0;
         TstReader readings;

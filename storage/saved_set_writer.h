@@ -2,6 +2,8 @@
 // Writing a saved session: the three working files copied under a chosen name. A saved set is
 // never half written over an older one, and the working files are never the target.
 
+#include "storage/session_header.h"
+
 #include <filesystem>
 #include <string>
 
@@ -30,11 +32,12 @@ TargetProbe probeFile(const std::filesystem::path& path);
 bool targetsWorkingSet(const SaveTargets& targets, const std::filesystem::path& workingFolder);
 
 // Rewrites the working tempdata.hdr with comments as its fifth item, keeping its first four
-// items as they are; a header that is missing or short gets the range of the recorded readings.
-// The new header replaces the old one in one step, so a failure leaves the old one. False with
-// *error naming the file and the reason.
+// items as they are; a header that is missing or short gets the range of `unwritten` (the header
+// the disk refused at Stop) when given, else the range of the recorded readings. The new header
+// replaces the old one in one step, so a failure leaves the old one. False with *error naming
+// the file and the reason.
 bool refreshWorkingHeader(const std::filesystem::path& workingFolder, const std::string& comments,
-                          std::string* error = nullptr);
+                          std::string* error = nullptr, const SessionHeader* unwritten = nullptr);
 
 // Copies the working tempdata.tst, tempdata.txt and tempdata.hdr to the targets in that order,
 // byte for byte, then the markers tempdata.mrk, when the session has any, as the .Hdr's name

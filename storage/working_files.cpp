@@ -64,6 +64,7 @@ bool WorkingFiles::open(std::string* error) {
         }
     }
     m_txtSize = 0;
+    m_unwrittenHeader.reset();
     return true;
 }
 
@@ -130,7 +131,8 @@ std::int64_t WorkingFiles::readRecords(std::int64_t first, std::int64_t last, co
 
 bool WorkingFiles::writeHeaderAndClose(std::int32_t minADC, std::int32_t maxADC,
                                        const std::string& comments, std::string* error) {
-    bool ok = isOpen() && m_store->isOpen(WorkingFile::Hdr);
+    const bool wasOpen = isOpen() && m_store->isOpen(WorkingFile::Hdr);
+    bool ok = wasOpen;
     if (!ok) {
         setError(error, *m_store, WorkingFile::Hdr, EBADF);
     } else {
@@ -138,6 +140,8 @@ bool WorkingFiles::writeHeaderAndClose(std::int32_t minADC, std::int32_t maxADC,
         if (const int e = m_store->writeAt(WorkingFile::Hdr, 0, bytes.data(), bytes.size())) {
             ok = false;
             setError(error, *m_store, WorkingFile::Hdr, e);
+            // Part of a header is no header: the next start must see none.
+            m_store->truncate(WorkingFile::Hdr, 0);
         }
     }
     if (const int e = m_store->close(WorkingFile::Hdr); e && ok) {
@@ -145,7 +149,14 @@ bool WorkingFiles::writeHeaderAndClose(std::int32_t minADC, std::int32_t maxADC,
         setError(error, *m_store, WorkingFile::Hdr, e);
     }
     close();
+    if (!ok && wasOpen) m_unwrittenHeader = sessionHeader(minADC, maxADC, comments);
     return ok;
+}
+
+void WorkingFiles::closeKeepingHeader(std::int32_t minADC, std::int32_t maxADC,
+                                      const std::string& comments) {
+    close();
+    m_unwrittenHeader = sessionHeader(minADC, maxADC, comments);
 }
 
 void WorkingFiles::close() {
@@ -154,6 +165,7 @@ void WorkingFiles::close() {
 
 void WorkingFiles::discard() {
     for (const WorkingFile f : kAll) m_store->remove(f);
+    m_unwrittenHeader.reset();
 }
 
 } // namespace sylvane::storage

@@ -7,11 +7,13 @@
 // that was recorded.
 
 #include "storage/file_store.h"
+#include "storage/session_header.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -48,9 +50,17 @@ public:
                              bool* ok = nullptr);
 
     // Writes the header tail (minADC, maxADC, comments) and closes all three files, closed
-    // even when the header is refused (false, *error naming the file and the reason).
+    // even when the header is refused (false, *error naming the file and the reason). A refused
+    // header leaves tempdata.hdr empty and is kept as the unwritten header.
     bool writeHeaderAndClose(std::int32_t minADC, std::int32_t maxADC, const std::string& comments,
                              std::string* error = nullptr);
+    // Closes all three files with the header kept in memory only: tempdata.hdr stays empty, so
+    // the next program start recovers the session if it is not saved before.
+    void closeKeepingHeader(std::int32_t minADC, std::int32_t maxADC, const std::string& comments);
+    // The header of the last session when it is not in tempdata.hdr (Save writes it); none from
+    // the next open() or discard() on.
+    const std::optional<SessionHeader>& unwrittenHeader() const { return m_unwrittenHeader; }
+    void keepUnwrittenHeader(SessionHeader header) { m_unwrittenHeader = std::move(header); }
 
     // Closes all three files without writing the header.
     void close();
@@ -69,6 +79,7 @@ private:
     DiskFileStore* m_disk = nullptr;
     std::int64_t m_txtSize = 0;
     std::vector<std::int32_t> m_block;
+    std::optional<SessionHeader> m_unwrittenHeader;
 };
 
 } // namespace sylvane::storage

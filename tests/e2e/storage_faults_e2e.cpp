@@ -22,8 +22,10 @@ namespace {
 constexpr int kWait = 20000;
 constexpr qint64 kPage = 4096;
 
-void expectConsistent(const LiveSession& s, int adc) {
-    const std::vector<int> recorded(static_cast<std::size_t>(s.w.engine.state().recordNumber - 1), adc);
+// The working files hold `records` readings of adc (by default those the session recorded).
+void expectConsistent(const LiveSession& s, int adc, int records = -1) {
+    if (records < 0) records = s.w.engine.state().recordNumber - 1;
+    const std::vector<int> recorded(static_cast<std::size_t>(records), adc);
     EXPECT_EQ(s.file("tempdata.tst"), tstOf(recorded));
     if (!QFileInfo(s.path("tempdata.txt")).isSymLink()) {
         EXPECT_EQ(s.file("tempdata.txt"), txtOf(recorded));
@@ -32,7 +34,7 @@ void expectConsistent(const LiveSession& s, int adc) {
 
 } // namespace
 
-TEST(StorageFaults, ADiskFillingUpWhileRecordingStopsTheSessionWithNothingLost) {
+TEST(StorageFaults, ADiskFillingUpWhileRecordingStopsWithOneMessageAndTheNextStartRecovers) {
     const struct {
         const char* name;
         bool smallDisk; // else tempdata.txt is /dev/full
@@ -47,7 +49,7 @@ TEST(StorageFaults, ADiskFillingUpWhileRecordingStopsTheSessionWithNothingLost) 
         std::unique_ptr<SmallDisk> disk;
         if (r.smallDisk) {
             // 16 pages, 14 taken by other files: one for the readings and one for their text,
-            // so the text runs out first, in the middle of a line.
+            // so the text runs out first, in the middle of a line, and the header finds no room.
             disk = std::make_unique<SmallDisk>(folder, 16 * kPage);
             if (!disk->available()) GTEST_SKIP() << disk->why().toStdString();
             QFile filler(QDir(folder).filePath("other-files"));
@@ -71,36 +73,50 @@ TEST(StorageFaults, ADiskFillingUpWhileRecordingStopsTheSessionWithNothingLost) 
         }
         ASSERT_TRUE(waitUntil([&] { return !s.running(); }, kWait));
 
-        // The header may find no room either, and the user is told that as well.
-        ASSERT_GE(s.messages.messages.size(), 1u);
-        ASSERT_LE(s.messages.messages.size(), 2u) << s.said();
-        EXPECT_EQ(s.messages.messages[0].title, "Recording error");
+        // One message: what happened, what is on disk and how to keep it.
+        const int onDisk = s.w.engine.state().recordNumber - 1;
+        ASSERT_EQ(s.messages.titles(), QStringList{"Recording error"}) << s.said();
         const QString prompt = s.messages.messages[0].prompt;
-        EXPECT_TRUE(prompt.contains("tempdata.txt")) << prompt.toStdString();
-        EXPECT_TRUE(prompt.contains("No space left on device")) << prompt.toStdString();
-        EXPECT_TRUE(prompt.endsWith("Session Stopped !!")) << prompt.toStdString();
+        EXPECT_TRUE(prompt.contains("tempdata.txt: No space left on device\r\n")) << s.said();
+        EXPECT_TRUE(prompt.contains(QStringLiteral("Readings on disk: %1,").arg(onDisk)))
+            << s.said();
+        EXPECT_TRUE(prompt.contains("File > Save session keeps them")) << s.said();
+        EXPECT_TRUE(prompt.endsWith("Session Stopped !!")) << s.said();
         EXPECT_FALSE(s.w.MSComm1->isOpen());
-        EXPECT_GE(s.w.engine.state().recordNumber - 1, r.atLeastRecorded);
+        EXPECT_GE(onDisk, r.atLeastRecorded);
         expectConsistent(s, 1500);
-        if (s.messages.messages.size() == 2) {
-            EXPECT_EQ(s.messages.messages[1].title, "Working files error");
-            EXPECT_TRUE(s.messages.messages[1].prompt.contains("tempdata.hdr")) << s.said();
-        } else {
-            EXPECT_EQ(s.file("tempdata.hdr"), hdrOf(1500, 1500));
-        }
+        EXPECT_EQ(s.file("tempdata.hdr"), "") << "kept for Save, or for the next start";
 
-        // The user makes room; the program records as before.
+        // The user makes room; the program ends and the next start recovers what was on disk.
         ASSERT_TRUE(
             QFile::remove(QDir(folder).filePath(r.smallDisk ? "other-files" : "tempdata.txt")));
-        const std::size_t told = s.messages.messages.size();
-        s.w.mnuStart_Click();
-        ASSERT_TRUE(s.running()) << s.said();
+        QFile ini(QDir(folder).filePath("sylvane.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly) && ini.write(settingsOf("2", "25")) > 0);
+        ini.close();
+        LiveSession next(folder);
+        next.w.Form_Load();
+        if (onDisk > 0) {
+            ASSERT_EQ(next.messages.titles(), QStringList{"Session recovered"}) << next.said();
+            EXPECT_TRUE(next.messages.messages[0].prompt.contains(
+                QStringLiteral(": %1 readings were recovered.").arg(onDisk)))
+                << next.said();
+            expectConsistent(next, 1500, onDisk);
+            EXPECT_EQ(next.file("tempdata.hdr"), hdrOf(1500, 1500, " "));
+        } else {
+            EXPECT_TRUE(next.messages.messages.empty()) << next.said();
+            EXPECT_FALSE(QFile::exists(next.path("tempdata.tst")));
+        }
+
+        // The program records as before.
+        const std::size_t told = next.messages.messages.size();
+        next.w.mnuStart_Click();
+        ASSERT_TRUE(next.running()) << next.said();
         probe.send(frames(9, 1500));
-        ASSERT_TRUE(waitUntil([&] { return s.w.engine.state().recordNumber > 3; }, kWait));
-        s.w.mnuStop_Click();
-        expectConsistent(s, 1500);
-        EXPECT_EQ(s.file("tempdata.hdr"), hdrOf(1500, 1500));
-        EXPECT_EQ(s.messages.messages.size(), told) << s.said();
+        ASSERT_TRUE(waitUntil([&] { return next.w.engine.state().recordNumber > 3; }, kWait));
+        next.w.mnuStop_Click();
+        expectConsistent(next, 1500);
+        EXPECT_EQ(next.file("tempdata.hdr"), hdrOf(1500, 1500));
+        EXPECT_EQ(next.messages.messages.size(), told) << next.said();
     }
 }
 

@@ -1,17 +1,21 @@
 #include "display/trace_replay.h"
 #include "platform/free_format.h"
 #include "platform/number_rules.h"
+#include "probe_signal.h"
 #include "storage/marker_file.h"
 #include "storage/saved_markers.h"
 #include "storage/saved_sessions.h"
 #include "storage/saved_set_writer.h"
 #include "storage/session_header.h"
+#include "storage/session_recovery.h"
 #include "storage/tst_reader.h"
 #include "storage/working_files.h"
+#include "tests/support/engine_harness.h"
 #include "tests/unit/unit_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -80,6 +84,61 @@ TEST(WorkingFiles, RefusedWritesAreNamedAndLeaveTheFilesConsistent) {
         EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
         EXPECT_FALSE(files.isOpen());
     }
+}
+
+TEST(WorkingFiles, ADiskFullAtAnyByteLeavesWholeRecordsAndLinesAndNoPartOfAHeader) {
+    const std::string header = headerBytes(sessionHeader(1500, 1502, " "));
+    // Room for every byte position of the second record, of its line, then of the header.
+    for (std::size_t room = 0; room < 4 + 6 + header.size(); ++room) {
+        auto* store = new MemoryFileStore;
+        WorkingFiles files{std::unique_ptr<FileStore>(store)};
+        ASSERT_TRUE(files.open());
+        ASSERT_TRUE(files.record(1, 1500));
+        store->setBudget(static_cast<std::int64_t>(room));
+        std::string error;
+        const bool recorded = files.record(2, 1502, &error);
+        EXPECT_EQ(recorded, room >= 10) << room;
+        EXPECT_EQ(store->bytes(WorkingFile::Tst),
+                  records(recorded ? std::vector{1500, 1502} : std::vector{1500}))
+            << room;
+        EXPECT_EQ(store->bytes(WorkingFile::Txt), recorded ? "1500\r\n1502\r\n" : "1500\r\n")
+            << room;
+        if (!recorded) {
+            EXPECT_NE(error.find(room < 4 ? "tempdata.tst" : "tempdata.txt"), std::string::npos)
+                << room << ": " << error;
+            EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+        }
+        EXPECT_FALSE(files.writeHeaderAndClose(1500, 1502, " ", &error)) << room;
+        EXPECT_EQ(store->bytes(WorkingFile::Hdr), "") << room;
+        ASSERT_TRUE(files.unwrittenHeader()) << room;
+        EXPECT_EQ(headerBytes(*files.unwrittenHeader()), header);
+        ASSERT_TRUE(files.open());
+        EXPECT_FALSE(files.unwrittenHeader()) << "a new session has a header of its own";
+    }
+}
+
+TEST(WorkingFiles, AfterARefusedReadingStopKeepsTheHeaderInMemoryOnly) {
+    sylvane::testing::MemoryEngine session;
+    ASSERT_TRUE(session.start());
+    session.store->setBudget(60);
+    for (int n = 0; n < 40; ++n) {
+        const auto frame = sylvane::probesim::encodeFrame({static_cast<std::uint8_t>(n), 1500});
+        session.feed({frame.begin(), frame.end()});
+    }
+    const auto& state = session.engine.state();
+    EXPECT_EQ(session.view.endings, std::vector{sylvane::acquisition::SessionEnd::RecordRefused});
+    const std::size_t written = static_cast<std::size_t>(state.recordNumber - 1);
+    EXPECT_GE(written, 3u);
+    EXPECT_EQ(session.store->bytes(WorkingFile::Tst).size(), written * 4);
+    const std::string& text = session.store->bytes(WorkingFile::Txt);
+    EXPECT_EQ(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')), written);
+    std::string error;
+    EXPECT_TRUE(session.engine.stop(" ", &error)) << error;
+    EXPECT_FALSE(session.files.isOpen());
+    EXPECT_EQ(session.store->bytes(WorkingFile::Hdr), "");
+    ASSERT_TRUE(session.files.unwrittenHeader());
+    EXPECT_EQ(headerBytes(*session.files.unwrittenHeader()),
+              headerBytes(sessionHeader(state.minADC, state.maxADC, " ")));
 }
 
 TEST(WorkingFiles, StartThatCannotCreateAFileNamesItAndKeepsTheLastSession) {
@@ -392,6 +451,7 @@ TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
         std::string comments;
         bool ok;
         std::string expected;
+        bool kept = false;
     } rows[] = {
         {"complete", stopped, readings, "typed later", true, hdr(" 1500", " 1502", "typed later")},
         {"items kept as they stand", "\"Lo\"\r\n\"1500.5\"\r\n\"Hi\"\r\n\"abc\"\r\n\"x\"\r\n",
@@ -402,13 +462,19 @@ TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
         // Without a header the range comes from the readings; records below 1 are none.
         {"missing header", "<none>", readings, "c", true, hdr(" 1499", " 1504", "c")},
         {"empty header", "", readings, "c", true, hdr(" 1499", " 1504", "c")},
-        {"nothing at all", "<none>", "<none>", "c", false, ""}};
+        {"nothing at all", "<none>", "<none>", "c", false, ""},
+        // The range the program kept when the disk refused the header at Stop.
+        {"refused at stop", "", readings, "c", true, hdr(" 1400", " 1600", "c"), true},
+        {"written since", stopped, readings, "c", true, hdr(" 1500", " 1502", "c"), true}};
+    const SessionHeader unwritten = sessionHeader(1400, 1600, "at stop");
     for (const auto& r : rows) {
         TempFolder t;
         if (r.header != "<none>") writeFile(t / "tempdata.hdr", r.header);
         if (r.tst != "<none>") writeFile(t / "tempdata.tst", r.tst);
         std::string error;
-        EXPECT_EQ(refreshWorkingHeader(t.path(), r.comments, &error), r.ok) << r.what << error;
+        EXPECT_EQ(refreshWorkingHeader(t.path(), r.comments, &error, r.kept ? &unwritten : nullptr),
+                  r.ok)
+            << r.what << error;
         EXPECT_EQ(readFile(t / "tempdata.hdr"), r.expected) << r.what;
         EXPECT_EQ(r.ok, error.find("tempdata.hdr") == std::string::npos) << error;
         EXPECT_FALSE(fs::exists(t / "tempdata.hdr.new")) << r.what;
@@ -459,4 +525,80 @@ TEST(MarkerFile, ReadsWhatIsSoundAndNamesTheOtherLines) {
     EXPECT_NE(saved.problem.find("Line 3 "), std::string::npos) << saved.problem;
     writeFile(t / "run1.Mrk", good);
     EXPECT_EQ(savedMarkerFile(t / "run1.Hdr"), t / "run1.Mrk");
+}
+
+TEST(SessionRecovery, AnUnfinishedSessionIsMadeWholeAndAFinishedOneClearedAsAlways) {
+    const std::string none = "<none>", dir = "<dir>";
+    const std::string three = records({1500, 1502, 1499}), threeLines = "1500\r\n1502\r\n1499\r\n";
+    const std::string recoveredHdr = hdr(" 1499", " 1502", " ");
+    const std::string mark1 = markerLine({1, 0.5, "one"}), mark3 = markerLine({3, 1.5, "three"});
+    const struct {
+        const char* what;
+        std::string tst, txt, header, mrk; // as the last run left them; none: no such file
+        std::int64_t readings;             // 0: cleared
+        std::string tstAfter, txtAfter, headerAfter, mrkAfter;
+    } rows[] = {
+        {"killed, files agree", three, threeLines, "", none, 3, three, threeLines, recoveredHdr,
+         none},
+        {"no header file", three, threeLines, none, none, 3, three, threeLines, recoveredHdr, none},
+        {"header cut short", three, threeLines, hdr(" 1", " 2", " ").substr(0, 20), none, 3, three,
+         threeLines, recoveredHdr, none},
+        {"torn record and torn line", three + "\x05\x06", "1500\r\n1502\r\n14", "", none, 3, three,
+         threeLines, recoveredHdr, none},
+        {"text one line short", three, "1500\r\n1502\r\n", "", none, 3, three, threeLines,
+         recoveredHdr, none},
+        {"text longer", records({1500}), threeLines, "", none, 1, records({1500}), "1500\r\n",
+         hdr(" 1500", " 1500", " "), none},
+        {"text differs", three, "1500\r\n9999\r\n1499\r\n", "", none, 3, three, threeLines,
+         recoveredHdr, none},
+        {"no text", three, none, "", none, 3, three, threeLines, recoveredHdr, none},
+        {"text is a folder", three, dir, "", none, 3, three, dir, recoveredHdr, none},
+        {"values below 1", records({0, 1500, -3, 1400}), none, "", none, 4,
+         records({0, 1500, -3, 1400}), "0\r\n1500\r\n-3\r\n1400\r\n", hdr(" 1400", " 1500", " "),
+         none},
+        {"only a value below 1", records({0}), "0\r\n", "", none, 1, records({0}), "0\r\n",
+         hdr(" 4095", " 0", " "), none},
+        {"markers past the records", records({1500, 1502}) + "\x01", "1500\r\n1502\r\n", "",
+         mark1 + mark3 + "2,1.0", 2, records({1500, 1502}), "1500\r\n1502\r\n",
+         hdr(" 1500", " 1502", " "), mark1},
+        {"stopped: header there", three, threeLines, recoveredHdr, mark1, 0, none, threeLines, none,
+         mark1},
+        {"empty readings", "", threeLines, "", none, 0, none, threeLines, none, none},
+        {"less than a record", "\x05\x06\x07", none, "", none, 0, none, none, none, none},
+        {"no readings file", none, threeLines, "", none, 0, none, threeLines, none, none}};
+    for (const auto& r : rows) {
+        TempFolder t;
+        const std::pair<const char*, const std::string*> files[] = {{"tempdata.tst", &r.tst},
+                                                                    {"tempdata.txt", &r.txt},
+                                                                    {"tempdata.hdr", &r.header},
+                                                                    {"tempdata.mrk", &r.mrk}};
+        for (const auto& [name, bytes] : files) {
+            if (*bytes == dir) fs::create_directory(t / name);
+            if (*bytes != none && *bytes != dir) writeFile(t / name, *bytes);
+        }
+        const WorkingSessionRecovery got = clearOrRecoverWorkingSession(t.path());
+        EXPECT_EQ(got.recovered, r.readings > 0) << r.what;
+        EXPECT_EQ(got.readings, r.readings) << r.what;
+        // What cannot be mended is named; the rest of the session is recovered all the same.
+        EXPECT_EQ(got.problems,
+                  r.txt == dir ? std::vector{(t / "tempdata.txt").string() + ": Is a directory"}
+                               : std::vector<std::string>{})
+            << r.what;
+        EXPECT_EQ(got.headerWritten, r.readings > 0) << r.what;
+        const std::pair<const char*, const std::string*> after[] = {
+            {"tempdata.tst", &r.tstAfter},
+            {"tempdata.txt", &r.txtAfter},
+            {"tempdata.hdr", &r.headerAfter},
+            {"tempdata.mrk", &r.mrkAfter}};
+        for (const auto& [name, bytes] : after) {
+            EXPECT_EQ(fs::exists(t / name), *bytes != none) << r.what << ": " << name;
+            if (*bytes != none && *bytes != dir) {
+                EXPECT_EQ(readFile(t / name), *bytes) << r.what << ": " << name;
+            }
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(t.path()), fs::directory_iterator()),
+                  std::count_if(std::begin(after), std::end(after),
+                                [&](const auto& a) { return *a.second != none; }))
+            << r.what << ": no file left behind";
+    }
 }
