@@ -2,6 +2,7 @@
 
 #include "acquisition/com_port_map.h"
 
+#include <QAbstractEventDispatcher>
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
@@ -53,6 +54,14 @@ SerialLink::SerialLink(const QString& programFolder, QObject* parent)
     m_nestedDrain = new QTimer(this);
     m_nestedDrain->setInterval(10);
     connect(m_nestedDrain, &QTimer::timeout, this, &SerialLink::drain);
+    // The drain timer is needed only while a receive handler lets events run (a message box):
+    // the event loop is then about to wait inside the handler. Starting it only then spares
+    // every ordinary receive event a timer's start and stop.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance()) {
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            if (m_eventDepth > 0 && !m_nestedDrain->isActive()) m_nestedDrain->start();
+        });
+    }
 }
 
 SerialLink::~SerialLink() = default;
@@ -194,10 +203,10 @@ void SerialLink::drain() {
         m_current = m_pending.left(m_rThreshold);
         m_pending.remove(0, m_rThreshold);
         m_commEvent = comEvReceive;
-        if (++m_eventDepth == 1) m_nestedDrain->start();
+        ++m_eventDepth;
         emit OnComm();
         if (!alive) return;
-        if (--m_eventDepth == 0) m_nestedDrain->stop();
+        if (--m_eventDepth == 0 && m_nestedDrain->isActive()) m_nestedDrain->stop();
         m_current.clear();
         if (isOpen() && !m_lost) m_pending.append(m_port->readAll());
     }

@@ -22,7 +22,9 @@ public:
     void setForeColor(std::uint32_t vbColor);
 
     QString toolTipText() const { return toolTip(); }
-    void setToolTipText(const QString& tip) { setToolTip(tip); }
+    void setToolTipText(const QString& tip) {
+        if (tip != toolTip()) setToolTip(tip);
+    }
 
     void setSingleBorder(bool on);
 

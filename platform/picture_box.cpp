@@ -72,17 +72,76 @@ void PictureBox::PSet(float x, float y, std::uint32_t vbColor) {
 
 void PictureBox::Line(float x, float y, std::uint32_t vbColor) {
     ensureImage();
-    QPainter p(&m_image);
-    QPen pen(toQColor(vbColor));
-    pen.setWidth(m_drawWidth <= 1 ? 0 : m_drawWidth);
-    p.setPen(pen);
     const QPoint from(clampCoord(m_currentX), clampCoord(m_currentY));
     const QPoint to(clampCoord(x), clampCoord(y));
-    p.drawLine(from, to);
+    if (m_drawWidth <= 1) {
+        drawThinLine(from, to, toQColor(vbColor).rgb());
+    } else {
+        // A wide pen is rare (the graph draws with width 1); the painter draws it.
+        QPainter p(&m_image);
+        QPen pen(toQColor(vbColor));
+        pen.setWidth(m_drawWidth);
+        p.setPen(pen);
+        p.drawLine(from, to);
+    }
     m_currentX = x;
     m_currentY = y;
     update(QRect(from, to).normalized().adjusted(-m_drawWidth, -m_drawWidth, m_drawWidth,
                                                  m_drawWidth));
+}
+
+// One pixel wide, both ends included, straight into the image: a trace segment is a few pixels
+// long, and setting up a painter for each would cost more than drawing it.
+void PictureBox::drawThinLine(QPoint from, QPoint to, QRgb rgb) {
+    // A point far off the picture (a reading off scale) is brought to the picture's edge first,
+    // so that only the visible part of the segment is walked.
+    const QRect bounds = m_image.rect();
+    if (!bounds.contains(from) || !bounds.contains(to)) {
+        double t0 = 0, t1 = 1;
+        const double x0 = from.x(), y0 = from.y();
+        const double ddx = to.x() - x0, ddy = to.y() - y0;
+        const double p[4] = {-ddx, ddx, -ddy, ddy};
+        const double q[4] = {x0 - bounds.left(), bounds.right() - x0, y0 - bounds.top(),
+                             bounds.bottom() - y0};
+        for (int i = 0; i < 4; ++i) {
+            if (p[i] == 0) {
+                if (q[i] < 0) return;
+                continue;
+            }
+            const double r = q[i] / p[i];
+            if (p[i] < 0) {
+                if (r > t1) return;
+                t0 = std::max(t0, r);
+            } else {
+                if (r < t0) return;
+                t1 = std::min(t1, r);
+            }
+        }
+        const QPoint a(static_cast<int>(std::lround(x0 + t0 * ddx)),
+                       static_cast<int>(std::lround(y0 + t0 * ddy)));
+        to = QPoint(static_cast<int>(std::lround(x0 + t1 * ddx)),
+                    static_cast<int>(std::lround(y0 + t1 * ddy)));
+        from = a;
+    }
+    const int dx = std::abs(to.x() - from.x());
+    const int dy = -std::abs(to.y() - from.y());
+    const int sx = from.x() < to.x() ? 1 : -1;
+    const int sy = from.y() < to.y() ? 1 : -1;
+    int err = dx + dy;
+    int px = from.x();
+    int py = from.y();
+    for (int steps = std::max(dx, -dy); steps >= 0; --steps) {
+        if (bounds.contains(px, py)) reinterpret_cast<QRgb*>(m_image.scanLine(py))[px] = rgb;
+        const int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            px += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            py += sy;
+        }
+    }
 }
 
 void PictureBox::Mark(float x, const QString& label, std::uint32_t vbColor) {

@@ -47,6 +47,7 @@ protected:
 
 private:
     void ensureImage();
+    void drawThinLine(QPoint from, QPoint to, QRgb rgb);
 
     QImage m_image;
     std::uint32_t m_backColor = 0x000000;

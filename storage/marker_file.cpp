@@ -4,16 +4,20 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace sylvane::storage {
 
 std::string markerLine(const Marker& marker) {
+    // to_chars, not printf: the decimal point is "." whatever the locale the program runs in.
     char numbers[64];
-    const int n = std::snprintf(numbers, sizeof numbers, "%d,%.3f,", marker.record,
-                                std::isfinite(marker.seconds) ? marker.seconds : 0.0);
-    return std::string(numbers, static_cast<std::size_t>(n)) + '"' + storedComment(marker.text) +
-           "\"\r\n";
+    char* o = std::to_chars(numbers, numbers + 16, marker.record).ptr;
+    *o++ = ',';
+    o = std::to_chars(o, numbers + sizeof numbers - 1,
+                      std::isfinite(marker.seconds) ? marker.seconds : 0.0,
+                      std::chars_format::fixed, 3)
+            .ptr;
+    *o++ = ',';
+    return std::string(numbers, o) + '"' + storedComment(marker.text) + "\"\r\n";
 }
 
 namespace {
