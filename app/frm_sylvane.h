@@ -9,10 +9,14 @@
 //   window_layout.cpp        bar graph and lamps, panel layout, Display toggles
 //   window_saved_sessions.cpp  saving and displaying sessions
 //   window_dialogs.cpp       the commands that open the dialogs
+//   window_export.cpp        export as CSV and EDF+, the skin-response count
 // State and controls are public so that the dialogs and the tests can reach them, as they reach
 // the controls of any window.
 
+#include "acquisition/response_detector.h"
 #include "acquisition/session_engine.h"
+#include "acquisition/session_times_recorder.h"
+#include "app/extra_settings.h"
 #include "storage/working_files.h"
 
 #include <QMainWindow>
@@ -151,6 +155,13 @@ public:
     // How the port dialog tries a port; empty means the real serial ports (tests stub it).
     std::function<int(int port)> portProber;
 
+    // ---- export and skin responses (app/window_export.cpp) ----
+    void mnuExportCsv_Click();
+    void mnuExportEdf_Click();
+    // Asks where to export (caption, suggested path, filter); "" when cancelled. Empty means
+    // the standard file dialog (tests answer instead).
+    std::function<QString(const QString&, const QString&, const QString&)> exportFileChooser;
+
     // ---- controls ----
     QMenu* mnuFile = nullptr;
     QMenu* mnuSession = nullptr;
@@ -174,6 +185,9 @@ public:
     QAction* mnuTimnStuf = nullptr;
     QAction* mnuSetComPort = nullptr;
     QAction* mnuAboutHelp = nullptr;
+    QAction* mnuSep3 = nullptr;
+    QAction* mnuExportCsv = nullptr;
+    QAction* mnuExportEdf = nullptr;
 
     QFrame* frmPixGraf = nullptr;
     QFrame* frameLEDdisp = nullptr;
@@ -191,6 +205,8 @@ public:
     Label* lblSysADCstart = nullptr;
     CommentsBox* TxtSeshnComnts = nullptr;
     std::array<Label*, 7> LblParams{};
+    // The skin-response count in frameSesshnStuff: 0 heading, 1 value.
+    std::array<Label*, 2> lblResponses{};
 
     QTimer* Timer1 = nullptr;
     acquisition::SerialLink* MSComm1 = nullptr;
@@ -235,6 +251,11 @@ public:
     storage::WorkingFiles workingFiles;
     // The session: its state and the order of its events.
     acquisition::SessionEngine engine;
+    // sylvane-extra.ini, read at start.
+    ExtraSettings extraSettings;
+    // Followers of the session: the skin-response count and the session's times (tempdata.tim).
+    acquisition::ResponseCounter responseCounter;
+    acquisition::SessionTimesRecorder sessionTimes{workingFiles};
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -242,6 +263,9 @@ protected:
 private:
     void composeMenus();
     void composePanels();
+    void composeExport();
+    enum class ExportKind { Csv, Edf };
+    void exportSessions(ExportKind kind);
     void connectEvents();
     // Seconds since midnight as a 32-bit float.
     float clockSeconds() const;

@@ -1,6 +1,7 @@
 #include "storage/saved_set_writer.h"
 
 #include "storage/session_header.h"
+#include "storage/session_times.h"
 #include "storage/tst_reader.h"
 #include "storage/working_files.h"
 
@@ -20,6 +21,9 @@ namespace {
 std::string described(const std::string& reason, const fs::path& path) {
     return reason + ": " + path.string();
 }
+
+// Side files of the working set, saved beside name.Hdr under their own extension.
+const std::pair<const char*, const char*> kSideFiles[] = {{kWorkingTim, kSavedTimExtension}};
 } // namespace
 
 TargetProbe probeFile(const fs::path& path) {
@@ -119,23 +123,35 @@ bool refreshWorkingHeader(const fs::path& workingFolder, const std::string& comm
 }
 
 bool copyWorkingSet(const fs::path& workingFolder, const SaveTargets& targets, std::string* error) {
-    const std::pair<const char*, const fs::path*> copies[] = {
-        {kWorkingTst, &targets.tst}, {kWorkingTxt, &targets.txt}, {kWorkingHdr, &targets.hdr}};
-    for (const auto& [working, target] : copies) {
-        const fs::path source = workingFolder / working;
-        fs::path partial = *target;
+    const auto copy = [&](const fs::path& source, const fs::path& target) {
+        fs::path partial = target;
         partial += ".saving";
         std::error_code ec;
         fs::copy_file(source, partial, fs::copy_options::overwrite_existing, ec);
-        if (!ec) fs::rename(partial, *target, ec);
-        if (ec) {
-            std::error_code ignored;
-            fs::remove(partial, ignored);
-            if (error) {
-                *error = "Could not save " + target->string() + " from " + source.string() + ": " +
-                         ec.message();
-            }
-            return false;
+        if (!ec) fs::rename(partial, target, ec);
+        if (!ec) return true;
+        std::error_code ignored;
+        fs::remove(partial, ignored);
+        if (error) {
+            *error = "Could not save " + target.string() + " from " + source.string() + ": " +
+                     ec.message();
+        }
+        return false;
+    };
+    const std::pair<const char*, const fs::path*> copies[] = {
+        {kWorkingTst, &targets.tst}, {kWorkingTxt, &targets.txt}, {kWorkingHdr, &targets.hdr}};
+    for (const auto& [working, target] : copies) {
+        if (!copy(workingFolder / working, *target)) return false;
+    }
+    for (const auto& [working, extension] : kSideFiles) {
+        const fs::path source = workingFolder / working;
+        const fs::path target = fs::path(targets.hdr).replace_extension(extension);
+        std::error_code ec;
+        if (fs::exists(source, ec)) {
+            if (!copy(source, target)) return false;
+        } else {
+            // A side file left by an older session of that name would describe another session.
+            fs::remove(target, ec);
         }
     }
     return true;
