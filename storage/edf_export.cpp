@@ -34,13 +34,18 @@ std::optional<double> fieldValue(double x, int decimals) {
     return v;
 }
 
-double fieldRounded(double x, bool up) {
+struct Field {
+    double value;   // what the header's text stands for
+    double written; // what EDFlib is given: it cuts its text rather than rounding it
+};
+
+Field fieldRounded(double x, bool up) {
     for (int decimals = 7; decimals >= 0; --decimals) {
         const double scale = std::pow(10.0, decimals);
         const double v = (up ? std::ceil(x * scale) : std::floor(x * scale)) / scale;
-        if (const auto field = fieldValue(v, decimals)) return *field;
+        if (const auto field = fieldValue(v, decimals)) return {*field, *field + 0.25 / scale};
     }
-    return x;
+    return {x, x};
 }
 
 // Header text: printable ASCII, anything else shown as "_".
@@ -89,14 +94,6 @@ double kiloOhmsOf(double adc) {
 
 } // namespace
 
-double edfFieldFloor(double x) {
-    return fieldRounded(x, false);
-}
-
-double edfFieldCeil(double x) {
-    return fieldRounded(x, true);
-}
-
 EdfFormat::EdfFormat(fs::path target) : m_target(std::move(target)) {
     m_partial = m_target;
     m_partial += ".exporting";
@@ -122,12 +119,14 @@ bool EdfFormat::begin(const ExportedSession& s, std::string* error) {
     const double margin = std::max(2.0, (s.maxADC - s.minADC) * 0.05);
     const double lo = std::max(1.0, std::floor(s.minADC - margin));
     const double hi = std::min(4094.0, std::ceil(s.maxADC + margin));
-    m_physMin[0] = edfFieldFloor(conductanceOf(lo));
-    m_physMax[0] = edfFieldCeil(conductanceOf(hi));
-    m_physMin[1] = edfFieldFloor(kiloOhmsOf(hi));
-    m_physMax[1] = edfFieldCeil(kiloOhmsOf(lo));
-    m_physMin[2] = lo;
-    m_physMax[2] = hi;
+    const Field fields[kSignals][2] = {
+        {fieldRounded(conductanceOf(lo), false), fieldRounded(conductanceOf(hi), true)},
+        {fieldRounded(kiloOhmsOf(hi), false), fieldRounded(kiloOhmsOf(lo), true)},
+        {fieldRounded(lo, false), fieldRounded(hi, true)}};
+    for (int i = 0; i < kSignals; ++i) {
+        m_physMin[i] = fields[i][0].value;
+        m_physMax[i] = fields[i][1].value;
+    }
 
     // Every annotation is known before the first sample: EDFlib needs their room before then.
     m_annotations.clear();
@@ -206,8 +205,8 @@ bool EdfFormat::begin(const ExportedSession& s, std::string* error) {
     bool ok = true;
     for (int i = 0; i < kSignals; ++i) {
         ok = ok && edf_set_samplefrequency(m_handle, i, clock.readingsPerRecord) == 0 &&
-             edf_set_physical_minimum(m_handle, i, m_physMin[i]) == 0 &&
-             edf_set_physical_maximum(m_handle, i, m_physMax[i]) == 0 &&
+             edf_set_physical_minimum(m_handle, i, fields[i][0].written) == 0 &&
+             edf_set_physical_maximum(m_handle, i, fields[i][1].written) == 0 &&
              edf_set_digital_minimum(m_handle, i, kDigitalMin) == 0 &&
              edf_set_digital_maximum(m_handle, i, kDigitalMax) == 0 &&
              edf_set_label(m_handle, i, labels[i]) == 0 &&

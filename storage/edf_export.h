@@ -5,10 +5,11 @@
 //   "Skin resistance"   kOhm   the resistance
 //   "Smoothed ADC"      (none) the smoothed ADC value
 // each from the session's range (its MinADC and MaxADC) widened by 5 % (at least 2 counts), so
-// that the 16 bits resolve far below the 0.01 uS the window shows. The start is the time of the
-// first reading ("start time estimated" in the recording field when the session had no side
-// file); the patient fields stay anonymous; the comments go into the recording field as far as
-// they fit and whole into annotations at 0 s. Annotations: markers, skin-response onsets
+// that the 16 bits resolve far below the 0.01 uS the window shows, and rounded outward to what
+// the 8 characters of a header field hold, so that the header and the samples agree. The start is
+// the time of the first reading ("start time estimated" in the recording field when the session had
+// no side file); the patient fields stay anonymous; the comments go into the recording field as far
+// as they fit and whole into annotations at 0 s. Annotations: markers, skin-response onsets
 // ("SCR onset"), records without a reading ("no reading", written as the reading before them)
 // and the padding of the last data record.
 //
@@ -25,11 +26,6 @@ namespace sylvane::storage {
 
 // EDFlib keeps 40 bytes of an annotation's text.
 inline constexpr std::size_t kEdfAnnotationBytes = 40;
-
-// The nearest value at or below (or above) x that the 8 characters of an EDF header number
-// field hold exactly, so that the header and the samples agree.
-double edfFieldFloor(double x);
-double edfFieldCeil(double x);
 
 class EdfFormat final : public ExportFormat {
 public:

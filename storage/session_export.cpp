@@ -162,9 +162,9 @@ bool loadSession(const ExportSource& source, const ExportOptions& options, Expor
     double rate = kNominalRate;
     double first = 0;
     s.rateEstimated = s.values.size() > 1;
+    if (times.readings >= 1) first = times.firstSeconds;
     if (times.readings >= 2 && times.lastSeconds > times.firstSeconds) {
         rate = static_cast<double>(times.readings - 1) / (times.lastSeconds - times.firstSeconds);
-        first = times.firstSeconds;
         s.rateEstimated = false;
     } else if (times.start && times.readings < 0) {
         if (const auto mtime = modified(source.tst)) {

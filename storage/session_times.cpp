@@ -128,7 +128,7 @@ std::string readingsLine(std::int64_t readings, double firstSeconds, double last
         *p++ = ',';
         p = std::to_chars(p, text + sizeof text - 2, seconds, std::chars_format::fixed, 3).ptr;
     }
-    return std::string(text, p) + "\r\n";
+    return "readings," + std::string(text, p) + "\r\n";
 }
 
 SessionTimes readSessionTimes(std::string_view bytes) {
