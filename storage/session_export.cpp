@@ -4,11 +4,12 @@
 #include "platform/number_rules.h"
 #include "storage/file_store.h"
 #include "storage/session_header.h"
-#include "storage/tst_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -75,31 +76,42 @@ ReadingClock readingClockFor(double rate, double firstSeconds) {
 
 bool loadSession(const ExportSource& source, const ExportOptions& options, ExportedSession* out,
                  std::string* error) {
+    SessionBytes bytes;
+    std::ifstream tst(source.tst, std::ios::binary);
+    if (!tst) {
+        if (error) *error = "The readings cannot be read: " + source.tst.string();
+        return false;
+    }
+    bytes.tst.assign(std::istreambuf_iterator<char>(tst), {});
+    if (tst.bad()) {
+        if (error) *error = "The readings cannot be read: " + source.tst.string();
+        return false;
+    }
+    bytes.hdr = readWhole(source.hdr);
+    bytes.mrk = readWhole(source.mrk);
+    bytes.tim = readWhole(source.tim);
+    bytes.tstModified = modified(source.tst);
+    return sessionFromBytes(source, bytes, options, out, error);
+}
+
+bool sessionFromBytes(const ExportSource& source, const SessionBytes& bytes,
+                      const ExportOptions& options, ExportedSession* out, std::string* error) {
     ExportedSession s;
     s.source = source;
     const std::string tstName = source.tst.string();
-
-    TstReader tst;
-    std::string openError;
-    if (!tst.open(source.tst, &openError)) {
-        if (error) *error = "The readings cannot be read: " + openError;
-        return false;
+    s.values.resize(bytes.tst.size() / 4);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(s.values.data(), bytes.tst.data(), s.values.size() * 4);
+    } else {
+        for (std::size_t i = 0; i < s.values.size(); ++i) {
+            std::uint32_t u = 0;
+            for (int k = 3; k >= 0; --k)
+                u = u << 8 |
+                    static_cast<unsigned char>(bytes.tst[4 * i + static_cast<std::size_t>(k)]);
+            s.values[i] = static_cast<std::int32_t>(u);
+        }
     }
-    bool ok = false;
-    const std::int64_t count = tst.recordCount();
-    s.values.reserve(static_cast<std::size_t>(count));
-    tst.read(
-        1, count,
-        [&](std::int64_t, std::span<const std::int32_t> v) {
-            s.values.insert(s.values.end(), v.begin(), v.end());
-        },
-        &ok);
-    if (!ok) {
-        if (error) *error = "The readings cannot be read: " + tstName;
-        return false;
-    }
-    std::error_code ec;
-    if (const auto bytes = fs::file_size(source.tst, ec); !ec && bytes % 4 != 0)
+    if (bytes.tst.size() % 4 != 0)
         s.notes.push_back(tstName + " ends in a cut record, which is left out.");
 
     std::int32_t lo = 4095, hi = 0;
@@ -122,7 +134,7 @@ bool loadSession(const ExportSource& source, const ExportOptions& options, Expor
     // program recorded; otherwise the readings' own.
     s.minADC = lo;
     s.maxADC = hi;
-    const auto hdrBytes = readWhole(source.hdr);
+    const auto& hdrBytes = bytes.hdr;
     const SessionHeader header = readSessionHeader(hdrBytes.value_or(std::string()));
     if (header.itemCount >= 5) s.comments = header.comments;
     if (!hdrBytes || !header.complete()) {
@@ -138,7 +150,7 @@ bool loadSession(const ExportSource& source, const ExportOptions& options, Expor
                           " does not hold its readings: the range of the readings is used.");
     }
 
-    if (const auto mrk = readWhole(source.mrk)) {
+    if (const auto& mrk = bytes.mrk) {
         MarkerFile markers = readMarkers(*mrk, static_cast<std::int64_t>(s.values.size()));
         if (!markers.badLines.empty()) {
             s.notes.push_back(source.mrk.string() + ": lines " + lineList(markers.badLines) +
@@ -151,7 +163,7 @@ bool loadSession(const ExportSource& source, const ExportOptions& options, Expor
 
     // Times: see the header.
     SessionTimes times;
-    if (const auto tim = readWhole(source.tim)) {
+    if (const auto& tim = bytes.tim) {
         times = readSessionTimes(*tim);
         if (!times.badLines.empty()) {
             s.notes.push_back(source.tim.string() + ": lines " + lineList(times.badLines) +
@@ -167,7 +179,7 @@ bool loadSession(const ExportSource& source, const ExportOptions& options, Expor
         rate = static_cast<double>(times.readings - 1) / (times.lastSeconds - times.firstSeconds);
         s.rateEstimated = false;
     } else if (times.start && times.readings < 0) {
-        if (const auto mtime = modified(source.tst)) {
+        if (const auto& mtime = bytes.tstModified) {
             const double span = static_cast<double>(localTimeOf(*mtime).utcMilliseconds() -
                                                     times.start->utcMilliseconds()) /
                                 1000.0;
@@ -179,7 +191,7 @@ bool loadSession(const ExportSource& source, const ExportOptions& options, Expor
         s.start = *times.start;
     } else {
         s.startEstimated = true;
-        const auto mtime = modified(source.tst).value_or(std::chrono::system_clock::now());
+        const auto mtime = bytes.tstModified.value_or(std::chrono::system_clock::now());
         s.start = localTimeOf(mtime).plus(-s.clock.at(static_cast<std::int64_t>(readings)));
     }
 
@@ -207,6 +219,9 @@ bool exportSession(const ExportedSession& s, ExportFormat& format, std::string* 
     std::size_t nextOnset = 0;
     std::int32_t last = 0;
     std::int64_t gapFrom = 0;
+    std::int64_t lastSound = n;
+    while (lastSound > 0 && !soundReading(s.values[static_cast<std::size_t>(lastSound - 1)]))
+        --lastSound;
     for (std::int64_t record = 1; record <= n; ++record) {
         const std::int32_t v = s.values[static_cast<std::size_t>(record - 1)];
         if (!soundReading(v)) {
@@ -227,7 +242,9 @@ bool exportSession(const ExportedSession& s, ExportFormat& format, std::string* 
         while (nextOnset < s.onsets.size() && s.onsets[nextOnset] < record) ++nextOnset;
         r.responseOnset = nextOnset < s.onsets.size() && s.onsets[nextOnset] == record;
         const std::size_t from = nextMarker;
-        while (nextMarker < s.markers.size() && s.markers[nextMarker].record <= record)
+        // Markers at records without a reading go with the next reading, or the last one.
+        while (nextMarker < s.markers.size() &&
+               (s.markers[nextMarker].record <= record || record == lastSound))
             ++nextMarker;
         r.markers = std::span<const Marker>(s.markers).subspan(from, nextMarker - from);
         r.firstMarkerNumber = from + 1;

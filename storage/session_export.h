@@ -15,8 +15,10 @@
 #include "storage/marker_file.h"
 #include "storage/session_times.h"
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -85,6 +87,16 @@ inline bool soundReading(std::int32_t value) {
 bool loadSession(const ExportSource& source, const ExportOptions& options, ExportedSession* out,
                  std::string* error);
 
+// The files of a session as they were read; nothing for a file that is missing.
+struct SessionBytes {
+    std::string tst;
+    std::optional<std::string> hdr, mrk, tim;
+    std::optional<std::chrono::system_clock::time_point> tstModified;
+};
+// The same from the files' bytes; source only names them.
+bool sessionFromBytes(const ExportSource& source, const SessionBytes& bytes,
+                      const ExportOptions& options, ExportedSession* out, std::string* error);
+
 struct ExportedReading {
     std::int64_t record = 0;
     double seconds = 0; // from Start
@@ -92,8 +104,8 @@ struct ExportedReading {
     float ohms = 0;
     float microsiemens = 0;
     bool responseOnset = false;
-    // The markers at this reading (and at records before it that held no reading), and the
-    // number (1-based) of the first of them in the session.
+    // The markers at this reading (with those at records without a reading before it, and
+    // after it when it is the last reading), and the number (1-based) of the first of them.
     std::span<const Marker> markers;
     std::size_t firstMarkerNumber = 0;
 };
