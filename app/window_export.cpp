@@ -79,7 +79,7 @@ void frmSylvane::composeExport() {
         lblResponses[i] = new Label(QStringLiteral("lblResponses(%1)").arg(i), frameSesshnStuff);
         lblResponses[i]->setCaption(QString::fromLatin1(captions[i]));
         lblResponses[i]->setFont(LblShnStf[i]->font());
-        lblResponses[i]->setAlignment(Qt::AlignCenter);
+        lblResponses[i]->setAlignment(i == 0 ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignCenter);
         lblResponses[i]->setSingleBorder(i == 1);
         lblResponses[i]->setToolTipText(
             QStringLiteral("Skin conductance responses in this session"));

@@ -160,7 +160,8 @@ Rect readoutRect(int index, double fH, double fW) {
 
 Rect responseRect(int index, double fH, double fW) {
     const Rect battery = readoutRect(8 + index, fH, fW);
-    const double left = battery.left + battery.width + fW / 144;
+    // The heading reaches back over the blank end of the centred "Battery" heading.
+    const double left = battery.left + battery.width + (index == 0 ? -fW / 30 : fW / 144);
     return {left, battery.top, fW - left - fW / 144, battery.height};
 }
 
