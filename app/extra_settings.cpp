@@ -22,12 +22,4 @@ ExtraSettings ExtraSettings::load(const QString& programFolder) {
     return s;
 }
 
-bool ExtraSettings::save(const QString& programFolder) const {
-    QSettings file(QDir(programFolder).filePath(QString::fromLatin1(kFileName)),
-                   QSettings::IniFormat);
-    file.setValue(kThreshold, responseThreshold);
-    file.sync();
-    return file.status() == QSettings::NoError;
-}
-
 } // namespace sylvane::app

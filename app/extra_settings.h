@@ -18,8 +18,6 @@ struct ExtraSettings {
     double responseThreshold = 0.05;
 
     static ExtraSettings load(const QString& programFolder);
-    // False when the file could not be written.
-    bool save(const QString& programFolder) const;
 };
 
 } // namespace sylvane::app

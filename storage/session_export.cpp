@@ -58,7 +58,9 @@ ExportSource ExportSource::saved(const fs::path& tst, const fs::path& hdr) {
 
 ReadingClock readingClockFor(double rate, double firstSeconds) {
     ReadingClock clock;
-    clock.firstSeconds = std::isfinite(firstSeconds) && firstSeconds > 0 ? firstSeconds : 0;
+    // A first reading more than a day after Start is no session's: the times are damaged.
+    clock.firstSeconds =
+        std::isfinite(firstSeconds) && firstSeconds > 0 && firstSeconds < 86400 ? firstSeconds : 0;
     if (!std::isfinite(rate) || rate <= 0) rate = kNominalRate;
     rate = std::clamp(rate, 1.0 / 60, 1000.0);
     const double whole = std::round(rate);
@@ -176,7 +178,13 @@ bool sessionFromBytes(const ExportSource& source, const SessionBytes& bytes,
     s.rateEstimated = s.values.size() > 1;
     if (times.readings >= 1) first = times.firstSeconds;
     if (times.readings >= 2 && times.lastSeconds > times.firstSeconds) {
-        rate = static_cast<double>(times.readings - 1) / (times.lastSeconds - times.firstSeconds);
+        const double span = times.lastSeconds - times.firstSeconds;
+        const auto intervals = static_cast<double>(times.readings - 1);
+        rate = intervals / span;
+        // A whole rate that puts every reading within 20 ms of its measured time is the
+        // probe's own; the rest is the timing of the readings' arrival.
+        const double whole = std::round(rate);
+        if (whole >= 1 && std::fabs(intervals / whole - span) <= 0.02) rate = whole;
         s.rateEstimated = false;
     } else if (times.start && times.readings < 0) {
         if (const auto& mtime = bytes.tstModified) {

@@ -5,7 +5,8 @@
 //
 // Time: reading n of a session is at t1 + (n - 1) / rate seconds from Start. t1 and the rate come
 // from the session's side file (.tim, storage/session_times.h): t1 is the time of the first
-// reading, the rate (readings - 1) / (time of the last - time of the first). The rate is then
+// reading, the rate (readings - 1) / (time of the last - time of the first), or the whole rate
+// next to it when that moves no reading by more than 20 ms. The rate is then
 // held to a whole number of readings in a whole number of 10 us, the grid of an EDF+ data
 // record, so that both formats carry the same times. Without the side file the rate is taken as
 // the probe's 2 readings a second, and Start as the .Tst's modification time less the readings'

@@ -85,6 +85,8 @@ std::int64_t LocalTime::utcMilliseconds() const {
 }
 
 LocalTime LocalTime::plus(double seconds) const {
+    // Within a few centuries either way, whatever damaged file the seconds came from.
+    seconds = std::isfinite(seconds) ? std::clamp(seconds, -1e10, 1e10) : 0.0;
     return fromLocalMilliseconds(localMilliseconds(*this) + std::llround(seconds * 1000.0),
                                  utcOffsetMinutes);
 }

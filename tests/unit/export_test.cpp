@@ -242,11 +242,11 @@ TEST(EdfExport, ReadsBackThroughEdflibWithinOneStep) {
          markerLine({3, 1, "first"}) + markerLine({200, 99, ""}), 2, 1},
         {"a rate that is not whole",
          {1800, 1801, 1802, 1803, 1804},
-         timFile(1, 5, 3.002),
+         timFile(1, 5, 3.5),
          "c",
          "",
-         20,
-         10.01},
+         16,
+         10},
         {"no side file", {3000, 3001, 3002}, "", " ", "", 2, 1},
     };
     for (const Row& r : rows) {
