@@ -25,8 +25,8 @@ CommentsBox::CommentsBox(const QString& controlName, QWidget* parent) : QPlainTe
 
 frmSylvane::frmSylvane(Options options)
     : m_view(std::make_unique<View>(*this)), m_canvas(std::make_unique<Canvas>(*this)),
-      engine(*m_view, *m_canvas, workingFiles), m_programFolder(std::move(options.programFolder)),
-      m_clock(std::move(options.clock)) {
+      engine(*m_view, *m_canvas, workingFiles),
+      m_programFolder(std::move(options.programFolder)), m_clock(std::move(options.clock)) {
     if (!m_clock) {
         m_clock = [] { return QTime::currentTime().msecsSinceStartOfDay() / 1000.0; };
     }
@@ -137,9 +137,8 @@ void frmSylvane::connectEvents() {
         connect(LblParams[i], &Label::clicked, this, [this, i] { LblParams_Click(i); });
     }
     // The graph widens itself by the sensitivity caption; the dialogs and the settings set it.
-    connect(LblParams[3], &Label::captionChanged, this, [this](const QString& caption) {
-        engine.setSensitivityCaption(caption.toStdString());
-    });
+    connect(LblParams[3], &Label::captionChanged, this,
+            [this](const QString& caption) { engine.setSensitivityCaption(caption.toStdString()); });
     connect(pixXYgraf, &PictureBox::clicked, this, [this] { pixXYgraf_Click(); });
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
     connect(MSComm1, &acquisition::SerialLink::OnComm, this, [this] { OnComm(); });

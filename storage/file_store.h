@@ -63,7 +63,8 @@ public:
     int probe(WorkingFile file) override;
     int create(WorkingFile file) override;
     bool isOpen(WorkingFile file) const override;
-    int writeAt(WorkingFile file, std::int64_t offset, const void* data, std::size_t size) override;
+    int writeAt(WorkingFile file, std::int64_t offset, const void* data,
+                std::size_t size) override;
     std::int64_t readAt(WorkingFile file, std::int64_t offset, void* out,
                         std::size_t size) override;
     int truncate(WorkingFile file, std::int64_t size) override;
@@ -83,7 +84,8 @@ public:
     int probe(WorkingFile file) override;
     int create(WorkingFile file) override;
     bool isOpen(WorkingFile file) const override;
-    int writeAt(WorkingFile file, std::int64_t offset, const void* data, std::size_t size) override;
+    int writeAt(WorkingFile file, std::int64_t offset, const void* data,
+                std::size_t size) override;
     std::int64_t readAt(WorkingFile file, std::int64_t offset, void* out,
                         std::size_t size) override;
     int truncate(WorkingFile file, std::int64_t size) override;

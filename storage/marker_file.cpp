@@ -25,8 +25,7 @@ bool parseLine(std::string_view line, std::int64_t lastRecord, Marker* out) {
     if (comma2 == std::string_view::npos) return false;
     std::int64_t record = 0;
     const std::string_view recordText = line.substr(0, comma1);
-    const auto r =
-        std::from_chars(recordText.data(), recordText.data() + recordText.size(), record);
+    const auto r = std::from_chars(recordText.data(), recordText.data() + recordText.size(), record);
     if (r.ec != std::errc() || r.ptr != recordText.data() + recordText.size()) return false;
     if (record < 1 || record > INT32_MAX || (lastRecord >= 0 && record > lastRecord)) return false;
     double seconds = 0;

@@ -37,10 +37,10 @@ bool refreshWorkingHeader(const std::filesystem::path& workingFolder, const std:
                           std::string* error = nullptr);
 
 // Copies the working tempdata.tst, tempdata.txt and tempdata.hdr to the targets in that order,
-// byte for byte, then the side files that the session has (tempdata.tim as name.Tim). Each copy is
-// written beside its target under a temporary name and replaces the target only once complete, so a
-// failure (disk full, no permission) leaves any older saved file as it was. False at the first
-// failure, with *error naming the file and the reason.
+// byte for byte. Each copy is written beside its target under a temporary name and replaces the
+// target only once complete, so a failure (disk full, no permission) leaves any older saved
+// file as it was. False at the first failure, with *error naming the file and the reason.
+// The side files the session has follow (tempdata.tim as name.Tim beside name.Hdr).
 bool copyWorkingSet(const std::filesystem::path& workingFolder, const SaveTargets& targets,
                     std::string* error = nullptr);
 
