@@ -1,8 +1,11 @@
 #pragma once
 // sylvane-extra.ini, beside sylvane.ini in the program folder: the settings that sylvane.ini,
 // whose 24 lines stay exactly as they are, has no place for. One "Key=value" a line; blank
-// lines, lines starting with ";" or "#" and unknown keys are passed over. The program only
-// reads it; the user writes it.
+// lines, lines starting with ";", "#" or "[" and unknown keys are passed over. The program only
+// reads it; the user writes it:
+//
+//     ReconnectWaitSeconds=60
+//     ResponseThresholdMicrosiemens=0.05
 
 #include <string>
 #include <string_view>
@@ -15,6 +18,9 @@ inline constexpr const char* kReconnectWaitKey = "ReconnectWaitSeconds";
 inline constexpr int kDefaultReconnectWait = 60;
 inline constexpr int kLongestReconnectWait = 3600;
 
+inline constexpr const char* kResponseThresholdKey = "ResponseThresholdMicrosiemens";
+inline constexpr double kDefaultResponseThreshold = 0.05;
+
 struct ReconnectWait {
     // How long a session waits for a lost probe port to come back; 0 ends it at once.
     int seconds = kDefaultReconnectWait;
@@ -25,5 +31,12 @@ struct ReconnectWait {
 // ReconnectWaitSeconds of the file's text: the default without the key, and the default with a
 // problem when the value is not a whole number of seconds from 0 to 3600.
 ReconnectWait reconnectWaitOf(std::string_view fileText);
+
+// ResponseThresholdMicrosiemens of the file's text: the smallest rise of conductance counted as
+// a skin response; the default without the key or for a value that is not above 0 and below 100.
+double responseThresholdOf(std::string_view fileText);
+
+// The file's text in a program folder ("" when there is none).
+std::string extraSettingsText(const std::string& programFolder);
 
 } // namespace sylvane::app

@@ -40,6 +40,7 @@ frmSylvane::frmSylvane(Options options)
         .setFolder(m_programFolder.toStdString());
     composeMenus();
     composePanels();
+    composeExport();
     connectEvents();
     engine.setSensitivityCaption(LblParams[3]->caption().toStdString());
 }

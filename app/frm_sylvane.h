@@ -11,11 +11,15 @@
 //   window_dialogs.cpp       the commands that open the dialogs
 //   window_markers.cpp       event markers: Session > Mark, its input box, saved markers drawn
 //   window_reconnect.cpp     waiting for a lost probe port to come back
+//   window_export.cpp        export as CSV and EDF+, the skin-response count
 // State and controls are public so that the dialogs and the tests can reach them, as they reach
 // the controls of any window.
 
+#include "acquisition/response_detector.h"
 #include "acquisition/session_engine.h"
 #include "acquisition/session_markers.h"
+#include "acquisition/session_times_recorder.h"
+#include "app/extra_settings.h"
 #include "storage/working_files.h"
 
 #include <QDeadlineTimer>
@@ -171,6 +175,13 @@ public:
     // How the port dialog tries a port; empty means the real serial ports (tests stub it).
     std::function<int(int port)> portProber;
 
+    // ---- export and skin responses (app/window_export.cpp) ----
+    void mnuExportCsv_Click();
+    void mnuExportEdf_Click();
+    // Asks where to export (caption, suggested path, filter); "" when cancelled. Empty means
+    // the standard file dialog (tests answer instead).
+    std::function<QString(const QString&, const QString&, const QString&)> exportFileChooser;
+
     // ---- controls ----
     QMenu* mnuFile = nullptr;
     QMenu* mnuSession = nullptr;
@@ -195,6 +206,9 @@ public:
     QAction* mnuTimnStuf = nullptr;
     QAction* mnuSetComPort = nullptr;
     QAction* mnuAboutHelp = nullptr;
+    QAction* mnuSep3 = nullptr;
+    QAction* mnuExportCsv = nullptr;
+    QAction* mnuExportEdf = nullptr;
 
     QFrame* frmPixGraf = nullptr;
     QFrame* frameLEDdisp = nullptr;
@@ -212,6 +226,8 @@ public:
     Label* lblSysADCstart = nullptr;
     CommentsBox* TxtSeshnComnts = nullptr;
     std::array<Label*, 7> LblParams{};
+    // The skin-response count in frameSesshnStuff: 0 heading, 1 value.
+    std::array<Label*, 2> lblResponses{};
 
     QTimer* Timer1 = nullptr;
     acquisition::SerialLink* MSComm1 = nullptr;
@@ -262,6 +278,11 @@ public:
     acquisition::SessionEngine engine;
     // The session's event markers (tempdata.mrk).
     acquisition::SessionMarkers markers;
+    // The response threshold of sylvane-extra.ini, read at start.
+    double responseThreshold = kDefaultResponseThreshold;
+    // Followers of the session: the skin-response count and the session's times (tempdata.tim).
+    acquisition::ResponseCounter responseCounter;
+    acquisition::SessionTimesRecorder sessionTimes{workingFiles};
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -269,6 +290,9 @@ protected:
 private:
     void composeMenus();
     void composePanels();
+    void composeExport();
+    enum class ExportKind { Csv, Edf };
+    void exportSessions(ExportKind kind);
     void connectEvents();
     // Seconds since midnight as a 32-bit float.
     float clockSeconds() const;

@@ -161,6 +161,11 @@ void frmSylvane::ArrangePanels() {
             copyPanelFont(label, panelFont, true);
             label->setVisible(true);
         }
+        for (int i = 0; i < 2; ++i) {
+            const Rect r = display::responseRect(i, fH, fW);
+            setTwipsGeometry(lblResponses[i], r.left, r.top, r.width, r.height);
+            copyPanelFont(lblResponses[i], panelFont, true);
+        }
     }
 
     if (iniCommentsVisible == QLatin1String("True")) {

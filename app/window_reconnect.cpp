@@ -28,9 +28,7 @@ QString waitingText(int seconds) {
 
 bool frmSylvane::waitForProbe(const QString& reason) {
     if (!sessionRunning() || m_sessionEnding || waitingForProbe()) return false;
-    QFile file(QDir(m_programFolder).filePath(QString::fromLatin1(kExtraSettingsFileName)));
-    const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    const ReconnectWait wait = reconnectWaitOf(text.toStdString());
+    const ReconnectWait wait = reconnectWaitOf(extraSettingsText(m_programFolder.toStdString()));
     if (wait.seconds == 0) return false;
 
     m_probeLostReason = reason;

@@ -158,6 +158,13 @@ Rect readoutRect(int index, double fH, double fW) {
     return {fW / 36 + (index / 2) * (fW / 6 + fW / 36), h * (index % 2) + h / 2.25, w, h};
 }
 
+Rect responseRect(int index, double fH, double fW) {
+    const Rect battery = readoutRect(8 + index, fH, fW);
+    // The heading reaches back over the blank end of the centred "Battery" heading.
+    const double left = battery.left + battery.width + (index == 0 ? -fW / 30 : fW / 144);
+    return {left, battery.top, fW - left - fW / 144, battery.height};
+}
+
 Rect commentsBoxSize(double fH, double fW) {
     return {0, 0, fW * 0.98, fH * 0.82};
 }

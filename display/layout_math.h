@@ -115,6 +115,9 @@ Rect lampRect(int index, double fH, double windowWidth);
 Rect barCellRect(int index, double fH, double windowWidth);
 // The readouts: headings (even indexes) above values (odd), five columns.
 Rect readoutRect(int index, double fH, double fW);
+// The skin-response count beside the readouts, in the panel's right margin: 0 its heading on
+// the upper row, 1 its value under it.
+Rect responseRect(int index, double fH, double fW);
 // The comments box keeps its left and top.
 Rect commentsBoxSize(double fH, double fW);
 // Time, sensitivity and port; the examination notice (6) sits over the port heading at twice

@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-serialport-dev
     libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    libedf-dev
     xvfb xauth xdotool
     desktop-file-utils appstream dpkg-dev
     clang libclang-rt-14-dev

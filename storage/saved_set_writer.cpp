@@ -3,6 +3,7 @@
 #include "storage/marker_file.h"
 #include "storage/saved_markers.h"
 #include "storage/session_header.h"
+#include "storage/session_times.h"
 #include "storage/tst_reader.h"
 #include "storage/working_files.h"
 
@@ -22,6 +23,10 @@ namespace {
 std::string described(const std::string& reason, const fs::path& path) {
     return reason + ": " + path.string();
 }
+
+// Side files of the working set, saved beside name.Hdr under their own extension.
+const std::pair<const char*, const char*> kSideFiles[] = {{kWorkingMrk, kSavedMrkExtension},
+                                                         {kWorkingTim, kSavedTimExtension}};
 } // namespace
 
 TargetProbe probeFile(const fs::path& path) {
@@ -125,39 +130,43 @@ bool refreshWorkingHeader(const fs::path& workingFolder, const std::string& comm
 }
 
 bool copyWorkingSet(const fs::path& workingFolder, const SaveTargets& targets, std::string* error) {
-    fs::path markers = targets.hdr;
-    markers.replace_extension(kSavedMrkExtension);
-    std::error_code probe;
-    const bool hasMarkers = fs::exists(workingFolder / kWorkingMrk, probe);
-    const std::pair<const char*, const fs::path*> copies[] = {{kWorkingTst, &targets.tst},
-                                                              {kWorkingTxt, &targets.txt},
-                                                              {kWorkingHdr, &targets.hdr},
-                                                              {kWorkingMrk, &markers}};
-    for (const auto& [working, target] : copies) {
-        const fs::path source = workingFolder / working;
-        if (target == &markers) {
-            // The markers of an older session saved under this name must not be drawn with
-            // this one (the display takes the .Mrk in any letter case).
-            if (!hasMarkers) fs::remove(markers, probe);
-            for (fs::path old = savedMarkerFile(targets.hdr); !old.empty() && old != markers;
-                 old = savedMarkerFile(targets.hdr)) {
-                if (!fs::remove(old, probe)) break;
-            }
-            if (!hasMarkers) break;
-        }
-        fs::path partial = *target;
+    const auto copy = [&](const fs::path& source, const fs::path& target) {
+        fs::path partial = target;
         partial += ".saving";
         std::error_code ec;
         fs::copy_file(source, partial, fs::copy_options::overwrite_existing, ec);
-        if (!ec) fs::rename(partial, *target, ec);
-        if (ec) {
-            std::error_code ignored;
-            fs::remove(partial, ignored);
-            if (error) {
-                *error = "Could not save " + target->string() + " from " + source.string() + ": " +
-                         ec.message();
-            }
-            return false;
+        if (!ec) fs::rename(partial, target, ec);
+        if (!ec) return true;
+        std::error_code ignored;
+        fs::remove(partial, ignored);
+        if (error) {
+            *error = "Could not save " + target.string() + " from " + source.string() + ": " +
+                     ec.message();
+        }
+        return false;
+    };
+    const std::pair<const char*, const fs::path*> copies[] = {
+        {kWorkingTst, &targets.tst}, {kWorkingTxt, &targets.txt}, {kWorkingHdr, &targets.hdr}};
+    for (const auto& [working, target] : copies) {
+        if (!copy(workingFolder / working, *target)) return false;
+    }
+    // The markers of an older session saved under this name must not be drawn with this one,
+    // whatever the letter case of their extension (the display takes the .Mrk in any case).
+    const fs::path markers = fs::path(targets.hdr).replace_extension(kSavedMrkExtension);
+    std::error_code probe;
+    for (fs::path old = savedMarkerFile(targets.hdr); !old.empty() && old != markers;
+         old = savedMarkerFile(targets.hdr)) {
+        if (!fs::remove(old, probe)) break;
+    }
+    for (const auto& [working, extension] : kSideFiles) {
+        const fs::path source = workingFolder / working;
+        const fs::path target = fs::path(targets.hdr).replace_extension(extension);
+        std::error_code ec;
+        if (fs::exists(source, ec)) {
+            if (!copy(source, target)) return false;
+        } else {
+            // A side file left by an older session of that name would describe another session.
+            fs::remove(target, ec);
         }
     }
     return true;

@@ -227,7 +227,8 @@ TEST(SessionSaveAndDisplay, RecordSaveTwiceDisplayBothResumeAndClose) {
     EXPECT_EQ(readFileBytes(inSaved("beta.Txt")), text);
     EXPECT_EQ(readFileBytes(inSaved("alpha.Hdr")), withComments(first));
     EXPECT_EQ(readFileBytes(inSaved("beta.Hdr")), withComments(second));
-    EXPECT_EQ(QDir(saved).entryList(QDir::Files).size(), 6);
+    // With each its times (name.Tim).
+    EXPECT_EQ(QDir(saved).entryList(QDir::Files).size(), 8);
 
     // Both on one scale; the second (yellow) is drawn over the first, which has the same readings.
     display(w, {"alpha", "beta"}, {}, "05-display-dialog");

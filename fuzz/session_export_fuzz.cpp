@@ -1,0 +1,83 @@
+// A session to export as any set of files can hold it: a .Tst of any length, any .Hdr, .Mrk and
+// .Tim, each present or not. Reading it never traps; either it is refused with a message naming
+// the .Tst, or the export hands the CSV format one row for each record that holds a reading, in
+// order with rising times, every marker of the session on a row and every skin-response onset.
+//
+// The first byte says which of .Hdr, .Mrk and .Tim are present (bits 0 to 2); then, for each
+// present one, a byte with its length and its bytes; the rest is the .Tst.
+
+#include "storage/csv_export.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+namespace {
+
+void check(bool condition, const char* what) {
+    if (condition) return;
+    std::fprintf(stderr, "session export: %s\n", what);
+    std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace sylvane::storage;
+    std::string_view in(reinterpret_cast<const char*>(data), size);
+    if (in.empty()) return 0;
+    const auto present = static_cast<unsigned char>(in[0]);
+    in.remove_prefix(1);
+    SessionBytes bytes;
+    std::optional<std::string>* parts[3] = {&bytes.hdr, &bytes.mrk, &bytes.tim};
+    for (int i = 0; i < 3; ++i) {
+        if (!(present & (1u << i)) || in.empty()) continue;
+        const std::size_t n =
+            std::min<std::size_t>(static_cast<unsigned char>(in[0]), in.size() - 1);
+        *parts[i] = std::string(in.substr(1, n));
+        in.remove_prefix(n + 1);
+    }
+    bytes.tst = std::string(in);
+
+    const ExportSource source = ExportSource::saved("f.Tst", "f.Hdr");
+    ExportedSession session;
+    std::string error;
+    if (!sessionFromBytes(source, bytes, {}, &session, &error)) {
+        check(error.find("f.Tst") != std::string::npos, "a refusal that does not name the file");
+        return 0;
+    }
+    check(std::is_sorted(session.onsets.begin(), session.onsets.end()), "onsets out of order");
+
+    // The rows as the CSV format gets them, checked on the way.
+    struct Checked final : ExportFormat {
+        CsvFormat csv{[](std::string_view, std::string*) { return true; }};
+        std::int64_t rows = 0, lastRecord = 0, markers = 0, onsets = 0;
+        double lastSeconds = -1;
+        bool begin(const ExportedSession& s, std::string* e) override { return csv.begin(s, e); }
+        bool reading(const ExportedReading& r, std::string* e) override {
+            check(r.record > lastRecord && r.seconds > lastSeconds, "rows out of order");
+            check(soundReading(r.adc) && r.ohms > 0 && r.microsiemens > 0, "not a reading");
+            lastRecord = r.record;
+            lastSeconds = r.seconds;
+            ++rows;
+            markers += static_cast<std::int64_t>(r.markers.size());
+            onsets += r.responseOnset;
+            return csv.reading(r, e);
+        }
+        bool gap(std::int64_t a, std::int64_t b, std::int32_t fill, std::string* e) override {
+            check(a <= b && soundReading(fill), "a gap without a reading to hold");
+            return csv.gap(a, b, fill, e);
+        }
+        bool finish(std::string* e) override { return csv.finish(e); }
+        void abandon() override { csv.abandon(); }
+    } format;
+    check(exportSession(session, format, &error), "the export into memory failed");
+    check(format.rows == session.soundReadings, "not one row a reading");
+    check(format.markers == static_cast<std::int64_t>(session.markers.size()), "a marker lost");
+    check(format.onsets == static_cast<std::int64_t>(session.onsets.size()), "an onset lost");
+    check(session.clock.period() > 0, "a reading clock that does not advance");
+    return 0;
+}
