@@ -163,4 +163,12 @@ TEST(ExtraSettings, ReconnectWaitFromItsLineOrTheDefault) {
         EXPECT_EQ(wait.seconds, r.seconds) << r.text;
         EXPECT_EQ(!wait.problem.empty(), r.problem) << r.text << wait.problem;
     }
+    // The response threshold shares the file: sections are passed over, absurd values ignored.
+    const std::pair<const char*, double> thresholds[] = {
+        {"[responses]\nResponseThresholdMicrosiemens=0.1\nReconnectWaitSeconds=5", 0.1},
+        {"ResponseThresholdMicrosiemens=0", 0.05},
+        {"ResponseThresholdMicrosiemens=nan", 0.05},
+        {"", 0.05}};
+    for (const auto& [text, threshold] : thresholds)
+        EXPECT_DOUBLE_EQ(responseThresholdOf(text), threshold) << text;
 }
