@@ -35,7 +35,13 @@ float targetLevel(float percent, std::int32_t sensitivity) {
 
 const Readouts& ReadoutFormatter::compute(const ReadoutInputs& in) {
     Readouts& out = m_out;
-    out = Readouts{};
+    out.resistance.reset();
+    out.conductance.reset();
+    out.adc.reset();
+    out.probe.reset();
+    out.battery.reset();
+    out.change.reset();
+    out.targetColorLevel.reset();
     Texts& t = m_kept[static_cast<std::uint32_t>(in.smoothedADC) % kKept];
     if (t.adc != in.smoothedADC) {
         t.adc = in.smoothedADC;
@@ -67,20 +73,32 @@ const Readouts& ReadoutFormatter::compute(const ReadoutInputs& in) {
 
     float percent = 0;
     if (in.reference != 0) {
-        const float r0 = pf::resistanceOfAdc(in.reference);
-        // A reference of full scale is zero resistance: no change can be computed against it.
-        if (r0 == 0.0f) return out;
-        percent = static_cast<float>((static_cast<double>(r) - r0) / r0 * 100.0);
         // The change depends on nothing but the smoothed value and the reference.
         if (!t.haveChange || t.reference != in.reference) {
+            const float r0 = pf::resistanceOfAdc(in.reference);
+            // A reference of full scale is zero resistance: no change can be computed against it.
+            if (r0 == 0.0f) return out;
             t.haveChange = true;
             t.reference = in.reference;
-            t.change = changeText(percent);
+            t.percent = static_cast<float>((static_cast<double>(r) - r0) / r0 * 100.0);
+            t.change = changeText(t.percent);
+            t.sensitivity = 0;
         }
+        percent = t.percent;
         out.change = t.change;
     }
 
-    if (in.graphSensitivity != 0) out.targetColorLevel = targetLevel(percent, in.graphSensitivity);
+    if (in.graphSensitivity != 0) {
+        if (in.reference == 0) {
+            out.targetColorLevel = targetLevel(0, in.graphSensitivity);
+        } else {
+            if (t.sensitivity != in.graphSensitivity) {
+                t.sensitivity = in.graphSensitivity;
+                t.target = targetLevel(percent, in.graphSensitivity);
+            }
+            out.targetColorLevel = t.target;
+        }
+    }
     return out;
 }
 

@@ -56,10 +56,14 @@ private:
         float ohms = 0;
         std::string resistance;
         std::string conductance;
-        // The change text against the reference it was made for.
+        // The change against the reference it was worked out for, and the colour level at the
+        // sensitivity it was worked out for.
         double reference = 0;
         bool haveChange = false;
+        float percent = 0;
         std::string change;
+        std::int32_t sensitivity = 0;
+        float target = 0;
     };
     static constexpr std::size_t kKept = 64;
     std::array<Texts, kKept> m_kept;

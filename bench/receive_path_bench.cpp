@@ -4,18 +4,21 @@
 // brings, one every picture width of readings), and the record into the working files, kept in
 // memory here so that the figure is the program's own work, not the disk's.
 //
-// A session is restarted every kSessionFrames frames so that the files do not grow without
-// bound and the redraws replay sessions of the length they have in the first hour of real use.
+// The frames are the probe simulator's (a probe resting on skin, with drift and skin responses)
+// at the line's full rate. A session is restarted every kSessionFrames frames (six minutes at
+// that rate), so that the figure is the cost of a frame and its share of the redraws of a short
+// session; what a redraw of a long session costs is BM_FullRedraw's.
 
 #include "acquisition/session_engine.h"
+#include "probe_signal.h"
 #include "storage/file_store.h"
 #include "storage/working_files.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
-#include <random>
 #include <vector>
 
 namespace {
@@ -23,23 +26,23 @@ namespace {
 namespace acq = sylvane::acquisition;
 namespace st = sylvane::storage;
 
-constexpr std::int64_t kSessionFrames = 100'000;
+constexpr std::int64_t kSessionFrames = 20'000;
 
-// Frames as the probe sends them, read at every offset, with a slowly wandering value that
-// holds still long enough for the reference to latch.
+// Frames as the simulated probe sends them at the line's full rate, cut into the 9-byte reads
+// of the receive events.
 std::vector<std::array<std::uint8_t, 9>> makeReads(std::size_t count) {
-    std::vector<std::array<std::uint8_t, 9>> reads;
-    std::mt19937 rng(7);
-    int adc = 2000;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i > 40) adc += static_cast<int>(rng() % 21) - 10;
-        const std::array<std::uint8_t, 9> frame = {
-            0xAA, 0xAA, 0x01, 0x03, static_cast<std::uint8_t>(adc & 0xFF),
-            static_cast<std::uint8_t>(adc >> 8), 0x04, 0x00, 0x07};
-        std::array<std::uint8_t, 9> read{};
-        for (std::size_t k = 0; k < 9; ++k) read[k] = frame[(k + i) % 9];
-        reads.push_back(read);
+    sylvane::probesim::StreamOptions options;
+    options.seed = 7;
+    options.frameRate = sylvane::probesim::maxFrameRate;
+    sylvane::probesim::FrameStream stream(options);
+    std::vector<std::uint8_t> bytes;
+    while (bytes.size() < 9 * count) {
+        const auto frame = stream.next();
+        bytes.insert(bytes.end(), frame.begin(), frame.end());
     }
+    std::vector<std::array<std::uint8_t, 9>> reads(count);
+    for (std::size_t i = 0; i < count; ++i)
+        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(9 * i), 9, reads[i].begin());
     return reads;
 }
 

@@ -11,40 +11,9 @@ namespace sylvane::platform {
 
 namespace {
 
-template <typename Int> Int nearestAs(double x) {
-    if (std::isnan(x)) return 0;
-    constexpr double lo = static_cast<double>(std::numeric_limits<Int>::min());
-    constexpr double hi = static_cast<double>(std::numeric_limits<Int>::max());
-    if (x <= lo) return std::numeric_limits<Int>::min();
-    if (x >= hi) return std::numeric_limits<Int>::max();
-    // The default floating-point rounding mode rounds halves to the even neighbour.
-    return static_cast<Int>(std::nearbyint(x));
-}
 
 
 } // namespace
-
-std::int32_t nearest(double x) {
-    return nearestAs<std::int32_t>(x);
-}
-std::int16_t nearest16(double x) {
-    return nearestAs<std::int16_t>(x);
-}
-
-std::int32_t intDiv(std::int64_t a, std::int64_t b) {
-    if (b == 0) return 0;
-    const std::int64_t q = a / b;
-    if (q > std::numeric_limits<std::int32_t>::max())
-        return std::numeric_limits<std::int32_t>::max();
-    if (q < std::numeric_limits<std::int32_t>::min())
-        return std::numeric_limits<std::int32_t>::min();
-    return static_cast<std::int32_t>(q);
-}
-
-std::int32_t vbMod(std::int64_t a, std::int64_t b) {
-    if (b == 0) return 0;
-    return static_cast<std::int32_t>(a % b);
-}
 
 std::string decimalText(std::int64_t value) {
     char buf[24];

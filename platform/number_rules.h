@@ -3,8 +3,10 @@
 // with halves going to the even neighbour, truncating division, the remainder with the sign of
 // the dividend, the standard text of a number and the numeric value of a text.
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -12,14 +14,38 @@ namespace sylvane::platform {
 
 // Nearest whole number, halves to the even neighbour (232.5 -> 232, 233.5 -> 234).
 // Out-of-range values saturate and NaN gives 0, so a bad value can never trap.
-std::int32_t nearest(double x);
-std::int16_t nearest16(double x);
+template <typename Int> Int nearestAs(double x) {
+    if (std::isnan(x)) return 0;
+    constexpr double lo = static_cast<double>(std::numeric_limits<Int>::min());
+    constexpr double hi = static_cast<double>(std::numeric_limits<Int>::max());
+    if (x <= lo) return std::numeric_limits<Int>::min();
+    if (x >= hi) return std::numeric_limits<Int>::max();
+    // The default floating-point rounding mode rounds halves to the even neighbour.
+    return static_cast<Int>(std::nearbyint(x));
+}
+inline std::int32_t nearest(double x) {
+    return nearestAs<std::int32_t>(x);
+}
+inline std::int16_t nearest16(double x) {
+    return nearestAs<std::int16_t>(x);
+}
 
 // Whole-number division truncating toward zero; a zero divisor gives 0 instead of trapping.
-std::int32_t intDiv(std::int64_t a, std::int64_t b);
+inline std::int32_t intDiv(std::int64_t a, std::int64_t b) {
+    if (b == 0) return 0;
+    const std::int64_t q = a / b;
+    if (q > std::numeric_limits<std::int32_t>::max())
+        return std::numeric_limits<std::int32_t>::max();
+    if (q < std::numeric_limits<std::int32_t>::min())
+        return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(q);
+}
 
 // Remainder with the sign of the dividend; a zero divisor gives 0.
-std::int32_t vbMod(std::int64_t a, std::int64_t b);
+inline std::int32_t vbMod(std::int64_t a, std::int64_t b) {
+    if (b == 0) return 0;
+    return static_cast<std::int32_t>(a % b);
+}
 
 // Standard number text of a 32-bit float: a leading blank when not negative, a minus sign
 // otherwise, at most 7 significant digits, no trailing zeros, "." as decimal point whatever the

@@ -148,8 +148,12 @@ int MemoryFileStore::writeAt(WorkingFile file, std::int64_t offset, const void* 
     std::size_t fits = size;
     if (m_budget >= 0) fits = static_cast<std::size_t>(std::min<std::int64_t>(m_budget, size));
     const auto at = static_cast<std::size_t>(offset);
-    if (f.bytes.size() < at + fits) f.bytes.resize(at + fits);
-    std::memcpy(f.bytes.data() + at, data, fits);
+    if (at == f.bytes.size()) {
+        f.bytes.append(static_cast<const char*>(data), fits);
+    } else {
+        if (f.bytes.size() < at + fits) f.bytes.resize(at + fits);
+        std::memcpy(f.bytes.data() + at, data, fits);
+    }
     if (m_budget >= 0) m_budget -= static_cast<std::int64_t>(fits);
     return fits == size ? 0 : ENOSPC;
 }
