@@ -12,10 +12,11 @@ std::string markerLine(const Marker& marker) {
     char numbers[64];
     char* o = std::to_chars(numbers, numbers + 16, marker.record).ptr;
     *o++ = ',';
-    o = std::to_chars(o, numbers + sizeof numbers - 1,
-                      std::isfinite(marker.seconds) ? marker.seconds : 0.0,
-                      std::chars_format::fixed, 3)
-            .ptr;
+    const double seconds = std::isfinite(marker.seconds) && marker.seconds >= 0 &&
+                                   marker.seconds <= kLongestMarkerTime
+                               ? marker.seconds
+                               : 0.0;
+    o = std::to_chars(o, numbers + sizeof numbers - 1, seconds, std::chars_format::fixed, 3).ptr;
     *o++ = ',';
     return std::string(numbers, o) + '"' + storedComment(marker.text) + "\"\r\n";
 }
@@ -37,7 +38,7 @@ bool parseLine(std::string_view line, std::int64_t lastRecord, Marker* out) {
     const auto s =
         std::from_chars(secondsText.data(), secondsText.data() + secondsText.size(), seconds);
     if (s.ec != std::errc() || s.ptr != secondsText.data() + secondsText.size() ||
-        !std::isfinite(seconds) || seconds < 0)
+        !std::isfinite(seconds) || seconds < 0 || seconds > kLongestMarkerTime)
         return false;
     const std::string_view quoted = line.substr(comma2 + 1);
     if (quoted.size() < 2 || quoted.front() != '"' || quoted.back() != '"') return false;

@@ -18,6 +18,8 @@ namespace sylvane::storage {
 
 inline constexpr const char* kWorkingMrk = "tempdata.mrk";
 inline constexpr const char* kSavedMrkExtension = ".Mrk";
+// No session runs for longer: a time past it is not a marker's (ten years in seconds).
+inline constexpr double kLongestMarkerTime = 315360000.0;
 
 struct Marker {
     std::int32_t record = 0;
@@ -33,7 +35,7 @@ struct MarkerFile {
     // The sound markers, in file order.
     std::vector<Marker> markers;
     // Line numbers (1-based) of lines that are not a sound marker: cut, malformed, a record
-    // number below 1 or above lastRecord, a time that is not a finite number of seconds.
+    // number below 1 or above lastRecord, a time that is not a number of seconds from 0 to ten years.
     std::vector<int> badLines;
 };
 

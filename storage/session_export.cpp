@@ -103,7 +103,7 @@ bool sessionFromBytes(const ExportSource& source, const SessionBytes& bytes,
     const std::string tstName = source.tst.string();
     s.values.resize(bytes.tst.size() / 4);
     if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(s.values.data(), bytes.tst.data(), s.values.size() * 4);
+        if (!s.values.empty()) std::memcpy(s.values.data(), bytes.tst.data(), s.values.size() * 4);
     } else {
         for (std::size_t i = 0; i < s.values.size(); ++i) {
             std::uint32_t u = 0;
