@@ -182,7 +182,7 @@ void SessionEngine::redrawGraph(float width, float height) {
             m_gridDots.push_back({x, y});
         });
     }
-    for (const auto& [x, y] : m_gridDots) m_canvas.dot(x, y, display::kLiveGridColor);
+    m_canvas.grid(m_gridDots, display::kLiveGridColor);
 
     ++m_counts.redraws;
     s.stepSum = 0;

@@ -76,6 +76,10 @@ public:
     virtual void dot(std::int32_t x, std::int32_t y, std::uint32_t color) = 0;
     // Line from the drawing position to (x, y).
     virtual void lineTo(std::int32_t x, std::int32_t y, std::uint32_t color) = 0;
+    // The dotted grid: a point at each of dots.
+    virtual void grid(std::span<const std::array<std::int32_t, 2>> dots, std::uint32_t color) {
+        for (const auto& [x, y] : dots) dot(x, y, color);
+    }
     virtual void showNotice(Notice notice) = 0;
     // A thin vertical line across the picture at x with a short label at its top (an event
     // marker); the drawing position stays where it was.

@@ -58,6 +58,12 @@ public:
     // Grid dots reach the full width; trace steps wrap before it.
     void dot(std::int32_t x, std::int32_t, std::uint32_t) override { onPicture(x, 1); }
     void lineTo(std::int32_t x, std::int32_t, std::uint32_t) override { onPicture(x, 0); }
+    // The grid is the same for every redraw of a picture: its dots are checked once.
+    void grid(std::span<const std::array<std::int32_t, 2>> dots, std::uint32_t) override {
+        if (m_gridChecked) return;
+        m_gridChecked = true;
+        for (const auto& dot : dots) onPicture(dot[0], 1);
+    }
     void showNotice(Notice) override {}
 
 private:
@@ -66,6 +72,7 @@ private:
     }
     Picture m_p;
     std::int32_t m_steps;
+    bool m_gridChecked = false;
 };
 
 class View final : public acq::SessionView {
