@@ -1,6 +1,6 @@
-// A screenshot of the live session on a virtual display:
-//   xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb
-//       SYLVANE_SCREENSHOT=/tmp/live-graph.png build/tests/picture_graph_e2e
+// The live picture graph of the real window: the scale before and after the reference latches,
+// widening, the time axis compressed, pictures too small to draw; a signal from the probe
+// simulator drifting off scale, and the demo's session showing its axis soon after Start.
 
 #include "display/graph_math.h"
 #include "platform/label.h"
@@ -14,16 +14,13 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QFile>
 
 using namespace sylvane::testing;
 using sylvane::platform::resistanceOfAdc;
 
 namespace {
 
-const QRgb kBlack = qRgb(0, 0, 0);
 const QRgb kWhite = qRgb(255, 255, 255);
-const QRgb kMagenta = qRgb(255, 0, 255);
 
 // A session under way as Start leaves it, without the serial port.
 struct Graph : LiveSession {
@@ -35,43 +32,31 @@ struct Graph : LiveSession {
     }
     void startSession() {
         w.workingFiles.close();
-        std::string error;
-        EXPECT_TRUE(w.workingFiles.open(folder.toStdString(), &error)) << error;
+        EXPECT_TRUE(w.workingFiles.open(folder.toStdString()));
         w.engine.setReferenceCaption(" ");
-        w.engine.state().graphRedrawNeeded = false;
-        w.engine.state().recordNumber = 1;
-        w.engine.state().readingsPerStep = 1;
-        w.engine.state().minADC = 4095;
-        w.engine.state().maxADC = 0;
+        auto& state = w.engine.state();
+        state.graphRedrawNeeded = false;
+        state.recordNumber = state.readingsPerStep = 1;
+        state.minADC = 4095;
+        state.maxADC = 0;
         w.pixXYgraf->Cls();
     }
     void latch(int adc) { w.engine.setReferenceCaption(std::to_string(adc)); }
     // One valid reading whose smoothed value is adc: a steady filter window.
     void reading(int adc, int times = 1) {
         for (int i = 0; i < times; ++i) {
-            w.engine.state().probeStatus = 4;
-            w.engine.state().adcWindow.fill(adc);
-            w.engine.state().rawADC = adc;
-            w.engine.state().smoothedADC = adc;
+            auto& state = w.engine.state();
+            state.probeStatus = 4;
+            state.adcWindow.fill(adc);
+            state.rawADC = state.smoothedADC = adc;
             w.engine.GraphAndRecord();
         }
     }
-    std::vector<std::int32_t> records() {
-        sylvane::storage::TstReader reader;
-        std::vector<std::int32_t> values;
-        if (reader.open(w.workingFiles.tstPath()))
-            reader.read(1, reader.recordCount(),
-                        [&](std::int64_t, std::span<const std::int32_t> block) {
-                            values.insert(values.end(), block.begin(), block.end());
-                        });
-        return values;
+    std::size_t records() const {
+        return static_cast<std::size_t>(file("tempdata.tst").size() / 4);
     }
-    QRgb pixel(int x, int y) const { return w.pixXYgraf->image().pixel(x, y); }
-    int whiteInColumn(int x) const {
-        int n = 0;
-        for (int y = 0; y < w.pixXYgraf->image().height(); ++y) n += pixel(x, y) == kWhite;
-        return n;
-    }
+    int recordNumber() const { return w.engine.state().recordNumber; }
+    int whiteInColumn(int x) const { return pixels(0xFFFFFF, x); }
     int x() const { return static_cast<int>(w.pixXYgraf->currentX()); }
     int y() const { return static_cast<int>(w.pixXYgraf->currentY()); }
 };
@@ -81,46 +66,38 @@ struct Graph : LiveSession {
 TEST(PictureGraph, ReadingsBeforeTheLatchAreRecordedAtThePreviousScaleAndReplayedAfter) {
     Graph g;
     g.reading(2000); // new labels and no reference: dropped
-    EXPECT_EQ(g.w.engine.state().recordNumber, 1);
     g.reading(2010);
     g.reading(2020);
     g.latch(2020);
     g.reading(2030);
-    EXPECT_EQ(g.records(), (std::vector<std::int32_t>{2010, 2020, 2030}));
-    EXPECT_EQ(g.w.engine.state().graphBaseADC, 2020);
+    EXPECT_EQ(g.file("tempdata.tst"), tstOf({2010, 2020, 2030}));
     // Steps 1 and 2 were replayed at the new scale, step 3 drawn live.
-    for (int x : {1, 2, 3}) {
-        EXPECT_GT(g.whiteInColumn(x), 0) << x;
-    }
+    for (int x : {1, 2, 3}) EXPECT_GT(g.whiteInColumn(x), 0) << x;
     EXPECT_FLOAT_EQ(g.w.engine.state().graphBottomOhms, 1.25f * resistanceOfAdc(2020));
 
     // The next session: before its latch, readings meet the previous session's scale, where
     // 1500 is off scale and widens it; each changed label costs one unrecorded reading.
     g.startSession();
     g.reading(1500); // the reference label changed
-    EXPECT_EQ(g.w.engine.state().recordNumber, 1);
+    EXPECT_EQ(g.recordNumber(), 1);
     g.reading(1500);
     EXPECT_EQ(g.w.LblParams[3]->caption(), " 31");
-    EXPECT_EQ(g.w.engine.state().recordNumber, 2);
+    EXPECT_EQ(g.recordNumber(), 2);
     g.reading(1500); // the sensitivity label changed
-    EXPECT_EQ(g.w.engine.state().recordNumber, 2);
+    EXPECT_EQ(g.recordNumber(), 2);
     g.reading(1500);
-    EXPECT_EQ(g.records(), (std::vector<std::int32_t>{1500, 1500}));
+    EXPECT_EQ(g.file("tempdata.tst"), tstOf({1500, 1500}));
 }
 
 TEST(PictureGraph, AnOffScaleReadingWidensTheSensitivityUpToTheMaximum) {
     const struct {
         const char* sensitivity;
         int reference, offScale;
-        const char* notice;
-        int noticeWidth;
-        const char* widened;
-    } rows[] = {
-        // ADC 1500 is 813 kOhm, beyond the 587 kOhm at the bottom of the 25 % scale.
-        {"25", 2048, 1500, "Readjusting  graph", 150, " 31"},
-        // 18.8 MOhm: off even the widest scale.
-        {"1000", 3000, 100, "Maximum Sensitivity!  Graph off scale!", 300, "1000"},
-    };
+        const char *notice, *widened;
+    } rows[] = {// ADC 1500 is 813 kOhm, beyond the 587 kOhm at the bottom of the 25 % scale.
+                {"25", 2048, 1500, "Readjusting  graph", " 31"},
+                // 18.8 MOhm: off even the widest scale.
+                {"1000", 3000, 100, "Maximum Sensitivity!  Graph off scale!", "1000"}};
     for (const auto& r : rows) {
         Graph g(r.sensitivity);
         g.latch(r.reference);
@@ -128,9 +105,8 @@ TEST(PictureGraph, AnOffScaleReadingWidensTheSensitivityUpToTheMaximum) {
         g.reading(r.offScale);
         EXPECT_TRUE(g.w.lblGrafError->isVisible());
         EXPECT_EQ(g.w.lblGrafError->caption(), r.notice);
-        EXPECT_EQ(g.w.lblGrafError->width(), r.noticeWidth);
         EXPECT_EQ(g.w.LblParams[3]->caption(), r.widened);
-        EXPECT_EQ(g.records().size(), 2u) << "an off-scale reading is recorded";
+        EXPECT_EQ(g.records(), 2u) << "an off-scale reading is recorded";
         g.reading(r.reference, 2);
         EXPECT_FALSE(g.w.lblGrafError->isVisible()) << "hidden once a point is on scale";
     }
@@ -140,8 +116,6 @@ TEST(PictureGraph, TheTimeAxisIsCompressedWhenTheTraceReachesTheRightEdge) {
     Graph g;
     g.latch(2048);
     for (int i = 0; i < 480; ++i) g.reading(2000 + i % 40);
-    EXPECT_EQ(g.w.engine.state().readingsPerStep, 2);
-    EXPECT_TRUE(g.w.engine.state().graphRedrawNeeded);
     // The next reading replays 480 records as 240 steps and is not plotted itself.
     g.reading(2048);
     EXPECT_EQ(g.x(), 240);
@@ -150,26 +124,18 @@ TEST(PictureGraph, TheTimeAxisIsCompressedWhenTheTraceReachesTheRightEdge) {
     g.reading(2048);
     EXPECT_EQ(g.x(), 241);
     EXPECT_EQ(g.y(), 135);
-
-    // While saved sessions are on show the grid is white.
-    g.w.mnuDisplayOld->setText(QStringLiteral("Display another session"));
-    g.w.pixXYgraf->Cls();
-    g.w.DrawGraphGrid();
-    EXPECT_EQ(g.pixel(10, 0), kWhite);
-    EXPECT_EQ(g.pixel(239, 100), kWhite);
 }
 
 TEST(PictureGraph, RegressionARedrawEndingMidStepAveragesOnlyResistances) {
     // Low resistances, where an ADC sum is of the order of the resistances added to it.
     Graph g;
     g.latch(3900);
-    g.reading(3900, 483);         // a replay as 2 per step, step 241, and record 483 opens step 242
+    g.reading(3900, 483); // a replay as 2 per step, step 241, and record 483 opens step 242
     g.w.engine.state().graphRedrawNeeded = true; // as after a panel re-arrangement
-    g.reading(3900);              // closes step 242 after the replay
+    g.reading(3900);                             // closes step 242 after the replay
     EXPECT_EQ(g.x(), 242);
     EXPECT_EQ(g.y(), 135) << "a steady reading stays on the middle line";
     g.reading(3900, 2);
-    EXPECT_EQ(g.x(), 243);
     EXPECT_EQ(g.y(), 135);
     EXPECT_FALSE(g.w.lblGrafError->isVisible());
     EXPECT_EQ(g.w.LblParams[3]->caption(), "25");
@@ -183,21 +149,15 @@ TEST(PictureGraph, RegressionAPictureTooSmallToDrawKeepsRecordingAndRedrawsWhenI
     for (int i = 0; i < 20; ++i) g.reading(2040 + i);
     g.w.pixXYgraf->resize(480, 5);
     g.reading(2048);
-    EXPECT_EQ(g.records().size(), 22u);
+    EXPECT_EQ(g.records(), 22u);
     EXPECT_TRUE(g.messages.messages.empty()) << g.said();
-
     g.w.pixXYgraf->resize(480, 270);
     g.reading(2048);
     // The whole session replayed on the grown picture, then the live step added.
     EXPECT_EQ(g.x(), 23);
-    for (int x : {1, 10, 21, 23}) {
-        EXPECT_GT(g.whiteInColumn(x), 0) << x;
-    }
+    for (int x : {1, 10, 21, 23}) EXPECT_GT(g.whiteInColumn(x), 0) << x;
     // Record 2 (ADC 2040) lies 4 pixels below the middle line: a replay, not a bridging line.
-    const int y2 =
-        sylvane::display::plotY(resistanceOfAdc(2040), g.w.engine.state().graphBottomOhms, g.w.engine.state().graphYScale, 270);
-    EXPECT_EQ(y2, 139);
-    EXPECT_EQ(g.pixel(2, y2), kWhite);
+    EXPECT_EQ(g.w.pixXYgraf->image().pixel(2, 139), kWhite);
 }
 
 TEST(PictureGraph, ALiveSignalDriftingOffScaleWidensTheGraphAndRedrawsIt) {
@@ -226,18 +186,16 @@ TEST(PictureGraph, ALiveSignalDriftingOffScaleWidensTheGraphAndRedrawsIt) {
     };
     s.w.lblGrafError->installEventFilter(&watch);
     s.w.mnuStart_Click();
-    ASSERT_TRUE(s.running()) << s.said();
+    const auto& state = s.w.engine.state();
     ASSERT_TRUE(waitUntil(
         [&] {
-            return s.w.engine.state().recordNumber >= 100 && s.w.engine.state().graphSensitivity == 31 &&
+            return state.recordNumber >= 100 && state.graphSensitivity == 31 &&
                    !s.w.lblGrafError->isVisible();
         },
         60000))
-        << s.w.engine.state().recordNumber << " " << sim.log().toStdString();
+        << state.recordNumber << " " << sim.log().toStdString();
     pump(300);
-
     EXPECT_EQ(notices, QStringList{"Readjusting  graph@ 31"});
-    EXPECT_EQ(s.w.lblSysADCstart->caption(), " 2048");
     for (const auto& [i, label] : {std::pair{0, "324k"}, {2, "469k"}, {4, "615k"}})
         EXPECT_EQ(s.w.lbl4Graf[i]->caption(), label) << i;
     // Replayed at 31 %: a white trace from the middle line (the reference) down toward the
@@ -247,22 +205,13 @@ TEST(PictureGraph, ALiveSignalDriftingOffScaleWidensTheGraphAndRedrawsIt) {
     const int middle = height - height / 2;
     const int lastX = static_cast<int>(s.w.pixXYgraf->currentX());
     const int lastY = static_cast<int>(s.w.pixXYgraf->currentY());
-    EXPECT_TRUE(shot.pixel(20, middle) == kWhite || shot.pixel(20, middle - 1) == kWhite ||
-                shot.pixel(20, middle + 1) == kWhite);
+    EXPECT_GT(s.pixels(0xFFFFFF, 20), 0);
     EXPECT_GT(lastY, middle + height / 3);
     EXPECT_LE(lastY, height);
     EXPECT_EQ(shot.pixel(lastX - 1, lastY), kWhite);
-    EXPECT_EQ(shot.pixel(10, 0), kMagenta);
-    EXPECT_EQ(shot.pixel(0, 10), kMagenta);
-    EXPECT_EQ(shot.pixel(5, 5), kBlack);
-    EXPECT_EQ(shot.pixel(lastX + 5, middle + 5), kBlack);
+    EXPECT_EQ(shot.pixel(10, 0), qRgb(255, 0, 255));
+    EXPECT_EQ(shot.pixel(lastX + 5, middle + 5), qRgb(0, 0, 0));
     EXPECT_TRUE(s.messages.messages.empty()) << s.said();
-
-    const QString screenshot = qEnvironmentVariable("SYLVANE_SCREENSHOT");
-    if (!screenshot.isEmpty()) {
-        EXPECT_TRUE(s.w.grab().save(screenshot));
-    }
-    s.w.mnuStop_Click();
 }
 
 TEST(PictureGraph, TheDemoSessionShowsItsTimeAxisWithin15SecondsOfStart) {
@@ -271,12 +220,8 @@ TEST(PictureGraph, TheDemoSessionShowsItsTimeAxisWithin15SecondsOfStart) {
     LiveSession s;
     ProbeSimProcess sim(s.folder, 2);
     ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
-    QFile ini(s.path("sylvane.ini"));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly) && ini.write(settingsOf("2", "25")) > 0);
-    ini.close();
-    s.w.Form_Load();
-    s.w.show();
-    ASSERT_TRUE(waitUntil([&] { return !s.w.layoutPending; }, 10000));
+    s.load(settingsOf("2", "25"));
+    ASSERT_TRUE(s.showSettled());
     const auto timeAxis = [&] {
         QStringList labels;
         for (int i = 5; i < 10; ++i)
@@ -284,7 +229,6 @@ TEST(PictureGraph, TheDemoSessionShowsItsTimeAxisWithin15SecondsOfStart) {
         return labels;
     };
     ASSERT_EQ(timeAxis().join(""), "") << "the axis waits for the reference";
-
     s.w.mnuStart->trigger();
     QElapsedTimer sinceStart;
     sinceStart.start();
@@ -294,13 +238,8 @@ TEST(PictureGraph, TheDemoSessionShowsItsTimeAxisWithin15SecondsOfStart) {
     std::printf("time axis %s after %.1f s\n", qPrintable(timeAxis().join(" ")),
                 static_cast<double>(sinceStart.elapsed()) / 1000.0);
     EXPECT_EQ(timeAxis()[0], "00:00");
-    const QImage shot = s.w.pixXYgraf->image();
-    int traced = 0;
-    for (int y = 0; y < shot.height(); ++y)
-        for (int x = 0; x < shot.width(); ++x) traced += shot.pixel(x, y) == kWhite;
-    EXPECT_GT(traced, 0) << "the readings so far are drawn with the reference's scale";
+    EXPECT_GT(s.pixels(0xFFFFFF), 0) << "the readings so far are drawn with the reference's scale";
     EXPECT_TRUE(s.messages.messages.empty()) << s.said();
-    s.w.mnuStop->trigger();
 }
 
 SYLVANE_GTEST_QT_MAIN
