@@ -55,10 +55,10 @@ TEST(Acquisition, SessionRecordsWhatTheFramesGiveAndShowsTheReadouts) {
 
     // 15 steady frames read at every offset: five fill the window, ten are recorded, the 12th
     // event latches the reference. Then an invalid frame and a read without a frame, neither
-    // recorded.
+    // recorded, and a last frame that is valid but has the probe error and battery bits.
     std::vector<Read> reads = frames(15, 2000);
     for (const Read& r : {frame(2100), frame(2100, 4, 4), frame(1500, 4, 8), frame(2600, 0),
-                          Read{1, 2, 3, 4, 5, 6, 7, 8, 9}, frame(2050, 4, 2)})
+                          Read{1, 2, 3, 4, 5, 6, 7, 8, 9}, frame(2050, 7, 2)})
         reads.push_back(r);
     s.probe.send(reads);
     ASSERT_TRUE(s.recorded(14)) << s.w.engine.state().recordNumber;
@@ -67,7 +67,9 @@ TEST(Acquisition, SessionRecordsWhatTheFramesGiveAndShowsTheReadouts) {
     QStringList shown;
     for (int i : {3, 5, 1, 7}) shown << s.w.LblShnStf[i]->caption();
     EXPECT_EQ(shown, (QStringList{"488kOhms", "2.04 uS", "-0.7 %", "2050"}));
-    EXPECT_EQ(s.w.LblShnStf[9]->toolTipText(), "Battery OK");
+    EXPECT_EQ(s.w.LblShnStf[7]->toolTipText(), "Probe error");
+    EXPECT_EQ(s.w.LblShnStf[9]->toolTipText(), "Need to replace Battery");
+    EXPECT_EQ(s.w.LblShnStf[9]->backColor(), 0x008080FFu);
     EXPECT_EQ(s.w.engine.state().targetColorLevel, 262.0f);
     const std::vector<int> recorded = {2000, 2000, 2000, 2000, 2000, 2000, 2000,
                                        2000, 2000, 2000, 2020, 2040, 2008, 2018};

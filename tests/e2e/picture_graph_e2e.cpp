@@ -112,25 +112,15 @@ TEST(PictureGraph, AnOffScaleReadingWidensTheSensitivityUpToTheMaximum) {
     }
 }
 
-TEST(PictureGraph, TheTimeAxisIsCompressedWhenTheTraceReachesTheRightEdge) {
-    Graph g;
-    g.latch(2048);
-    for (int i = 0; i < 480; ++i) g.reading(2000 + i % 40);
-    // The next reading replays 480 records as 240 steps and is not plotted itself.
-    g.reading(2048);
-    EXPECT_EQ(g.x(), 240);
-    EXPECT_EQ(g.w.lbl4Graf[9]->caption(), "08:00");
-    EXPECT_EQ(g.whiteInColumn(300), 0) << "the old trace was cleared";
-    g.reading(2048);
-    EXPECT_EQ(g.x(), 241);
-    EXPECT_EQ(g.y(), 135);
-}
-
 TEST(PictureGraph, RegressionARedrawEndingMidStepAveragesOnlyResistances) {
     // Low resistances, where an ADC sum is of the order of the resistances added to it.
     Graph g;
     g.latch(3900);
-    g.reading(3900, 483); // a replay as 2 per step, step 241, and record 483 opens step 242
+    // The trace reaches the right edge: a replay as 2 per step, step 241, the old trace cleared;
+    // record 483 opens step 242.
+    g.reading(3900, 483);
+    EXPECT_EQ(g.whiteInColumn(300), 0);
+    EXPECT_EQ(g.w.lbl4Graf[9]->caption(), "08:00");
     g.w.engine.state().graphRedrawNeeded = true; // as after a panel re-arrangement
     g.reading(3900);                             // closes step 242 after the replay
     EXPECT_EQ(g.x(), 242);

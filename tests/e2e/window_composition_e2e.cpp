@@ -1,11 +1,10 @@
-// The main window as created: the menus in order with their states, the controls findable by
-// their names and captions, the drawing surface that keeps its picture; the About box.
+// The main window as created: the menus in order with their states, what assistive tools read,
+// the drawing surface that keeps its picture; the About box.
 
 #include "app/frm_sylvane.h"
 #include "dialogs/frm_about.h"
 #include "platform/label.h"
 #include "platform/picture_box.h"
-#include "platform/twips.h"
 #include "tests/support/gtest_qt_main.h"
 #include "tests/support/test_support.h"
 
@@ -17,7 +16,6 @@
 #include <QTimer>
 
 using sylvane::platform::Label;
-namespace pf = sylvane::platform;
 
 TEST(WindowComposition, MenusControlsAndTheirCaptionsInOrder) {
     sylvane::testing::ProgramFolder folder;
@@ -50,34 +48,10 @@ TEST(WindowComposition, MenusControlsAndTheirCaptionsInOrder) {
     EXPECT_EQ(w.menuBar()->actions().size(), 5);
     EXPECT_EQ(w.mnuMark->shortcut(), QKeySequence(Qt::Key_M));
 
-    const std::pair<const char*, const char*> captions[] = {
-        {"LblShnStf(0)", "% Change "},
-        {"LblShnStf(1)", "0 %"},
-        {"LblShnStf(2)", "Res."},
-        {"LblShnStf(4)", "Cond."},
-        {"LblShnStf(6)", "Probe"},
-        {"LblShnStf(8)", "Battery"},
-        {"LblParams(0)", "Time"},
-        {"LblParams(2)", "Sens.%"},
-        {"LblParams(3)", "25"},
-        {"LblParams(4)", "Port #"},
-        {"LblParams(5)", "2"},
-        {"lblSysADCstart", "0"},
-        {"LblParams(6)", "Examiming Ports"},
-        {"lblGrafError", "Readjusting  graph "}};
-    for (const auto& [name, caption] : captions) {
-        auto* l = w.findChild<Label*>(name);
-        ASSERT_NE(l, nullptr) << name;
-        EXPECT_EQ(l->caption(), caption) << name;
-    }
-    // The rows of lamps and bar cells are laid out by index.
-    const double tpp = pf::twipsPerPixel();
-    for (int i = 0; i < 8; ++i) EXPECT_NEAR(pf::twipsLeft(w.lblLED[i]), 6480.0 - 840 * i, tpp);
-    for (int i = 1; i < 32; ++i) EXPECT_NEAR(pf::twipsLeft(w.lblBarGraf[i]), 120 + 240 * i, tpp);
+    EXPECT_EQ(w.LblParams[6]->caption(), "Examiming Ports");
+    EXPECT_EQ(w.TxtSeshnComnts->Text(), "Place session comments here.");
     for (Label* hidden : {w.lblGrafError, w.lblSysADCstart, w.LblParams[6]})
         EXPECT_TRUE(hidden->isHidden()) << hidden->objectName().toStdString();
-    EXPECT_EQ(w.lblGrafError->parentWidget(), w.pixXYgraf);
-    EXPECT_EQ(w.TxtSeshnComnts->Text(), "Place session comments here.");
 
     // Assistive tools read a label's current text and its description.
     w.show();
