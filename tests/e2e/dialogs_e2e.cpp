@@ -170,6 +170,8 @@ TEST(SaveSession, RegressionFocusOnTheListChoosesNoFileADoubleClickSavesUnderIts
     f.messages.answers = {pf::vbYes};
     whenModalShown<frmFileManager>([&](frmFileManager* d) {
         ASSERT_TRUE(waitUntil([&] { return d->filFM->fileNames().contains("old.Tst"); }, 10000));
+        d->activateWindow(); // focus moves only within the active window
+        ASSERT_TRUE(QTest::qWaitForWindowActive(d));
         d->txtFM->setText("mynewname");
         QTest::keyClick(d->txtFM, Qt::Key_Tab);
         QTest::keyClick(d->dirFM, Qt::Key_Tab);

@@ -1,5 +1,5 @@
 // The main window from start to close on a 1024 x 768 screen at 96 dpi (15360 x 11520 twips):
-// first and second start, damaged settings files and stored places off the screen, the Display
+// first and second start, damaged settings files and a stored place off the screen, the Display
 // toggles, the user's resize, and the bar graph and lamps.
 
 #include "dialogs/frm_port_change.h"
@@ -199,7 +199,7 @@ TEST(MainWindow, DamagedSettingsAndPlacesOffTheScreen) {
     }
 }
 
-TEST(MainWindow, DisplayTogglesAndTheUsersResizeRearrangeThePanels) {
+TEST(MainWindow, DisplayTogglesTheUsersResizeAndTheColourLevelOnTheBarsAndLamps) {
     Program p(settingsOf("2", "25", "111111", {9600, 7200, 720, 960}));
     p.runLayout();
     QAction* items[] = {p.w.mnuPixGraf,      p.w.mnuBarGrf,   p.w.mnuSmlGraf,
@@ -238,23 +238,20 @@ TEST(MainWindow, DisplayTogglesAndTheUsersResizeRearrangeThePanels) {
     // Once arranged, no tick asks again.
     pump(600);
     EXPECT_FALSE(p.w.layoutPending);
-}
 
-TEST(MainWindow, BarsAndLampsShowTheColourLevel) {
-    Program p(settingsOf("2", "25", "111111", {9600, 7200, 0, 0}));
-    p.runLayout();
+    // The bar graph and the lamps show the colour level.
     p.w.engine.state().awaitingStartValue = false;
     p.w.engine.state().colorLevel = 250;
     p.w.DisplayUpdate();
     // What the labels hold is what the screen shows: two green cells, lamp 0 light red.
     const QImage shot = p.w.grab().toImage();
-    const auto shown = [&](QWidget* cell) {
+    const auto onScreen = [&](QWidget* cell) {
         return QColor(shot.pixel(cell->mapTo(&p.w, cell->rect().center())));
     };
-    EXPECT_EQ(shown(p.w.lblBarGraf[1]), QColor(0, 255, 0));
-    EXPECT_EQ(shown(p.w.lblBarGraf[2]), pf::toQColor(display::kNeutralColor));
-    EXPECT_EQ(shown(p.w.lblLED[0]), QColor(255, 192, 192));
-    EXPECT_EQ(shown(p.w.lblLED[1]), QColor(255, 0, 0));
+    EXPECT_EQ(onScreen(p.w.lblBarGraf[1]), QColor(0, 255, 0));
+    EXPECT_EQ(onScreen(p.w.lblBarGraf[2]), pf::toQColor(display::kNeutralColor));
+    EXPECT_EQ(onScreen(p.w.lblLED[0]), QColor(255, 192, 192));
+    EXPECT_EQ(onScreen(p.w.lblLED[1]), QColor(255, 0, 0));
 
     // While a session waits for its reference reading nothing is painted.
     p.w.engine.state().awaitingStartValue = true;
