@@ -1,9 +1,11 @@
 // The dialogs opened from the real window on real folders. The file manager in Save mode (names,
 // the overwrite question, refusals, the copies with the current comments) and in Display mode
 // (the *.tst list in any letter case, Add, the six coloured labels, the ways to end the choice,
-// the folder kept); the port dialog's probing and pre-selection; the sensitivity slider's keys.
+// the folder kept); the port dialog's probing and pre-selection; the sensitivity slider's keys;
+// the About box.
 
 #include "dialogs/file_path_parse.h"
+#include "dialogs/frm_about.h"
 #include "dialogs/frm_file_manager.h"
 #include "dialogs/frm_port_change.h"
 #include "dialogs/frm_set_sense.h"
@@ -370,6 +372,21 @@ TEST(SensitivityDialog, OpensOnTheLabelValueKeysMoveTheSliderAndOkWritesItsText)
         EXPECT_EQ(valueText, r.whileOpen);
         EXPECT_EQ(s.w.LblParams[3]->caption(), r.finalCaption);
         EXPECT_EQ(valueAtEnd, r.finalCaption) << "the dialog ends showing the value in effect";
+    }
+}
+
+// Without a Cancel button, Esc closes like Enter.
+TEST(AboutBox, ShowsItsVersionAndClosesOnEnterAndEsc) {
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        sylvane::dialogs::frmAbout about;
+        EXPECT_EQ(about.lblVersion->text(), "Version 1.1.8");
+        bool closed = false;
+        QTimer::singleShot(0, &about, [&] {
+            QTest::keyClick(&about, key);
+            closed = !about.isVisible();
+        });
+        about.exec();
+        EXPECT_TRUE(closed) << key;
     }
 }
 

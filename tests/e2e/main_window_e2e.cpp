@@ -11,6 +11,7 @@
 #include "tests/support/gtest_qt_main.h"
 #include "tests/support/live_session.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
@@ -100,6 +101,18 @@ TEST(MainWindow, FirstStartDefaultsTheCloseWritesThemAndASecondStartReadsThemBac
         EXPECT_EQ(p.messages.messages[0].title, "No initialzation file found");
         EXPECT_EQ(p.w.LblParams[5]->caption(), "6");
         EXPECT_TRUE(p.w.Timer1->isActive());
+        EXPECT_EQ(p.w.windowTitle(), "Sylvane Interface");
+        QString enabled; // Restart, Start, Stop, Mark, Save session
+        for (QAction* a : {p.w.mnuRestart, p.w.mnuStart, p.w.mnuStop, p.w.mnuMark, p.w.mnuSaveFile})
+            enabled += a->isEnabled() ? '1' : '0';
+        EXPECT_EQ(enabled, "01001");
+        // Assistive tools read a label's current text and its description.
+        p.w.LblShnStf[3]->setCaption("469kOhms");
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(p.w.LblShnStf[3])->text(QAccessible::Name),
+                  "469kOhms");
+        EXPECT_EQ(
+            QAccessible::queryAccessibleInterface(p.w.LblParams[5])->text(QAccessible::Description),
+            "Click here to select port number");
 
         // Placed from the screen size, then snapped to 4:3 on the screen grid.
         p.runLayout();

@@ -150,6 +150,21 @@ TEST(PictureGraph, RegressionAPictureTooSmallToDrawKeepsRecordingAndRedrawsWhenI
     EXPECT_EQ(g.w.pixXYgraf->image().pixel(2, 139), kWhite);
 }
 
+TEST(PictureGraph, ThePictureKeepsItsDrawingAcrossHidesAndResizesUntilCleared) {
+    Graph g;
+    auto* pix = g.w.pixXYgraf;
+    pix->PSet(3, 4, 0xFFFFFF);
+    pix->Line(20, 4, 0xFF00FF); // from the current position
+    pix->hide();
+    pix->resize(10, 10);
+    pix->show();
+    pix->resize(400, 200);
+    EXPECT_EQ(pix->grab().toImage().pixel(10, 4), qRgb(255, 0, 255));
+    pix->Cls();
+    EXPECT_EQ(pix->image().pixel(10, 4), qRgb(0, 0, 0));
+    EXPECT_EQ(pix->currentX(), 0);
+}
+
 TEST(PictureGraph, ALiveSignalDriftingOffScaleWidensTheGraphAndRedrawsIt) {
     // A steady 2048 (469.8 kOhm) while the filter fills and the reference latches, then a fall
     // of 4 a frame to 1800 (599.3 kOhm), held: off the 25 % scale (587.2 kOhm at the bottom)
