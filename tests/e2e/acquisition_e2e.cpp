@@ -144,6 +144,7 @@ TEST(Acquisition, SessionRecordsWhatTheFramesGiveAndShowsTheReadouts) {
 
 TEST(Acquisition, SilenceGivesOneTimeoutMessageAndOneStop) {
     Probed s;
+    writeFileBytes(s.path("sylvane-extra.ini"), "ReconnectWaitSeconds=0"); // a lost port ends it
     const auto ticks = [&](int n) {
         for (int i = 0; i < n; ++i) s.w.Timer1_Timer();
     };
@@ -158,13 +159,15 @@ TEST(Acquisition, SilenceGivesOneTimeoutMessageAndOneStop) {
     ticks(100);
     EXPECT_TRUE(s.messages.messages.empty()) << s.said();
 
-    // While the message is open the timer ticks on and readings are still recorded.
+    // While the message is open the timer ticks on, readings are still recorded, and a port lost
+    // meanwhile gives no second message.
     int headerWhileOpen = -1;
     s.messages.whileOpen = [&](const pf::MessageRequest&) {
         if (s.messages.messages.size() > 1) return; // a second message is the fault itself
         ticks(150);
         s.probe.send(frames(2, 1500));
         s.recorded(3);
+        emit s.w.MSComm1->deviceLost(QStringLiteral("COM2 lost"));
         headerWhileOpen = static_cast<int>(s.file("tempdata.hdr").size());
     };
     ticks(1);
