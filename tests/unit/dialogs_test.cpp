@@ -64,9 +64,10 @@ TEST(ParseFilePath, TargetsComeFromTheNameBeforeItsFirstDotBesideEachOther) {
                   stem.empty() ? "" : stem + ".Tst" + stem + ".Hdr" + stem + ".Txt")
             << r.path;
     }
-    const std::pair<const char*, bool> names[] = {{"tempdata", true},   {"tempdata.tst", true},
-                                                  {"Tempdata", false},  {"tempdata.Tst", false},
-                                                  {" tempdata", false}, {"run1", false}};
+    const std::pair<const char*, bool> names[] = {{"tempdata", true},      {"tempdata.tst", true},
+                                                  {"Tempdata", false},     {"tempdata.hdr", false},
+                                                  {"tempdata.Tst", false}, {" tempdata", false},
+                                                  {"run1", false}};
     for (const auto& [typed, reserved] : names) EXPECT_EQ(isReservedName(typed), reserved) << typed;
 }
 

@@ -53,6 +53,7 @@ TEST(GraphScale, SensitivitiesCentredUpTo100AndFromZeroOhmAbove) {
         const char* labels[5];
     } rows[] = {{25, 587213.125f, 352327.875f, {"352k", "411k", "469k", "528k", "587k"}},
                 {100, 939541.0f, 0.0f, {"0", "234k", "469k", "704k", "939k"}},
+                {101, 944238.6875f, 0.0f, {"0", "236k", "472k", "708k", "944k"}},
                 {1000, 5167475.5f, 0.0f, {"0", "1.29M", "2.58M", "3.87M", "5.16M"}}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.sensitivity);

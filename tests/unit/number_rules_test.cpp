@@ -47,6 +47,7 @@ TEST(NumberRules, RoundingDivisionTextsAndValues) {
 TEST(NumberRules, FormatOhmsAndFormatTime) {
     const std::pair<float, const char*> ohms[] = {{resistanceOfAdc(2048), "469k"},
                                                   {resistanceOfAdc(1000), "1.45M"},
+                                                  {resistanceOfAdc(10), "191M"},
                                                   {resistanceOfAdc(4095), "0"},
                                                   {999.0f, "999"},
                                                   {1000.0f, "1k"},
