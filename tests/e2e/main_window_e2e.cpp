@@ -1,9 +1,7 @@
 // The main window from start to close on a 1024 x 768 screen at 96 dpi (15360 x 11520 twips):
-// first and second start, damaged settings files and stored places off the screen, the Display
+// first and second start, damaged settings files and a stored place off the screen, the Display
 // toggles, the user's resize, and the bar graph and lamps.
 
-#include "app/frm_sylvane.h"
-#include "app/settings_file.h"
 #include "dialogs/frm_port_change.h"
 #include "display/color_levels.h"
 #include "display/layout_math.h"
@@ -11,160 +9,136 @@
 #include "platform/twips.h"
 #include "platform/vb_colors.h"
 #include "tests/support/gtest_qt_main.h"
-#include "tests/support/test_support.h"
+#include "tests/support/live_session.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <QTimer>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
 
-using sylvane::app::frmSylvane;
-using sylvane::testing::readFileBytes;
-using sylvane::testing::waitUntil;
+using namespace sylvane::testing;
 namespace pf = sylvane::platform;
 namespace display = sylvane::display;
-using Shown = std::array<bool, 6>;
 
 namespace {
 
-constexpr Shown kAll = {true, true, true, true, true, true};
-
-// The settings file as the program writes it (its exact bytes are pinned by the unit tests).
-QByteArray settingsFile(const char* port, const char* sensitivity, const Shown& shown, int width,
-                        int height, int top, int left) {
-    sylvane::app::SettingsValues v{port, sensitivity, {}, width, height, top, left, 0};
-    for (std::size_t i = 0; i < 6; ++i) v.visible[i] = shown[i] ? "True" : "False";
-    return QByteArray::fromStdString(sylvane::app::writeSettings(v));
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-// The program as main() runs it; every port can be opened.
-struct Program {
-    explicit Program(const QString& folder) : w(frmSylvane::Options{folder, {}}) {
-        w.portProber = [](int) {
-            return static_cast<int>(sylvane::acquisition::SerialLink::OpenError::None);
-        };
-        w.Form_Load();
+// The program as main() runs it from these settings (none when empty); every port can be opened.
+struct Program : LiveSession {
+    explicit Program(const QByteArray& settings, const QString& programFolder = {})
+        : LiveSession(programFolder) {
+        w.portProber = [](int) { return 0; };
+        load(settings);
         if (!w.exitRequested()) w.show();
     }
-    sylvane::testing::MessageRecorder messages;
-    frmSylvane w;
-};
-
-// Lets the timer's tick run the pending arrangement.
-void runLayout(frmSylvane& w) {
-    ASSERT_TRUE(w.layoutPending);
-    ASSERT_TRUE(waitUntil([&] { return !w.layoutPending; }, 10000)) << "no tick arranged";
-}
-
-std::array<QFrame*, 6> panelsOf(frmSylvane& w) {
-    return {w.frmPixGraf,       w.frameLEDdisp,   w.frameBarGraf,
-            w.frameSesshnStuff, w.fraSeshnComnts, w.FrameParams};
-}
-
-Shown checksOf(frmSylvane& w) {
-    return {w.mnuPixGraf->isChecked(),      w.mnuBarGrf->isChecked(),   w.mnuSmlGraf->isChecked(),
-            w.mnuInternStatus->isChecked(), w.mnuComments->isChecked(), w.mnuTimnStuf->isChecked()};
-}
-
-// The visible panels lie one under the other from the top in their fixed order, each as tall as
-// its share of the window (or its cap) and as wide as 95 % of the window.
-void expectStacked(frmSylvane& w, const Shown& shown, const char* what) {
-    const double available = display::availableHeightOf(w.Height());
-    int nextTop = 0;
-    for (int i = 0; i < 6; ++i) {
-        QFrame* panel = panelsOf(w)[i];
-        EXPECT_EQ(panel->isHidden(), !shown[i]) << what << " panel " << i;
-        if (!shown[i]) continue;
-        const auto p = static_cast<display::Panel>(i);
-        const double height =
-            std::min(display::panelHeight(p, available, w.panelUnits), display::panelHeightCap(p));
-        EXPECT_NEAR(pf::twipsHeight(panel), height, 15) << what << " panel " << i;
-        EXPECT_EQ(panel->y(), nextTop) << what << " panel " << i;
-        EXPECT_NEAR(pf::twipsWidth(panel), w.Width() * 0.95, 15) << what;
-        EXPECT_NEAR(pf::twipsLeft(panel), w.Width() * 0.02, 15) << what;
-        nextTop += panel->height();
+    // Lets the timer's tick run the pending arrangement.
+    void runLayout() {
+        ASSERT_TRUE(w.layoutPending);
+        ASSERT_TRUE(waitUntil([&] { return !w.layoutPending; }, 10000)) << "no tick arranged";
     }
-    EXPECT_LE(nextTop, w.centralWidget()->height()) << what << ": the panels fit the window";
-}
-
-std::array<double, 4> placeOf(frmSylvane& w) {
-    return {w.Width(), w.Height(), w.Top(), w.Left()};
-}
+    std::array<QFrame*, 6> panels() const {
+        return {w.frmPixGraf,       w.frameLEDdisp,   w.frameBarGraf,
+                w.frameSesshnStuff, w.fraSeshnComnts, w.FrameParams};
+    }
+    QString checks() const {
+        QString out;
+        for (const QAction* a : {w.mnuPixGraf, w.mnuBarGrf, w.mnuSmlGraf, w.mnuInternStatus,
+                                 w.mnuComments, w.mnuTimnStuf})
+            out += a->isChecked() ? '1' : '0';
+        return out;
+    }
+    // The panels shown ('1') lie one under the other from the top in their fixed order, each as
+    // tall as its share of the window (or its cap) and as wide as 95 % of the window.
+    void expectStacked(const QString& shown) {
+        EXPECT_EQ(checks(), shown);
+        const double available = display::availableHeightOf(w.Height());
+        int nextTop = 0;
+        for (int i = 0; i < 6; ++i) {
+            QFrame* panel = panels()[i];
+            EXPECT_EQ(panel->isHidden(), shown[i] == '0') << "panel " << i;
+            if (shown[i] == '0') continue;
+            const auto p = static_cast<display::Panel>(i);
+            EXPECT_NEAR(pf::twipsHeight(panel),
+                        std::min(display::panelHeight(p, available, w.panelUnits),
+                                 display::panelHeightCap(p)),
+                        15)
+                << "panel " << i;
+            EXPECT_EQ(panel->y(), nextTop) << "panel " << i;
+            EXPECT_NEAR(pf::twipsWidth(panel), w.Width() * 0.95, 15);
+            EXPECT_NEAR(pf::twipsLeft(panel), w.Width() * 0.02, 15);
+            nextTop += panel->height();
+        }
+        EXPECT_LE(nextTop, w.centralWidget()->height()) << "the panels fit the window";
+    }
+    std::array<double, 4> place() const { return {w.Width(), w.Height(), w.Top(), w.Left()}; }
+};
 
 } // namespace
 
 TEST(MainWindow, FirstStartDefaultsTheCloseWritesThemAndASecondStartReadsThemBack) {
     ASSERT_EQ(pf::screenWidthTwips(), 15360) << "run with the screen of main_window_e2e.json";
     ASSERT_EQ(pf::screenHeightTwips(), 11520);
-    sylvane::testing::ProgramFolder folder;
-    const Shown shown = {true, true, false, true, false, true};
+    ProgramFolder folder;
     std::array<QRect, 6> rects;
     {
-        sylvane::testing::whenModalShown<sylvane::dialogs::frmPortChange>([](auto* d) {
+        whenModalShown<sylvane::dialogs::frmPortChange>([](auto* d) {
             ASSERT_NE(d, nullptr) << "the first start opens the port dialog";
             d->optCom[5]->setChecked(true);
             QTest::mouseClick(d->cmdOK, Qt::LeftButton);
         });
-        Program p(folder.path());
-        frmSylvane& w = p.w;
+        Program p({}, folder.path());
         ASSERT_EQ(p.messages.messages.size(), 1u);
         EXPECT_EQ(p.messages.messages[0].prompt, "Need to select Comm Port");
         EXPECT_EQ(p.messages.messages[0].title, "No initialzation file found");
-        EXPECT_EQ(p.messages.messages[0].style, pf::vbOKOnly);
-        EXPECT_EQ(w.LblParams[5]->caption(), "6");
-        EXPECT_EQ(w.LblParams[3]->caption(), "25");
-        EXPECT_EQ(checksOf(w), kAll);
-        EXPECT_TRUE(w.Timer1->isActive());
-        for (pf::Label* l : w.lblLED) EXPECT_EQ(l->backColor(), display::kNeutralColor);
+        EXPECT_EQ(p.w.LblParams[5]->caption(), "6");
+        EXPECT_TRUE(p.w.Timer1->isActive());
+        EXPECT_EQ(p.w.windowTitle(), "Sylvane Interface");
+        QString enabled; // Restart, Start, Stop, Mark, Save session
+        for (QAction* a : {p.w.mnuRestart, p.w.mnuStart, p.w.mnuStop, p.w.mnuMark, p.w.mnuSaveFile})
+            enabled += a->isEnabled() ? '1' : '0';
+        EXPECT_EQ(enabled, "01001");
+        // Assistive tools read a label's current text and its description.
+        p.w.LblShnStf[3]->setCaption("469kOhms");
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(p.w.LblShnStf[3])->text(QAccessible::Name),
+                  "469kOhms");
+        EXPECT_EQ(
+            QAccessible::queryAccessibleInterface(p.w.LblParams[5])->text(QAccessible::Description),
+            "Click here to select port number");
 
         // Placed from the screen size, then snapped to 4:3 on the screen grid.
-        runLayout(w);
-        EXPECT_EQ(w.Width(), 11520);
-        EXPECT_EQ(w.Height(), 8640);
-        EXPECT_NEAR(w.Left(), 3456, 15);
-        EXPECT_EQ(w.Top(), 1440);
-        expectStacked(w, kAll, "first start");
-        EXPECT_EQ(w.LblShnStf[3]->font().family(), "Arial");
-        EXPECT_EQ(w.panelFont.pointSize(), 11);
+        p.runLayout();
+        EXPECT_EQ(p.place(), (std::array<double, 4>{11520, 8640, 1440, 3450}));
+        p.expectStacked("111111");
+        EXPECT_EQ(p.w.LblShnStf[3]->font().family(), "Arial");
+        EXPECT_EQ(p.w.panelFont.pointSize(), 11);
 
         // Two toggles before a tick lead to one arrangement; the close remembers them.
-        w.mnuSmlGraf->trigger();
-        w.mnuComments->trigger();
-        runLayout(w);
-        expectStacked(w, shown, "two toggles, one tick");
-        for (int i = 0; i < 6; ++i) rects[i] = panelsOf(w)[i]->geometry();
-        w.close();
-        EXPECT_EQ(readFileBytes(folder.file("sylvane.ini")),
-                  settingsFile("6", "25", shown, 11520, 8640, 1440, 3450));
+        p.w.mnuSmlGraf->trigger();
+        p.w.mnuComments->trigger();
+        p.runLayout();
+        p.expectStacked("110101");
+        for (int i = 0; i < 6; ++i) rects[i] = p.panels()[i]->geometry();
+        p.w.close();
+        EXPECT_EQ(p.file("sylvane.ini"),
+                  settingsOf("6", "25", "110101", {11520, 8640, 1440, 3450}));
     }
-    Program second(folder.path());
-    frmSylvane& w = second.w;
+    Program second({}, folder.path());
     EXPECT_TRUE(second.messages.messages.empty());
-    EXPECT_EQ(w.LblParams[5]->caption(), "6");
-    EXPECT_EQ(w.LblParams[3]->caption(), "25");
-    EXPECT_EQ(checksOf(w), shown);
-    runLayout(w);
-    EXPECT_EQ(placeOf(w), (std::array<double, 4>{11520, 8640, 1440, 3450}));
+    EXPECT_EQ(second.w.LblParams[5]->caption(), "6");
+    EXPECT_EQ(second.checks(), "110101");
+    second.runLayout();
+    EXPECT_EQ(second.place(), (std::array<double, 4>{11520, 8640, 1440, 3450}));
     for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(shown[i] ? panelsOf(w)[i]->geometry() : rects[i], rects[i]) << "panel " << i;
+        EXPECT_TRUE(second.panels()[i]->isHidden() || second.panels()[i]->geometry() == rects[i]);
     }
 }
 
@@ -176,10 +150,8 @@ TEST(MainWindow, DamagedSettingsAndPlacesOffTheScreen) {
     for (int i = 0; i < junk.size(); ++i)
         junk[i] = alphabet[(static_cast<unsigned>(i) * 7919u) % (sizeof alphabet - 1)];
     const auto at = [](int w, int h, int top, int left) {
-        return settingsFile("2", "25", kAll, w, h, top, left);
+        return settingsOf("2", "25", "111111", {w, h, top, left});
     };
-    using Place = std::array<double, 4>; // width, height, top, left; unchecked when 0
-    constexpr Shown A = kAll;
     const struct {
         const char* name;
         QByteArray bytes;
@@ -187,41 +159,34 @@ TEST(MainWindow, DamagedSettingsAndPlacesOffTheScreen) {
         // file as it was; the description used to come after the path and the file to be
         // written over with defaults.
         const char* trapped;
-        const char *port, *sensitivity;
-        Shown shown;
-        Place placed;
+        const char* sensitivity;
+        std::array<double, 4> placed; // width, height, top, left; unchecked when 0
         Kind kind = Bytes;
-    } rows[] = {
-        {"a folder", {}, std::strerror(EISDIR), "", "", {}, {}, Directory},
-        {"a pipe", {}, "Not a regular file", "", "", {}, {}, Pipe},
-        {"unreadable", at(8000, 6000, 0, 0), std::strerror(EACCES), "", "", {}, {}, Unreadable},
-        {"empty", "", nullptr, "2", "20", {}, {}},
-        {"two megabytes of junk", junk, nullptr, "2", "20", {}, {}},
-        {"right", at(8000, 6000, 0, 16000), 0, "2", "25", A, {11520, 8640, 1440, 1920}},
-        {"below, left", at(8000, 6000, 30000, -5000), 0, "2", "25", A, {7680, 5760, 5190, 0}}};
+    } rows[] = {{"a folder", {}, std::strerror(EISDIR), "", {}, Directory},
+                {"a pipe", {}, "Not a regular file", "", {}, Pipe},
+                {"unreadable", at(8000, 6000, 0, 0), std::strerror(EACCES), "", {}, Unreadable},
+                {"two megabytes of junk", junk, nullptr, "20", {}},
+                {"below, left", at(8000, 6000, 30000, -5000), 0, "25", {7680, 5760, 5190, 0}}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
-        sylvane::testing::ProgramFolder folder;
+        ProgramFolder folder;
         const QString ini = folder.file("sylvane.ini");
         if (r.kind == Directory) QDir(folder.path()).mkdir("sylvane.ini");
         if (r.kind == Pipe) mkfifo(ini.toLocal8Bit().constData(), 0600);
-        if (r.kind == Bytes || r.kind == Unreadable) writeFile(ini, r.bytes);
-        if (r.trapped) writeFile(folder.file("tempdata.tst"), QByteArray("\xDC\x05\0\0", 4));
+        if (r.kind == Bytes || r.kind == Unreadable) writeFileBytes(ini, r.bytes);
+        if (r.trapped) writeFileBytes(folder.file("tempdata.tst"), QByteArray("\xDC\x05\0\0", 4));
         if (r.kind == Unreadable) {
             if (geteuid() == 0) continue; // root reads any file: see main_window_e2e_as_user
             ASSERT_EQ(chmod(ini.toLocal8Bit().constData(), S_IWUSR), 0); // writable all the same
         }
-        Program p(folder.path());
-        frmSylvane& w = p.w;
+        Program p({}, folder.path());
         if (r.trapped) {
             ASSERT_EQ(p.messages.messages.size(), 1u);
             EXPECT_EQ(p.messages.messages[0].title, "Need to trap this error");
-            EXPECT_EQ(p.messages.messages[0].style, pf::vbOKCancel | pf::vbExclamation);
             EXPECT_EQ(p.messages.messages[0].prompt, r.trapped);
-            EXPECT_TRUE(w.exitRequested());
-            EXPECT_FALSE(w.Timer1->isActive());
+            EXPECT_TRUE(p.w.exitRequested());
+            EXPECT_FALSE(p.w.Timer1->isActive());
             EXPECT_EQ(QFileInfo(ini).isDir(), r.kind == Directory);
-            EXPECT_EQ(QFileInfo(ini).isFile(), r.kind == Unreadable);
             if (r.kind == Unreadable) {
                 ASSERT_EQ(chmod(ini.toLocal8Bit().constData(), 0600), 0);
                 EXPECT_EQ(readFileBytes(ini), r.bytes);
@@ -231,133 +196,84 @@ TEST(MainWindow, DamagedSettingsAndPlacesOffTheScreen) {
             continue;
         }
         EXPECT_TRUE(p.messages.messages.empty());
-        EXPECT_EQ(w.LblParams[5]->caption(), r.port);
-        EXPECT_EQ(w.LblParams[3]->caption(), r.sensitivity);
-        EXPECT_EQ(checksOf(w), r.shown);
-        runLayout(w);
-        expectStacked(w, r.shown, r.name);
-        EXPECT_EQ(r.placed[0] > 0 ? placeOf(w) : r.placed, r.placed);
+        EXPECT_EQ(p.w.LblParams[5]->caption(), "2");
+        EXPECT_EQ(p.w.LblParams[3]->caption(), r.sensitivity);
+        p.runLayout();
+        p.expectStacked(r.placed[0] > 0 ? "111111" : "000000");
+        EXPECT_EQ(r.placed[0] > 0 ? p.place() : r.placed, r.placed);
         // Whatever was read, the window is on the screen and at least a quarter as wide.
-        EXPECT_GE(w.Left(), 0);
-        EXPECT_GE(w.Top(), 0);
-        EXPECT_GE(w.Width(), 3840);
-        EXPECT_LE(w.Left() + w.Width(), 15360);
-        EXPECT_LE(w.Top() + w.Height(), 11520);
-        w.close();
-        EXPECT_TRUE(readFileBytes(ini).startsWith("\"Port # \"\r\n"));
+        EXPECT_GE(p.w.Left(), 0);
+        EXPECT_GE(p.w.Top(), 0);
+        EXPECT_GE(p.w.Width(), 3840);
+        EXPECT_LE(p.w.Left() + p.w.Width(), 15360);
+        EXPECT_LE(p.w.Top() + p.w.Height(), 11520);
+        p.w.close();
         EXPECT_EQ(readFileBytes(ini).count("\r\n"), 24);
     }
 }
 
-TEST(MainWindow, DisplayTogglesAndTheUsersResizeRearrangeThePanels) {
-    sylvane::testing::ProgramFolder folder;
-    writeFile(folder.file("sylvane.ini"), settingsFile("2", "25", kAll, 9600, 7200, 720, 960));
-    Program p(folder.path());
-    frmSylvane& w = p.w;
-    runLayout(w);
-    const struct {
-        QAction* item;
-        QString* visibility;
-        int weight;
-    } rows[] = {{w.mnuPixGraf, &w.iniPixGrafVisible, 16},
-                {w.mnuBarGrf, &w.iniColorGrafVisible, 2},
-                {w.mnuSmlGraf, &w.iniBarGrafVisible, 2},
-                {w.mnuInternStatus, &w.iniInternStatusVisible, 3},
-                {w.mnuComments, &w.iniCommentsVisible, 3},
-                {w.mnuTimnStuf, &w.iniTimeVisible, 3}};
-    Shown shown = kAll;
-    for (int i = 0; i < 6; ++i) {
-        const int unitsBefore = w.panelUnits;
-        rows[i].item->trigger();
-        shown[i] = false;
-        EXPECT_FALSE(rows[i].item->isChecked());
-        EXPECT_EQ(*rows[i].visibility, "False");
-        EXPECT_EQ(w.panelUnits, unitsBefore - rows[i].weight);
-        EXPECT_FALSE(panelsOf(w)[i]->isHidden()) << "nothing moves before the tick, panel " << i;
-        runLayout(w);
-        expectStacked(w, shown, "hidden one by one");
-        EXPECT_EQ(w.Width(), 9600);
-        EXPECT_EQ(w.Height(), 7200);
+TEST(MainWindow, DisplayTogglesTheUsersResizeAndTheColourLevelOnTheBarsAndLamps) {
+    Program p(settingsOf("2", "25", "111111", {9600, 7200, 720, 960}));
+    p.runLayout();
+    QAction* items[] = {p.w.mnuPixGraf,      p.w.mnuBarGrf,   p.w.mnuSmlGraf,
+                        p.w.mnuInternStatus, p.w.mnuComments, p.w.mnuTimnStuf};
+    const QString* stored[] = {&p.w.iniPixGrafVisible,  &p.w.iniColorGrafVisible,
+                               &p.w.iniBarGrafVisible,  &p.w.iniInternStatusVisible,
+                               &p.w.iniCommentsVisible, &p.w.iniTimeVisible};
+    QString shown = "111111";
+    // Hidden one by one, then shown again; nothing moves before the tick.
+    for (int i = 0; i < 12; ++i) {
+        const int k = i < 6 ? i : 11 - i;
+        p.w.engine.state().graphRedrawNeeded = false;
+        items[k]->trigger();
+        shown[k] = i < 6 ? '0' : '1';
+        EXPECT_EQ(*stored[k], i < 6 ? "False" : "True") << k;
+        EXPECT_EQ(p.panels()[k]->isHidden(), i >= 6) << k;
+        EXPECT_TRUE(i < 6 || p.w.engine.state().graphRedrawNeeded == (k == 0)) << k;
+        p.runLayout();
+        p.expectStacked(shown);
+        EXPECT_EQ(p.w.Width(), 9600);
+        // The panels' weights, the time panel counted 2 when shown and 3 when hidden.
+        EXPECT_TRUE(i != 5 || p.w.panelUnits == -1) << p.w.panelUnits;
     }
-    // The time panel counted 2 at the start and 3 when hidden.
-    EXPECT_EQ(w.panelUnits, -1);
-    for (int i = 5; i >= 0; --i) {
-        w.engine.state().graphRedrawNeeded = false;
-        rows[i].item->trigger();
-        shown[i] = true;
-        EXPECT_EQ(*rows[i].visibility, "True");
-        EXPECT_EQ(w.engine.state().graphRedrawNeeded, i == 0);
-        runLayout(w);
-        expectStacked(w, shown, "shown again");
-    }
-    EXPECT_EQ(w.panelUnits, 28);
+    EXPECT_EQ(p.w.panelUnits, 28);
 
     // Wider by about 1000 twips, the height unchanged: a width-driven snap to 22 x 480.
-    w.setWidth(10600);
-    ASSERT_TRUE(waitUntil([&] { return w.Width() == 10560; }, 10000));
-    EXPECT_EQ(w.layoutReason, display::kWidthDriven);
-    EXPECT_EQ(w.Height(), 7920);
-    expectStacked(w, kAll, "after the user's resize");
+    p.w.setWidth(10600);
+    ASSERT_TRUE(waitUntil([&] { return p.w.Width() == 10560; }, 10000));
+    EXPECT_EQ(p.w.Height(), 7920);
+    p.expectStacked("111111");
     // Taller by 600 and wider by 300: height-driven.
-    w.setHeight(8520);
-    w.setWidth(10860);
-    ASSERT_TRUE(waitUntil([&] { return w.Height() == 8280; }, 10000));
-    EXPECT_EQ(w.layoutReason, display::kHeightDriven);
-    EXPECT_EQ(w.Width(), 11040);
+    p.w.setHeight(8520);
+    p.w.setWidth(10860);
+    ASSERT_TRUE(waitUntil([&] { return p.w.Height() == 8280; }, 10000));
+    EXPECT_EQ(p.w.Width(), 11040);
     // Once arranged, no tick asks again.
-    sylvane::testing::pump(600);
-    EXPECT_FALSE(w.layoutPending);
-    EXPECT_EQ(w.Height(), 8280);
-}
+    pump(600);
+    EXPECT_FALSE(p.w.layoutPending);
 
-TEST(MainWindow, BarsAndLampsShowTheColourLevel) {
-    sylvane::testing::ProgramFolder folder;
-    writeFile(folder.file("sylvane.ini"), settingsFile("2", "25", kAll, 9600, 7200, 0, 0));
-    Program p(folder.path());
-    frmSylvane& w = p.w;
-    runLayout(w);
-    const std::uint32_t G = display::kBarGreen, R = display::kBarRed;
-    const auto& c = display::kLampColors;
-    const struct {
-        float level;
-        int litCells;
-        std::uint32_t barColor;
-        int litLamps;
-        std::uint32_t lit, unlit;
-    } rows[] = {{300, 7, R, 2, c[8], c[7]}, {541.3f, 32, R, 1, 0, 0}, {250, 2, G, 1, c[7], c[6]}};
-    w.engine.state().awaitingStartValue = false;
-    for (const auto& r : rows) {
-        w.engine.state().colorLevel = r.level;
-        w.DisplayUpdate();
-        for (int i = 0; i < 32; ++i) {
-            EXPECT_EQ(w.lblBarGraf[i]->backColor(),
-                      i < r.litCells ? r.barColor : display::kNeutralColor)
-                << r.level << " cell " << i;
-        }
-        for (int i = 0; i < 8; ++i) {
-            EXPECT_EQ(w.lblLED[i]->backColor(), i < r.litLamps ? r.lit : r.unlit)
-                << r.level << " lamp " << i;
-        }
-    }
+    // The bar graph and the lamps show the colour level.
+    p.w.engine.state().awaitingStartValue = false;
+    p.w.engine.state().colorLevel = 250;
+    p.w.DisplayUpdate();
     // What the labels hold is what the screen shows: two green cells, lamp 0 light red.
-    const QImage shot = w.grab().toImage();
-    const auto shownColor = [&](QWidget* cell) {
-        return QColor(shot.pixel(cell->mapTo(&w, cell->rect().center())));
+    const QImage shot = p.w.grab().toImage();
+    const auto onScreen = [&](QWidget* cell) {
+        return QColor(shot.pixel(cell->mapTo(&p.w, cell->rect().center())));
     };
-    EXPECT_EQ(shownColor(w.lblBarGraf[1]), QColor(0, 255, 0));
-    EXPECT_EQ(shownColor(w.lblBarGraf[2]), pf::toQColor(display::kNeutralColor));
-    EXPECT_EQ(shownColor(w.lblLED[0]), QColor(255, 192, 192));
-    EXPECT_EQ(shownColor(w.lblLED[1]), QColor(255, 0, 0));
+    EXPECT_EQ(onScreen(p.w.lblBarGraf[1]), QColor(0, 255, 0));
+    EXPECT_EQ(onScreen(p.w.lblBarGraf[2]), pf::toQColor(display::kNeutralColor));
+    EXPECT_EQ(onScreen(p.w.lblLED[0]), QColor(255, 192, 192));
+    EXPECT_EQ(onScreen(p.w.lblLED[1]), QColor(255, 0, 0));
 
     // While a session waits for its reference reading nothing is painted.
-    w.engine.state().awaitingStartValue = true;
-    w.engine.state().colorLevel = 0;
-    w.DisplayUpdate();
-    EXPECT_EQ(w.lblBarGraf[2]->backColor(), display::kNeutralColor);
-    EXPECT_EQ(w.lblLED[0]->backColor(), c[7]);
-    w.DisplayInit();
-    for (pf::Label* l : w.lblLED) EXPECT_EQ(l->backColor(), display::kNeutralColor);
-    for (pf::Label* l : w.lblBarGraf) EXPECT_EQ(l->backColor(), display::kNeutralColor);
+    p.w.engine.state().awaitingStartValue = true;
+    p.w.engine.state().colorLevel = 300;
+    p.w.DisplayUpdate();
+    EXPECT_EQ(p.w.lblBarGraf[2]->backColor(), display::kNeutralColor);
+    p.w.DisplayInit();
+    for (pf::Label* l : p.w.lblLED) EXPECT_EQ(l->backColor(), display::kNeutralColor);
+    for (pf::Label* l : p.w.lblBarGraf) EXPECT_EQ(l->backColor(), display::kNeutralColor);
 }
 
 SYLVANE_GTEST_QT_MAIN

@@ -1,10 +1,18 @@
 #include "tests/support/live_session.h"
 
 #include "app/settings_file.h"
+#include "dialogs/frm_file_manager.h"
 #include "platform/label.h"
+#include "platform/picture_box.h"
+#include "platform/vb_colors.h"
 
 #include <QAction>
 #include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
 
 namespace sylvane::testing {
 
@@ -22,6 +30,27 @@ QString LiveSession::path(const char* name) const {
 
 bool LiveSession::running() const {
     return !w.mnuStart->isEnabled();
+}
+
+void LiveSession::load(const QByteArray& settings) {
+    if (!settings.isEmpty()) writeFileBytes(path("sylvane.ini"), settings);
+    w.Form_Load();
+}
+
+bool LiveSession::showSettled() {
+    w.show();
+    return waitUntil([this] { return !w.layoutPending; }, 10000);
+}
+
+int LiveSession::pixels(std::uint32_t vbColor, int column) const {
+    const QColor wanted = platform::toQColor(vbColor);
+    const QImage& image = w.pixXYgraf->image();
+    int n = 0;
+    for (int y = 0; y < w.pixXYgraf->height(); ++y)
+        for (int x = column < 0 ? 0 : column; x < (column < 0 ? w.pixXYgraf->width() : column + 1);
+             ++x)
+            n += image.pixelColor(x, y) == wanted;
+    return n;
 }
 
 QByteArray tstOf(const std::vector<int>& readings) {
@@ -43,11 +72,32 @@ QByteArray hdrOf(int minADC, int maxADC, const QByteArray& comments) {
            QByteArray::number(maxADC) + "\"\r\n\"" + comments + "\"\r\n";
 }
 
-QByteArray settingsOf(const char* port, const char* sensitivity) {
+QByteArray settingsOf(const char* port, const char* sensitivity, const char* shown,
+                      std::array<int, 4> place) {
     app::SettingsValues v = app::firstRunDefaults(15360, 11520);
     v.port = port;
     v.sensitivity = sensitivity;
+    for (std::size_t i = 0; i < 6; ++i) v.visible[i] = shown[i] == '1' ? "True" : "False";
+    if (place[0] != 0)
+        std::tie(v.formWidth, v.formHeight, v.formTop, v.formLeft) =
+            std::tuple(place[0], place[1], place[2], place[3]);
     return QByteArray::fromStdString(app::writeSettings(v));
+}
+
+void answerFileManager(const QStringList& names, std::function<void()> beforeEnd) {
+    whenModalShown<dialogs::frmFileManager>([names, beforeEnd](dialogs::frmFileManager* d) {
+        ASSERT_NE(d, nullptr) << "the file manager never came";
+        for (const QString& name : names) {
+            d->txtFM->clear();
+            QTest::keyClicks(d->txtFM, name);
+            QTest::keyClick(d->txtFM, Qt::Key_Return);
+            if (!d->isVisible()) return; // saved, or the sixth added
+        }
+        if (beforeEnd) beforeEnd();
+        if (!names.isEmpty()) d->txtFM->setText(names.back());
+        QTest::mouseClick(names.isEmpty() ? d->cmdCancel : d->cmdFileOption, Qt::LeftButton);
+        if (d->isVisible()) d->close(); // fail rather than hang
+    });
 }
 
 } // namespace sylvane::testing

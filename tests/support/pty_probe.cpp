@@ -36,8 +36,7 @@ bool PtyProbe::ok() const {
 void PtyProbe::send(const std::vector<Read>& reads) {
     std::vector<std::uint8_t> bytes;
     for (const Read& r : reads) bytes.insert(bytes.end(), r.begin(), r.end());
-    std::size_t done = 0;
-    while (done < bytes.size()) {
+    for (std::size_t done = 0; done < bytes.size();) {
         const ssize_t n = ::write(m_master, bytes.data() + done, bytes.size() - done);
         if (n <= 0) break;
         done += static_cast<std::size_t>(n);
@@ -50,18 +49,10 @@ void PtyProbe::unplug() {
 }
 
 Read frame(int adc, int status, int late) {
-    const Read f = {0xAA,
-                    0xAA,
-                    0x01,
-                    0x03,
-                    static_cast<std::uint8_t>(adc & 0xFF),
-                    static_cast<std::uint8_t>((adc >> 8) & 0xFF),
-                    static_cast<std::uint8_t>(status),
-                    0x00,
-                    0x07};
+    const int f[9] = {0xAA, 0xAA, 0x01, 0x03, adc & 0xFF, (adc >> 8) & 0xFF, status, 0x00, 0x07};
     Read r{};
     for (int k = 0; k < 9; ++k)
-        r[static_cast<std::size_t>(k)] = f[static_cast<std::size_t>((k + late) % 9)];
+        r[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(f[(k + late) % 9]);
     return r;
 }
 

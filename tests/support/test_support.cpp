@@ -66,6 +66,11 @@ QByteArray readFileBytes(const QString& path) {
     return f.readAll();
 }
 
+bool writeFileBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
 void whenModal(std::function<bool(QWidget*)> isWanted, std::function<void(QWidget*)> act,
                int timeoutMs) {
     auto* poll = new QTimer;

@@ -46,8 +46,9 @@ private:
     QTemporaryDir m_dir;
 };
 
-// The whole content of a file ("" when it cannot be read).
+// The whole content of a file ("" when it cannot be read); a file made of these bytes.
 QByteArray readFileBytes(const QString& path);
+bool writeFileBytes(const QString& path, const QByteArray& bytes);
 
 // Runs act on the active modal widget once isWanted accepts it (nullptr after timeoutMs). It
 // polls, so it also finds a dialog that opens only after a wait that lets events run.

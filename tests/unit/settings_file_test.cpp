@@ -27,141 +27,103 @@ const std::string kExpectedFile = "\"Port # \"\r\n\"7\"\r\n"
 // The written file with its value lines (0 port, 1 sensitivity, 2-7 panels, 8-11 placement)
 // replaced as they would stand in the file, quotes included.
 std::string fileWith(std::vector<std::pair<int, std::string>> values) {
-    std::vector<std::string> lines;
-    for (std::size_t at = 0, next; at < kExpectedFile.size(); at = next + 2) {
-        next = kExpectedFile.find("\r\n", at);
-        lines.push_back(kExpectedFile.substr(at, next - at));
+    std::string text = kExpectedFile;
+    for (const auto& [index, value] : values) {
+        std::size_t at = 0;
+        for (int line = 0; line < 2 * index + 1; ++line) at = text.find("\r\n", at) + 2;
+        text.replace(at, text.find("\r\n", at) - at, value);
     }
-    for (const auto& [index, text] : values) lines[static_cast<std::size_t>(2 * index + 1)] = text;
-    std::string text;
-    for (const std::string& line : lines) text += line + "\r\n";
     return text;
 }
 
 } // namespace
 
-TEST(SettingsFile, WriterGivesTheExactBytesAndPortsOneToEightSurvive) {
-    SettingsValues v;
-    v.port = "7";
-    v.sensitivity = " 250";
-    v.visible = {"True", "False", "True", "", "true", "True"};
-    v.formWidth = 8445;
-    v.formHeight = 8640;
-    v.formTop = -15;
-    v.formLeft = 3450;
+TEST(SettingsFile, WriterGivesTheExactBytesAndTheReaderChecksWhatItReads) {
+    SettingsValues v{"7", " 250", {"True", "False", "True", "", "true", "True"}, 8445, 8640,
+                     -15, 3450};
     EXPECT_EQ(writeSettings(v), kExpectedFile);
     // The port dialog offers COM1 to COM8; a reader that knew only 1 to 4 turned a user's COM5
     // to COM8 into COM2 at the next start.
-    for (const char* port : {"1", "5", "8"}) {
-        v.port = port;
-        EXPECT_EQ(readSettings(writeSettings(v)).port, port);
-    }
-}
-
-TEST(SettingsFile, ReaderChecksPortSensitivityAndPanels) {
-    const struct {
-        const char *port, *sensitivity, *portRead, *sensitivityRead;
-    } rows[] = {
-        {"0", "25", "2", "25"},       {"5", "19", "5", "20"},       {"9", "1001", "2", "20"},
-        {"2.5", "true", "2.5", "20"}, {"4", "1000", "4", "1000"},   {"-3", "", "2", "20"},
-        {"COM3", "25%", "2", "25%"},  {" 7", "20.5", " 7", "20.5"}, {"8.0001", "19.99", "2", "20"}};
-    for (const auto& r : rows) {
-        const SettingsValues v =
-            readSettings(fileWith({{0, std::string("\"") + r.port + "\""},
-                                   {1, std::string("\"") + r.sensitivity + "\""}}));
-        EXPECT_EQ(v.port, r.portRead) << "port " << r.port;
-        EXPECT_EQ(v.sensitivity, r.sensitivityRead) << "sensitivity " << r.sensitivity;
+    const std::array<const char*, 4> rows[] = {
+        {"0", "25", "2", "25"},      {"5", "19", "5", "20"},       {"8", "1001", "8", "20"},
+        {"9", "1000", "2", "1000"},  {"2.5", "true", "2.5", "20"}, {"-3", "", "2", "20"},
+        {"COM3", "25%", "2", "25%"}, {" 7", "20.5", " 7", "20.5"}, {"8.0001", "19.99", "2", "20"}};
+    for (const auto& [port, sensitivity, portRead, sensitivityRead] : rows) {
+        const SettingsValues read = readSettings(fileWith(
+            {{0, std::string("\"") + port + "\""}, {1, std::string("\"") + sensitivity + "\""}}));
+        EXPECT_EQ(read.port, portRead) << "port " << port;
+        EXPECT_EQ(read.sensitivity, sensitivityRead) << "sensitivity " << sensitivity;
     }
     // Only the exact text True shows a panel; unquoted texts are read, blanks around them are not
     // part of the field.
     const struct {
         std::array<const char*, 6> visible;
-        std::array<bool, 6> shown;
+        const char* shown;
         std::int32_t panelUnits;
-    } panels[] = {{{"\"True\"", "\"True\"", "\"True\"", "\"True\"", "\"True\"", "\"True\""},
-                   {true, true, true, true, true, true},
-                   28},
-                  {{"\"true\"", "\"TRUE\"", "\" True\"", "\"False\"", "\"yes\"", "\"\""},
-                   {false, false, false, false, false, false},
-                   0},
-                  {{"True", "  True  ", "False", "1", "-1", "True"},
-                   {true, true, false, false, false, true},
-                   20}};
+    } panels[] = {
+        {{"\"True\"", "\"True\"", "\"True\"", "\"True\"", "\"True\"", "\"True\""}, "111111", 28},
+        {{"\"true\"", "\"TRUE\"", "\" True\"", "\"False\"", "\"yes\"", "\"\""}, "000000", 0},
+        {{"True", "  True  ", "False", "1", "-1", "True"}, "110001", 20}};
     for (const auto& r : panels) {
         std::vector<std::pair<int, std::string>> values;
         for (int i = 0; i < 6; ++i)
             values.push_back({2 + i, r.visible[static_cast<std::size_t>(i)]});
-        const SettingsValues v = readSettings(fileWith(values));
-        for (std::size_t i = 0; i < 6; ++i)
-            EXPECT_EQ(v.visible[i], r.shown[i] ? "True" : "False") << r.visible[i];
-        EXPECT_EQ(v.panelUnits, r.panelUnits);
+        const SettingsValues read = readSettings(fileWith(values));
+        std::string shown;
+        for (const auto& text : read.visible)
+            shown += text == "True" ? '1' : (text == "False" ? '0' : '?');
+        EXPECT_EQ(shown, r.shown);
+        EXPECT_EQ(read.panelUnits, r.panelUnits);
     }
 }
 
 TEST(SettingsFile, ReaderSkipsWhatCannotBeReadAndKeepsTheValueBefore) {
     SettingsValues before;
-    before.formWidth = 777;
-    before.formHeight = 888;
-    before.formTop = 99;
-    before.formLeft = 11;
+    std::tie(before.formWidth, before.formHeight, before.formTop, before.formLeft) =
+        std::tuple(777, 888, 99, 11);
     using Placement = std::array<std::int32_t, 4>; // width, height, top, left
     const Placement kept{777, 888, 99, 11};
     const struct {
         std::string text;
         const char *port, *sensitivity;
-        std::int32_t panelUnits;
         Placement placement;
-    } rows[] = {{"", "2", "20", 0, kept},
-                {"\"Port # \"\r\n\"6\"\r\n\"Sensitivty = \"\r\n\"40\"\r\n", "6", "40", 0, kept},
-                {fileWith({{8, "\"wide\""}, {10, "top"}}), "7", " 250", 20, {777, 8640, 99, 3450}},
-                {kExpectedFile + "\"more\"\r\n12\r\n", "7", " 250", 20, {8445, 8640, -15, 3450}},
-                {"\"Port # \"\r\n\"4\"\r\n\"Sensitivty = \"\r\n\"3", "4", "20", 0, kept},
-                {std::string("\0\xff\"\x01,,\r\n\xfe", 10), "2", "20", 0, kept}};
+    } rows[] = {{"", "2", "20", kept},
+                {fileWith({{8, "\"wide\""}, {10, "top"}}), "7", " 250", {777, 8640, 99, 3450}},
+                {kExpectedFile + "\"more\"\r\n12\r\n", "7", " 250", {8445, 8640, -15, 3450}},
+                {"\"Port # \"\r\n\"4\"\r\n\"Sensitivty = \"\r\n\"3", "4", "20", kept},
+                {std::string("\0\xff\"\x01,,\r\n\xfe", 10), "2", "20", kept}};
     for (const auto& r : rows) {
-        SCOPED_TRACE(r.text);
         const SettingsValues v = readSettings(r.text, before);
-        EXPECT_EQ(v.port, r.port);
-        EXPECT_EQ(v.sensitivity, r.sensitivity);
-        EXPECT_EQ(v.panelUnits, r.panelUnits);
-        EXPECT_EQ((Placement{v.formWidth, v.formHeight, v.formTop, v.formLeft}), r.placement);
+        EXPECT_EQ(v.port, r.port) << r.text;
+        EXPECT_EQ(v.sensitivity, r.sensitivity) << r.text;
+        EXPECT_EQ((Placement{v.formWidth, v.formHeight, v.formTop, v.formLeft}), r.placement)
+            << r.text;
     }
-}
-
-TEST(SettingsFile, FirstRunDefaultsFromTheScreenSize) {
-    const struct {
-        double screenWidth, screenHeight;
-        std::int32_t width, height, left, top;
-    } rows[] = {{15360, 11520, 8448, 8640, 3456, 1440},
-                {20490, 11520, 11270, 8640, 4610, 1440},
-                {15362, 11518, 8449, 8638, 3456, 1440}}; // 8638.5 and 3456.5 to the even neighbour
-    for (const auto& r : rows) {
-        const SettingsValues v = firstRunDefaults(r.screenWidth, r.screenHeight);
-        EXPECT_EQ((std::array{v.formWidth, v.formHeight, v.formLeft, v.formTop}),
-                  (std::array{r.width, r.height, r.left, r.top}))
-            << r.screenWidth;
-        const SettingsValues back = readSettings(writeSettings(v));
-        EXPECT_EQ(writeSettings(back), writeSettings(v));
+    // First start: placed from the screen size (8638.5 and 3456.5 to the even neighbour).
+    for (const auto& [screen, place] :
+         {std::pair{std::array{15360.0, 11520.0}, Placement{8448, 8640, 3456, 1440}},
+          {std::array{15362.0, 11518.0}, Placement{8449, 8638, 3456, 1440}}}) {
+        const SettingsValues v = firstRunDefaults(screen[0], screen[1]);
+        EXPECT_EQ((Placement{v.formWidth, v.formHeight, v.formLeft, v.formTop}), place);
+        EXPECT_EQ(writeSettings(readSettings(writeSettings(v))), writeSettings(v));
     }
 }
 
 TEST(ExtraSettings, ReconnectWaitFromItsLineOrTheDefault) {
-    const struct {
-        std::string text;
-        int seconds;
-        bool problem;
-    } rows[] = {{"", 60, false},
-                {"; comment\r\nOther=5\r\n", 60, false},
-                {"ReconnectWaitSeconds=0\r\n", 0, false},
-                {"  ReconnectWaitSeconds = 3600 ", 3600, false},
-                {"ReconnectWaitSeconds=3601", 60, true},
-                {"ReconnectWaitSeconds=-1", 60, true},
-                {"ReconnectWaitSeconds=10s", 60, true},
-                {"ReconnectWaitSeconds=", 60, true},
-                {"ReconnectWaitSeconds=x\nReconnectWaitSeconds=5", 5, false}};
-    for (const auto& r : rows) {
-        const ReconnectWait wait = reconnectWaitOf(r.text);
-        EXPECT_EQ(wait.seconds, r.seconds) << r.text;
-        EXPECT_EQ(!wait.problem.empty(), r.problem) << r.text << wait.problem;
+    const std::tuple<std::string, int, bool> rows[] = {
+        // text, seconds, a problem told
+        {"", 60, false},
+        {"; comment\r\nOther=5\r\n", 60, false},
+        {"ReconnectWaitSeconds=0\r\n", 0, false},
+        {"  ReconnectWaitSeconds = 3600 ", 3600, false},
+        {"ReconnectWaitSeconds=3601", 60, true},
+        {"ReconnectWaitSeconds=-1", 60, true},
+        {"ReconnectWaitSeconds=10s", 60, true},
+        {"ReconnectWaitSeconds=x\nReconnectWaitSeconds=5", 5, false}};
+    for (const auto& [text, seconds, problem] : rows) {
+        const ReconnectWait wait = reconnectWaitOf(text);
+        EXPECT_EQ(wait.seconds, seconds) << text;
+        EXPECT_EQ(!wait.problem.empty(), problem) << text << wait.problem;
     }
     // The response threshold shares the file: sections are passed over, absurd values ignored.
     const std::pair<const char*, double> thresholds[] = {

@@ -1,0 +1,393 @@
+// The dialogs opened from the real window on real folders. The file manager in Save mode (names,
+// the overwrite question, refusals, the copies with the current comments) and in Display mode
+// (the *.tst list in any letter case, Add, the six coloured labels, the ways to end the choice,
+// the folder kept); the port dialog's probing and pre-selection; the sensitivity slider's keys;
+// the About box.
+
+#include "dialogs/file_path_parse.h"
+#include "dialogs/frm_about.h"
+#include "dialogs/frm_file_manager.h"
+#include "dialogs/frm_port_change.h"
+#include "dialogs/frm_set_sense.h"
+#include "platform/file_list_boxes.h"
+#include "platform/label.h"
+#include "storage/saved_sessions.h"
+#include "tests/support/gtest_qt_main.h"
+#include "tests/support/live_session.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+
+using namespace sylvane::testing;
+using sylvane::acquisition::SerialLink;
+using sylvane::dialogs::frmFileManager;
+namespace pf = sylvane::platform;
+
+namespace {
+
+const QByteArray kTst = tstOf({1500, 1502, 1499}), kTxt = txtOf({1500, 1502, 1499});
+
+// A window after a recorded session, its file manager starting in the folder "data".
+struct Fixture : LiveSession {
+    QString data = path("data");
+    explicit Fixture(bool withSession = true) {
+        QDir(folder).mkdir("data");
+        w.module1.appPath = data;
+        if (withSession) {
+            writeFileBytes(path("tempdata.tst"), kTst);
+            writeFileBytes(path("tempdata.txt"), kTxt);
+            writeFileBytes(path("tempdata.hdr"), hdrOf(1499, 1502, " "));
+        }
+        w.show();
+    }
+    QString inData(const QString& name) const { return QDir(data).filePath(name); }
+    // The dialog in Display mode as the Display command sets it up, with files s1 and s2.
+    std::unique_ptr<frmFileManager> displayDialog() {
+        writeFileBytes(inData("s1.Tst"), "abcd");
+        writeFileBytes(inData("s2.Tst"), "abcd");
+        auto d = std::make_unique<frmFileManager>(w, &w);
+        d->cmdFileOption->setText("Display");
+        d->setCaption("Display saved session file");
+        d->cmdAdd2List->setVisible(true);
+        return d;
+    }
+};
+
+// Runs act once d is the modal dialog, with d open.
+void whileOpen(const std::unique_ptr<frmFileManager>& d, std::function<void()> act) {
+    QTimer::singleShot(0, [&d, act] {
+        ASSERT_TRUE(waitUntil([&] { return QApplication::activeModalWidget() == d.get(); }));
+        act();
+        if (d->isVisible()) d->close();
+    });
+}
+
+// Double-clicks a listed file once the list holds it; a double-click follows a click.
+void doubleClick(frmFileManager* d, const QString& name) {
+    ASSERT_TRUE(waitUntil([&] { return d->filFM->fileNames().contains(name); }, 10000));
+    const QModelIndex index = d->filFM->indexOfFile(name);
+    d->filFM->scrollTo(index);
+    const QPoint at = d->filFM->visualRect(index).center();
+    QTest::mouseClick(d->filFM->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(d->txtFM->text(), name);
+    QTest::mouseDClick(d->filFM->viewport(), Qt::LeftButton, {}, at);
+}
+
+// How a row ends a dialog: its OK or Cancel button, or Esc (which used to act as the close box,
+// skipping what Cancel does).
+enum End { Ok, Cancel, Esc };
+void end(End how, QWidget* dialog, QPushButton* ok, QPushButton* cancel) {
+    if (how == Esc)
+        QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog, Qt::Key_Escape);
+    else
+        QTest::mouseClick(how == Ok ? ok : cancel, Qt::LeftButton);
+}
+
+} // namespace
+
+TEST(SaveSession, NamesOverwriteRefusalsAndTheCopiesWithTheCurrentComments) {
+    enum Setup { Plain, NoSession, Existing, Linked, TstIsDir, NoTxt };
+    const char* overwrite = sylvane::dialogs::kOverwriteText;
+    const char* reserved = sylvane::dialogs::kReservedNameText;
+    const struct {
+        const char* typed;
+        Setup setup;
+        int answer; // to the overwrite question
+        const char* message;
+        bool staysOpen;
+        const char* savedAs; // nullptr: nothing written
+    } rows[] = {{"a.b.tst", Plain, 0, nullptr, false, "a"},
+                {"run1.tst", Existing, pf::vbNo, overwrite, true, nullptr},
+                {"run1", Existing, pf::vbYes, overwrite, false, "run1"},
+                {"tempdata.tst", Plain, 0, reserved, true, nullptr},
+                {"", Plain, 0, nullptr, true, nullptr},
+                {"", NoSession, 0, "There is no session data to save!", false, nullptr},
+                // A name that leads onto the working files through a link used to copy them onto
+                // themselves; failed copies used to close the dialog as if the session was saved.
+                {"linked.xyz", Linked, 0, reserved, true, nullptr},
+                {"run1", TstIsDir, 0, "run1.Tst", true, nullptr},
+                {"run1", NoTxt, 0, "run1.Txt", true, nullptr}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::string(r.typed) + " " + std::to_string(r.setup));
+        Fixture f(r.setup != NoSession);
+        if (r.setup == Existing) writeFileBytes(f.inData("run1.Tst"), "older");
+        if (r.setup == Linked) QFile::link(f.path("tempdata.hdr"), f.inData("linked.Hdr"));
+        if (r.setup == TstIsDir) QDir(f.data).mkdir("run1.Tst");
+        if (r.setup == NoTxt) QFile::remove(f.path("tempdata.txt"));
+        f.messages.answers = {r.answer};
+        f.w.TxtSeshnComnts->setText("typed \"after\" stop");
+        QWidget* shown = nullptr;
+        bool stayedOpen = false;
+        if (r.setup == NoSession) { // the file manager must not open
+            QTimer::singleShot(0, &f.w, [&] {
+                if ((shown = QApplication::activeModalWidget())) shown->close();
+            });
+        } else {
+            whenModalShown<frmFileManager>([&](frmFileManager* d) {
+                shown = d;
+                EXPECT_EQ(d->windowTitle(), "Save session file");
+                d->txtFM->setText(r.typed);
+                QTest::keyClick(d->txtFM, Qt::Key_Return);
+                if ((stayedOpen = QApplication::activeModalWidget() == d)) d->cmdCancel_Click();
+            });
+        }
+        f.w.mnuSaveFile->trigger();
+        pump(20);
+        EXPECT_EQ(shown != nullptr, r.setup != NoSession);
+        EXPECT_EQ(stayedOpen, r.staysOpen);
+        const QString said = f.messages.prompts().join("|");
+        EXPECT_TRUE(r.message ? said == r.message || said.contains(f.inData(r.message))
+                              : said.isEmpty())
+            << said.toStdString();
+        const QByteArray header = hdrOf(1499, 1502, "\\=typed \\qafter\\q stop");
+        const QString saved = f.inData(r.savedAs ? r.savedAs : "run1");
+        EXPECT_EQ(readFileBytes(saved + ".Tst"),
+                  r.savedAs ? kTst
+                            : (r.setup == Existing ? "older" : (r.setup == NoTxt ? kTst : "")));
+        EXPECT_EQ(readFileBytes(saved + ".Txt"), r.savedAs ? kTxt : "");
+        EXPECT_EQ(readFileBytes(saved + ".Hdr"), r.savedAs ? header : "");
+        // The working files are never written over; the header takes the comments once the name is
+        // accepted.
+        if (r.setup == NoSession) continue;
+        EXPECT_EQ(f.file("tempdata.tst"), kTst);
+        EXPECT_EQ(f.file("tempdata.txt"), r.setup == NoTxt ? "" : kTxt);
+        if (r.savedAs || r.setup == Linked) {
+            EXPECT_EQ(f.file("tempdata.hdr"), r.savedAs ? header : hdrOf(1499, 1502, " "));
+        }
+    }
+}
+
+// Tabbing into the file list used to choose its first file and replace the typed name.
+TEST(SaveSession, RegressionFocusOnTheListChoosesNoFileADoubleClickSavesUnderItsName) {
+    Fixture f;
+    writeFileBytes(f.inData("old.Tst"), "x");
+    f.messages.answers = {pf::vbYes};
+    whenModalShown<frmFileManager>([&](frmFileManager* d) {
+        ASSERT_TRUE(waitUntil([&] { return d->filFM->fileNames().contains("old.Tst"); }, 10000));
+        d->activateWindow(); // focus moves only within the active window
+        ASSERT_TRUE(QTest::qWaitForWindowActive(d));
+        d->txtFM->setText("mynewname");
+        QTest::keyClick(d->txtFM, Qt::Key_Tab);
+        QTest::keyClick(d->dirFM, Qt::Key_Tab);
+        EXPECT_TRUE(d->filFM->hasFocus());
+        EXPECT_EQ(d->txtFM->text(), "mynewname");
+        doubleClick(d, "old.Tst");
+    });
+    f.w.mnuSaveFile->trigger();
+    EXPECT_EQ(f.messages.prompts(), QStringList{sylvane::dialogs::kOverwriteText});
+    EXPECT_EQ(readFileBytes(f.inData("old.Tst")), kTst);
+}
+
+TEST(FileManagerDisplay, ListsAndAddsUpToSixInTheTraceColours) {
+    Fixture f(false);
+    for (const char* name :
+         {"s4.Tst", "s5.Tst", "s6.Tst", "b.tst", "c.TST", "c.HDR", "d.txt", "e.Hdr", "f.tstx"})
+        writeFileBytes(f.inData(name), "abcd");
+    auto d = f.displayDialog();
+    const QStringList expected{"b.tst", "c.TST", "s1.Tst", "s2.Tst", "s4.Tst", "s5.Tst", "s6.Tst"};
+    QStringList listed, captions;
+    std::vector<std::uint32_t> colours;
+    whileOpen(d, [&] {
+        // The model lists, then sorts: wait for the whole list as it should end.
+        waitUntil([&] { return (listed = d->filFM->fileNames()) == expected; }, 10000);
+        d->txtFM->setText("missing");
+        QTest::keyClick(d->txtFM, Qt::Key_Return);
+        // A listed set is used as it is spelt on disk (c.TST with c.HDR).
+        for (const char* name : {"s1", "s2.tst", "c.TST", "s4", "s5", "s6"}) {
+            if (f.w.module1.displayFileCount == 5) {
+                for (auto* l : d->lblFile2Display) captions << l->caption();
+                for (auto* l : d->lblFile2Display) colours.push_back(l->backColor());
+            }
+            d->txtFM->setText(name);
+            QTest::mouseClick(d->cmdAdd2List, Qt::LeftButton);
+        }
+    });
+    EXPECT_EQ(d->exec(), QDialog::Accepted) << "the sixth Add ends the dialog";
+    EXPECT_EQ(listed, expected);
+    EXPECT_EQ(captions, (QStringList{"s1", "s2.tst", "c.TST", "s4", "s5", "File to Display"}));
+    EXPECT_EQ(colours, std::vector<std::uint32_t>(sylvane::storage::kTraceColors.begin(),
+                                                  sylvane::storage::kTraceColors.end()));
+    ASSERT_EQ(f.w.module1.displayFileCount, 6);
+    EXPECT_EQ(f.w.module1.displayTstFiles[2], f.inData("c.TST"));
+    EXPECT_EQ(f.w.module1.displayHdrFiles[2], f.inData("c.HDR"));
+    EXPECT_EQ(f.w.module1.displayHdrFiles[5], f.inData("s6.Hdr"));
+    ASSERT_EQ(f.messages.messages.size(), 1u);
+    EXPECT_EQ(f.messages.messages[0].title, sylvane::dialogs::kAccessErrorTitle);
+    EXPECT_EQ(f.messages.messages[0].prompt, "File not found: " + f.inData("missing.Tst"));
+}
+
+// Esc used to act as the close box (keeping the list) instead of Cancel; an Enter released in
+// the name box after its press had closed a message box used to run the command again.
+TEST(FileManagerDisplay, DisplayCancelEscCloseEnterAndDoubleClick) {
+    const struct {
+        const char* how;
+        const char* typedBeforeEnd;
+        bool ends;
+        int count;
+    } rows[] = {{"display", "", false, 1},   {"display", "s2", true, 1}, {"cancel", "", true, 0},
+                {"esc", "s2", true, 0},      {"close", "", true, 1},     {"enter", "s2", false, 2},
+                {"release", "s2", false, 1}, {"dblclick", "", false, 2}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::string(r.how) + " " + r.typedBeforeEnd);
+        Fixture f(false);
+        auto d = f.displayDialog();
+        bool open = false;
+        const QString how = r.how;
+        whileOpen(d, [&] {
+            d->txtFM->setText("s1");
+            d->cmdAdd2List_Click();
+            d->txtFM->setText(r.typedBeforeEnd);
+            if (how == "display") QTest::mouseClick(d->cmdFileOption, Qt::LeftButton);
+            if (how == "cancel") QTest::mouseClick(d->cmdCancel, Qt::LeftButton);
+            if (how == "esc") QTest::keyClick(d->txtFM, Qt::Key_Escape);
+            if (how == "close") d->close();
+            if (how == "release") QTest::keyRelease(d->txtFM, Qt::Key_Return);
+            if (how == "enter") QTest::keyClick(d->txtFM, Qt::Key_Return);
+            if (how == "dblclick") doubleClick(d.get(), "s2.Tst");
+            open = d->isVisible();
+        });
+        d->exec();
+        EXPECT_EQ(open, !r.ends);
+        EXPECT_EQ(f.w.module1.displayFileCount, r.count);
+        EXPECT_TRUE(f.messages.messages.empty());
+    }
+}
+
+TEST(FileManagerDisplay, NextOpeningStartsInTheFolderLastUsed) {
+    Fixture f(false);
+    const QString deeper = f.inData("deeper");
+    QDir(f.data).mkdir("deeper");
+    writeFileBytes(QDir(deeper).filePath("x.Tst"), "abcd");
+    {
+        auto d = f.displayDialog();
+        d->show();
+        d->dirFM->setPath(deeper);
+        EXPECT_EQ(f.w.module1.appPath, deeper);
+        d->drvFM_Change(); // the volume that holds the folder keeps it
+        EXPECT_EQ(d->dirFM->Path(), deeper);
+    }
+    auto again = f.displayDialog();
+    again->show();
+    EXPECT_EQ(again->dirFM->Path(), deeper);
+    EXPECT_TRUE(waitUntil([&] { return again->filFM->fileNames().contains("x.Tst"); }, 10000));
+    // The folder stays in view once the folders around it have been read in.
+    pf::DirListBox* tree = again->dirFM;
+    EXPECT_TRUE(waitUntil([tree] {
+        for (QModelIndex up = tree->currentIndex().parent(); up.isValid(); up = up.parent())
+            if (tree->model()->canFetchMore(up) || tree->model()->rowCount(up) == 0) return false;
+        return tree->viewport()->rect().contains(tree->visualRect(tree->currentIndex()));
+    }));
+    // A remembered folder that has gone opens on its nearest parent.
+    again.reset();
+    QDir(deeper).removeRecursively();
+    EXPECT_EQ(f.displayDialog()->dirFM->Path(), f.data);
+}
+
+TEST(PortDialog, ProbesPortsPreselectsAndAppliesTheChoice) {
+    const struct {
+        int usable; // bit i: COM(i+1) can be opened
+        End how;
+        const char *shownCaption, *finalCaption; // from "3"
+    } rows[] = {
+        {0xFF, Ok, "3", "3"}, {0x20, Cancel, "6", "6"}, {0x00, Ok, "", "2"}, {0x00, Esc, "", "1"}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::to_string(r.usable) + " " + std::to_string(r.how));
+        LiveSession s;
+        s.w.LblParams[5]->setCaption("3");
+        s.w.portProber = [&r](int port) {
+            // Failures other than "no such port" and "in use" still offer the port.
+            if (r.usable & (1 << (port - 1)))
+                return static_cast<int>(port == 4 ? SerialLink::OpenError::Other
+                                                  : SerialLink::OpenError::None);
+            return static_cast<int>(port % 2 ? SerialLink::OpenError::NoSuchPort
+                                             : SerialLink::OpenError::InUse);
+        };
+        QString seen;
+        int mask = 0;
+        bool noticeShown = true;
+        whenModalShown<sylvane::dialogs::frmPortChange>([&](sylvane::dialogs::frmPortChange* d) {
+            ASSERT_NE(d, nullptr);
+            seen = s.w.LblParams[5]->caption();
+            for (int i = 0; i < 8; ++i) mask |= d->optCom[i]->isEnabled() ? 1 << i : 0;
+            noticeShown = s.w.LblParams[6]->isVisible();
+            end(r.how, d, d->cmdOK, d->cmdCancel);
+        });
+        s.w.show();
+        // The port label opens it only while no session runs.
+        s.w.mnuStart->setEnabled(false);
+        s.w.LblParams_Click(5);
+        s.w.mnuStart->setEnabled(true);
+        s.w.LblParams_Click(5);
+        EXPECT_EQ(seen, r.shownCaption);
+        EXPECT_EQ(mask, r.usable);
+        EXPECT_FALSE(noticeShown) << "the notice is hidden once probing is done";
+        EXPECT_EQ(s.w.LblParams[5]->caption(), r.finalCaption);
+        EXPECT_EQ(s.messages.prompts(),
+                  r.usable ? QStringList{} : QStringList{"There are no available COMM ports."});
+    }
+}
+
+// The step sizes of every modifier are in the unit table; these show the keys reach them.
+TEST(SensitivityDialog, OpensOnTheLabelValueKeysMoveTheSliderAndOkWritesItsText) {
+    const struct {
+        const char* caption;
+        Qt::Key key; // Key_unknown: leave the slider alone
+        Qt::KeyboardModifiers modifiers;
+        End how;
+        const char *whileOpen, *finalCaption;
+    } rows[] = {{"25", Qt::Key_PageUp, Qt::ControlModifier, Ok, "25", " 125"},
+                {"500", Qt::Key_Right, Qt::ShiftModifier, Ok, "500", " 505"},
+                {"5", Qt::Key_unknown, {}, Cancel, "20", "20"},
+                {"40", Qt::Key_Right, Qt::NoModifier, Esc, "40", "40"}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::string(r.caption) + " key " + std::to_string(r.key));
+        LiveSession s;
+        s.w.show();
+        s.w.LblParams[3]->setCaption(r.caption);
+        QString whileOpen, valueText, valueAtEnd;
+        int sliderAtOpen = 0;
+        whenModalShown<sylvane::dialogs::frmSetSense>([&](sylvane::dialogs::frmSetSense* d) {
+            ASSERT_NE(d, nullptr);
+            whileOpen = s.w.LblParams[3]->caption();
+            sliderAtOpen = d->Slider1->value();
+            valueText = d->lblSenseValu->caption();
+            if (r.key != Qt::Key_unknown) {
+                d->Slider1->setFocus();
+                QTest::keyClick(d->Slider1, r.key, r.modifiers);
+            }
+            end(r.how, d, d->cmdOkay, d->cmdCancel);
+            valueAtEnd = d->lblSenseValu->caption();
+        });
+        s.w.LblParams_Click(3);
+        EXPECT_EQ(whileOpen, r.whileOpen);
+        EXPECT_EQ(sliderAtOpen, QString(r.whileOpen).toInt());
+        EXPECT_EQ(valueText, r.whileOpen);
+        EXPECT_EQ(s.w.LblParams[3]->caption(), r.finalCaption);
+        EXPECT_EQ(valueAtEnd, r.finalCaption) << "the dialog ends showing the value in effect";
+    }
+}
+
+// Without a Cancel button, Esc closes like Enter.
+TEST(AboutBox, ShowsItsVersionAndClosesOnEnterAndEsc) {
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        sylvane::dialogs::frmAbout about;
+        EXPECT_EQ(about.lblVersion->text(), "Version 1.1.8");
+        bool closed = false;
+        QTimer::singleShot(0, &about, [&] {
+            QTest::keyClick(&about, key);
+            closed = !about.isVisible();
+        });
+        about.exec();
+        EXPECT_TRUE(closed) << key;
+    }
+}
+
+SYLVANE_GTEST_QT_MAIN
