@@ -128,25 +128,20 @@ void frmSylvane::ArrangePanels() {
         frmPixGraf->setVisible(true);
     }
 
-    if (iniColorGrafVisible == QLatin1String("True")) {
-        placePanel(frameLEDdisp, Panel::LEDdisp);
-        const double fH = twipsHeight(frameLEDdisp);
-        for (int i = 0; i < display::kLamps; ++i) {
-            const Rect r = display::lampRect(i, fH, windowWidth);
-            setTwipsGeometry(lblLED[i], r.left, r.top, r.width, r.height);
+    // The lamps and the bar graph: a row of cells across their panel.
+    const auto placeCells = [&](QFrame* frame, Panel panel, const auto& cells, auto rectOf) {
+        placePanel(frame, panel);
+        const double fH = twipsHeight(frame);
+        for (int i = 0; i < static_cast<int>(cells.size()); ++i) {
+            const Rect r = rectOf(i, fH, windowWidth);
+            setTwipsGeometry(cells[static_cast<std::size_t>(i)], r.left, r.top, r.width, r.height);
         }
-        frameLEDdisp->setVisible(true);
-    }
-
-    if (iniBarGrafVisible == QLatin1String("True")) {
-        placePanel(frameBarGraf, Panel::BarGraf);
-        const double fH = twipsHeight(frameBarGraf);
-        for (int i = 0; i < display::kBarCells; ++i) {
-            const Rect r = display::barCellRect(i, fH, windowWidth);
-            setTwipsGeometry(lblBarGraf[i], r.left, r.top, r.width, r.height);
-        }
-        frameBarGraf->setVisible(true);
-    }
+        frame->setVisible(true);
+    };
+    if (iniColorGrafVisible == QLatin1String("True"))
+        placeCells(frameLEDdisp, Panel::LEDdisp, lblLED, display::lampRect);
+    if (iniBarGrafVisible == QLatin1String("True"))
+        placeCells(frameBarGraf, Panel::BarGraf, lblBarGraf, display::barCellRect);
 
     if (iniInternStatusVisible == QLatin1String("True")) {
         placePanel(frameSesshnStuff, Panel::SesshnStuff);
@@ -210,16 +205,20 @@ void frmSylvane::ChoosePanelFont() {
 
 namespace {
 
-void toggle(QAction* item, QString& visibility, std::int32_t& panelUnits, std::int32_t weight) {
+// Panels 1 to 5 (all but the picture graph).
+void toggle(frmSylvane& w, QAction* item, QString& visibility, int panel) {
+    const std::int32_t weight = display::kTogglePanelWeights[static_cast<std::size_t>(panel)];
     if (item->isChecked()) {
         item->setChecked(false);
         visibility = QStringLiteral("False");
-        panelUnits -= weight;
+        w.panelUnits -= weight;
     } else {
         item->setChecked(true);
         visibility = QStringLiteral("True");
-        panelUnits += weight;
+        w.panelUnits += weight;
     }
+    w.layoutReason = display::kHeightDriven;
+    w.layoutPending = true;
 }
 
 } // namespace
@@ -246,33 +245,23 @@ void frmSylvane::mnuPixGraf_Click() {
 }
 
 void frmSylvane::mnuBarGrf_Click() {
-    toggle(mnuBarGrf, iniColorGrafVisible, panelUnits, display::kTogglePanelWeights[1]);
-    layoutReason = display::kHeightDriven;
-    layoutPending = true;
+    toggle(*this, mnuBarGrf, iniColorGrafVisible, 1);
 }
 
 void frmSylvane::mnuSmlGraf_Click() {
-    toggle(mnuSmlGraf, iniBarGrafVisible, panelUnits, display::kTogglePanelWeights[2]);
-    layoutReason = display::kHeightDriven;
-    layoutPending = true;
+    toggle(*this, mnuSmlGraf, iniBarGrafVisible, 2);
 }
 
 void frmSylvane::mnuInternStatus_Click() {
-    toggle(mnuInternStatus, iniInternStatusVisible, panelUnits, display::kTogglePanelWeights[3]);
-    layoutReason = display::kHeightDriven;
-    layoutPending = true;
+    toggle(*this, mnuInternStatus, iniInternStatusVisible, 3);
 }
 
 void frmSylvane::mnuComments_Click() {
-    toggle(mnuComments, iniCommentsVisible, panelUnits, display::kTogglePanelWeights[4]);
-    layoutReason = display::kHeightDriven;
-    layoutPending = true;
+    toggle(*this, mnuComments, iniCommentsVisible, 4);
 }
 
 void frmSylvane::mnuTimnStuf_Click() {
-    toggle(mnuTimnStuf, iniTimeVisible, panelUnits, display::kTogglePanelWeights[5]);
-    layoutReason = display::kHeightDriven;
-    layoutPending = true;
+    toggle(*this, mnuTimnStuf, iniTimeVisible, 5);
 }
 
 } // namespace sylvane::app

@@ -36,4 +36,18 @@ std::string numberLine(std::int64_t value);
 // The same into out (at least 24 bytes), without allocating; returns its length.
 std::size_t writeNumberLine(std::int64_t value, char* out);
 
+// Calls each(line, number, whole) for each line of a side file, its LF or CR LF taken off;
+// numbers count from 1, and whole is false for a last line without its end (cut while it was
+// written).
+template <typename Each> void forEachLine(std::string_view bytes, Each&& each) {
+    for (int number = 1; !bytes.empty(); ++number) {
+        const auto end = bytes.find('\n');
+        std::string_view line = bytes.substr(0, end);
+        const bool whole = end != std::string_view::npos;
+        bytes = whole ? bytes.substr(end + 1) : std::string_view{};
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        each(line, number, whole);
+    }
+}
+
 } // namespace sylvane::platform

@@ -1,5 +1,6 @@
 #include "storage/marker_file.h"
 
+#include "platform/free_format.h"
 #include "storage/session_header.h"
 
 #include <charconv>
@@ -12,10 +13,10 @@ std::string markerLine(const Marker& marker) {
     char numbers[64];
     char* o = std::to_chars(numbers, numbers + 16, marker.record).ptr;
     *o++ = ',';
-    const double seconds = std::isfinite(marker.seconds) && marker.seconds >= 0 &&
-                                   marker.seconds <= kLongestMarkerTime
-                               ? marker.seconds
-                               : 0.0;
+    const double seconds =
+        std::isfinite(marker.seconds) && marker.seconds >= 0 && marker.seconds <= kLongestMarkerTime
+            ? marker.seconds
+            : 0.0;
     o = std::to_chars(o, numbers + sizeof numbers - 1, seconds, std::chars_format::fixed, 3).ptr;
     *o++ = ',';
     return std::string(numbers, o) + '"' + storedComment(marker.text) + "\"\r\n";
@@ -30,7 +31,8 @@ bool parseLine(std::string_view line, std::int64_t lastRecord, Marker* out) {
     if (comma2 == std::string_view::npos) return false;
     std::int64_t record = 0;
     const std::string_view recordText = line.substr(0, comma1);
-    const auto r = std::from_chars(recordText.data(), recordText.data() + recordText.size(), record);
+    const auto r =
+        std::from_chars(recordText.data(), recordText.data() + recordText.size(), record);
     if (r.ec != std::errc() || r.ptr != recordText.data() + recordText.size()) return false;
     if (record < 1 || record > INT32_MAX || (lastRecord >= 0 && record > lastRecord)) return false;
     double seconds = 0;
@@ -54,22 +56,14 @@ bool parseLine(std::string_view line, std::int64_t lastRecord, Marker* out) {
 
 MarkerFile readMarkers(std::string_view bytes, std::int64_t lastRecord) {
     MarkerFile file;
-    int number = 0;
-    while (!bytes.empty()) {
-        ++number;
-        const auto end = bytes.find('\n');
-        std::string_view line = bytes.substr(0, end);
-        // A last line without its line end was cut while it was written.
-        const bool whole = end != std::string_view::npos;
-        bytes = whole ? bytes.substr(end + 1) : std::string_view{};
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    platform::forEachLine(bytes, [&](std::string_view line, int number, bool whole) {
         Marker marker;
         if (whole && parseLine(line, lastRecord, &marker)) {
             file.markers.push_back(std::move(marker));
         } else if (!line.empty() || !whole) {
             file.badLines.push_back(number);
         }
-    }
+    });
     return file;
 }
 

@@ -26,7 +26,7 @@ std::string described(const std::string& reason, const fs::path& path) {
 
 // Side files of the working set, saved beside name.Hdr under their own extension.
 const std::pair<const char*, const char*> kSideFiles[] = {{kWorkingMrk, kSavedMrkExtension},
-                                                         {kWorkingTim, kSavedTimExtension}};
+                                                          {kWorkingTim, kSavedTimExtension}};
 } // namespace
 
 TargetProbe probeFile(const fs::path& path) {
@@ -102,31 +102,7 @@ bool refreshWorkingHeader(const fs::path& workingFolder, const std::string& comm
     }
     h.comments = comments;
     h.itemCount = 5;
-
-    fs::path fresh = header;
-    fresh += ".new";
-    {
-        std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
-        out << headerBytes(h);
-        out.flush();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(fresh, ignored);
-            if (error) *error = "Could not write the session header " + header.string();
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(fresh, header, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(fresh, ignored);
-        if (error) {
-            *error = "Could not write the session header " + header.string() + ": " + ec.message();
-        }
-        return false;
-    }
-    return true;
+    return replaceFile(header, headerBytes(h), error, "the session header");
 }
 
 bool copyWorkingSet(const fs::path& workingFolder, const SaveTargets& targets, std::string* error) {

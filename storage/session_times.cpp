@@ -1,5 +1,7 @@
 #include "storage/session_times.h"
 
+#include "platform/free_format.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -135,15 +137,8 @@ std::string readingsLine(std::int64_t readings, double firstSeconds, double last
 
 SessionTimes readSessionTimes(std::string_view bytes) {
     SessionTimes times;
-    int lineNumber = 0;
-    while (!bytes.empty()) {
-        ++lineNumber;
-        const auto end = bytes.find('\n');
-        std::string_view line = bytes.substr(0, end);
-        const bool whole = end != std::string_view::npos;
-        bytes = whole ? bytes.substr(end + 1) : std::string_view{};
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.empty() && whole) continue;
+    platform::forEachLine(bytes, [&](std::string_view line, int lineNumber, bool whole) {
+        if (line.empty() && whole) return;
         const auto f = fields(line);
         bool ok = false;
         if (whole && f.size() == 2 && f[0] == "start") {
@@ -164,11 +159,15 @@ SessionTimes readSessionTimes(std::string_view bytes) {
             }
         }
         if (!ok) times.badLines.push_back(lineNumber);
-    }
+    });
     return times;
 }
 
-bool replaceFile(const fs::path& path, std::string_view bytes, std::string* error) {
+bool replaceFile(const fs::path& path, std::string_view bytes, std::string* error,
+                 std::string_view what) {
+    const std::string named = "Could not write " +
+                              (what.empty() ? std::string() : std::string(what) + " ") +
+                              path.string();
     fs::path fresh = path;
     fresh += ".new";
     {
@@ -178,7 +177,7 @@ bool replaceFile(const fs::path& path, std::string_view bytes, std::string* erro
         if (!out) {
             std::error_code ignored;
             fs::remove(fresh, ignored);
-            if (error) *error = "Could not write " + path.string();
+            if (error) *error = named;
             return false;
         }
     }
@@ -187,7 +186,7 @@ bool replaceFile(const fs::path& path, std::string_view bytes, std::string* erro
     if (ec) {
         std::error_code ignored;
         fs::remove(fresh, ignored);
-        if (error) *error = "Could not write " + path.string() + ": " + ec.message();
+        if (error) *error = named + ": " + ec.message();
         return false;
     }
     return true;

@@ -61,8 +61,9 @@ std::string readingsLine(std::int64_t readings, double firstSeconds, double last
 SessionTimes readSessionTimes(std::string_view bytes);
 
 // Writes bytes to path through a temporary file beside it, so that the file is either the old
-// one or the new one. False with *error naming the file and the reason.
+// one or the new one. False with *error naming the file (after `what` it is, if given) and the
+// reason.
 bool replaceFile(const std::filesystem::path& path, std::string_view bytes,
-                 std::string* error = nullptr);
+                 std::string* error = nullptr, std::string_view what = {});
 
 } // namespace sylvane::storage
