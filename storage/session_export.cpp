@@ -9,6 +9,7 @@
 #include <bit>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -69,10 +70,28 @@ ReadingClock readingClockFor(double rate, double firstSeconds) {
         clock.recordUnits = 100000;
         return clock;
     }
-    // About 10 s a record keeps the rounding of its duration to 10 us below a millionth.
-    clock.readingsPerRecord = std::max(1, static_cast<int>(std::lround(rate * 10)));
-    clock.recordUnits = std::clamp<std::int64_t>(
-        std::llround(clock.readingsPerRecord * 100000.0 / rate), 100, 6000000);
+    // EDFlib writes a record's duration as eight characters and cuts the digits it does not
+    // write rather than rounding them, so that 10.1 s goes out as 10.09999 and the file no
+    // longer reads back. Only a duration that is exact in binary is written as it is: a multiple
+    // of 1/32 s (3125 units of 10 us), at most a minute. The shortest record holding a whole
+    // number of readings within a hundred-thousandth of the session's rate (36 ms an hour) is
+    // taken, or else the one nearest to it.
+    constexpr std::int64_t kGrid = 3125;
+    constexpr std::int64_t kLongest = 6000000;
+    double bestError = std::numeric_limits<double>::infinity();
+    const int most = std::max(1, static_cast<int>(rate * kLongest / 100000.0));
+    for (int n = 1; n <= most; ++n) {
+        const std::int64_t units = std::clamp<std::int64_t>(
+            std::llround(n * 100000.0 / rate / static_cast<double>(kGrid)) * kGrid, kGrid,
+            kLongest);
+        const double error = std::fabs(n * 100000.0 / static_cast<double>(units) - rate) / rate;
+        if (error < bestError) {
+            bestError = error;
+            clock.readingsPerRecord = n;
+            clock.recordUnits = units;
+        }
+        if (bestError <= 1e-5) break;
+    }
     return clock;
 }
 

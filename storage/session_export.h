@@ -7,8 +7,8 @@
 // from the session's side file (.tim, storage/session_times.h): t1 is the time of the first
 // reading, the rate (readings - 1) / (time of the last - time of the first), or the whole rate
 // next to it when that moves no reading by more than 20 ms. The rate is then
-// held to a whole number of readings in a whole number of 10 us, the grid of an EDF+ data
-// record, so that both formats carry the same times. Without the side file the rate is taken as
+// held to a whole number of readings in an EDF+ data record of 1 s or a multiple of 1/32 s up to
+// a minute, so that both formats carry the same times. Without the side file the rate is taken as
 // the probe's 2 readings a second, and Start as the .Tst's modification time less the readings'
 // duration; a side file without its readings line (a session that was never stopped) gives the
 // rate of the readings over the time from Start to that modification time.
@@ -49,7 +49,7 @@ struct ReadingClock {
     }
 };
 // The clock nearest to rate (readings a second): whole rates in records of 1 s, others in
-// records of about 10 s (at most 60 s, so at least one reading a minute).
+// records of a multiple of 1/32 s, at most 60 s (so at least one reading a minute).
 ReadingClock readingClockFor(double rate, double firstSeconds);
 
 struct ExportOptions {

@@ -177,8 +177,11 @@ TEST(EdfExport, ReadsBackThroughEdflibWithinOneStep) {
          "Caf\xC3\xA9 \"quoted\" comments,  long enough to| need more than one annotation|first|"
          "SCR onset|no reading|SCR onset|marker 2",
          "1 records hold no reading"},
+        // Records of a multiple of 1/32 s: EDFlib writes no other duration so that it reads back.
         {"a rate that is not whole: 99 intervals in 49.532 s", ramp(1800, 100),
-         tim(1.0, 100, 50.532), "", "", 20, 10.00646, "2024-03-01 00:00:00.875"},
+         tim(1.0, 100, 50.532), "", "", 96, 48.03125, "2024-03-01 00:00:00.875", padded},
+        {"regression: 100 intervals in 50.5 s, once written as 10.09999 s", ramp(1800, 101),
+         tim(1.0, 101, 51.5), "", "", 25, 12.625, "2024-03-01 00:00:00.875", padded},
         {"absurd times", ramp(2000, 2), tim(0.5, 2, 900.5), "", "", 1, 60,
          "2024-03-01 00:00:00.375", ""},
         {"bad times", ramp(3000, 3), badTimes, "", "", 2, 1, "", "reading rate estimated|" + padded,
