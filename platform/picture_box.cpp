@@ -159,8 +159,10 @@ void PictureBox::Mark(float x, const QString& label, std::uint32_t vbColor) {
 }
 
 void PictureBox::paintEvent(QPaintEvent* event) {
+    // The drawing never shrinks with the widget, so it covers whatever is to be repainted (a
+    // new point repaints a few pixels of it, not the whole picture).
     QPainter p(this);
-    p.fillRect(rect(), toQColor(m_backColor));
+    if (!m_image.rect().contains(event->rect())) p.fillRect(event->rect(), toQColor(m_backColor));
     p.drawImage(event->rect().topLeft(), m_image, event->rect());
 }
 
