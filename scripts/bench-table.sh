@@ -22,10 +22,11 @@ fail=0
 echo "== benchmarks (Google Benchmark)"
 "$build/bench/sylvane_bench" --benchmark_out="$work/bench.json" --benchmark_out_format=json \
     >"$work/bench.txt" 2>&1 || { fail=1; cat "$work/bench.txt" >&2; }
-# One field of one benchmark of the JSON report, which puts each field on a line of its own.
+# One field of one benchmark of the JSON report, which puts each field on a line of its own; a
+# benchmark with a fixed number of iterations is named without its "/iterations:N".
 field() {
     awk -v name="$1" -v key="\"$2\":" '
-        $1 == "\"name\":" { gsub(/[",]/, "", $2); current = $2 }
+        $1 == "\"name\":" { gsub(/[",]/, "", $2); sub(/\/iterations:[0-9]+$/, "", $2); current = $2 }
         current == name && $1 == key { gsub(/,/, "", $2); print $2; exit }' "$work/bench.json"
 }
 fmt() { [ -n "$2" ] && printf "$1" "$2" || echo "?"; }
