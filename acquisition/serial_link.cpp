@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QSerialPort>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <utility>
@@ -54,6 +55,8 @@ SerialLink::SerialLink(const QString& programFolder, QObject* parent)
     m_nestedDrain = new QTimer(this);
     m_nestedDrain->setInterval(10);
     connect(m_nestedDrain, &QTimer::timeout, this, &SerialLink::drain);
+    m_pace = new QTimer(this);
+    connect(m_pace, &QTimer::timeout, this, [this] { holdArrivals(false); });
     // The drain timer is needed only while a receive handler lets events run (a message box):
     // the event loop is then about to wait inside the handler. Starting it only then spares
     // every ordinary receive event a timer's start and stop.
@@ -146,7 +149,25 @@ bool SerialLink::open() {
     // Reopened from inside a receive handler (Restart): the port is still within its first
     // announcement, so bytes arriving before the handler returns must be collected by us.
     if (m_eventDepth > 0) m_nestedDrain->start();
+
+    m_arrivals = nullptr;
+    if (m_readInterval > 0) {
+        // The port watches its descriptor with a read notifier of its own, made at the opening
+        // and switched on again at every read. Holding it off between paces is what keeps the
+        // process asleep; where there is none to be found, the port is read on arrival.
+        for (QSocketNotifier* n : m_port->findChildren<QSocketNotifier*>()) {
+            if (n->type() == QSocketNotifier::Read && n->socket() == m_port->handle()) {
+                m_arrivals = n;
+                break;
+            }
+        }
+        if (m_arrivals) m_pace->start(m_readInterval);
+    }
     return true;
+}
+
+void SerialLink::holdArrivals(bool hold) {
+    if (m_arrivals && isOpen()) m_arrivals->setEnabled(!hold);
 }
 
 void SerialLink::applyLines() {
@@ -161,6 +182,8 @@ void SerialLink::close() {
     m_lost = false;
     m_lostReason.clear();
     m_nestedDrain->stop();
+    m_pace->stop();
+    m_arrivals = nullptr;
     if (m_port->isOpen()) m_port->close();
     m_port->clearError();
     m_pending.clear();
@@ -193,6 +216,7 @@ void SerialLink::drain() {
     m_pending.append(m_port->readAll());
     if (m_rThreshold <= 0) {
         m_pending.clear();
+        if (m_eventDepth == 0) holdArrivals(true);
         return;
     }
 
@@ -210,6 +234,9 @@ void SerialLink::drain() {
         m_current.clear();
         if (isOpen() && !m_lost) m_pending.append(m_port->readAll());
     }
+    // Reading switched the port's notifier on again: it stays off until the next pace. A lost
+    // device is seen at that pace, when the notifier reports the hang-up.
+    if (m_eventDepth == 0) holdArrivals(true);
 }
 
 void SerialLink::onError(int error) {

@@ -15,9 +15,11 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 class QSerialPort;
+class QSocketNotifier;
 class QTimer;
 
 namespace sylvane::acquisition {
@@ -70,6 +72,14 @@ public:
     bool dtrEnable() const { return m_dtr; }
     bool rtsEnable() const { return m_rts; }
 
+    // How often the port is read while open, in milliseconds; 0 (the default) reads every
+    // arrival as it comes. Paced, the bytes that arrived since the last read are taken together
+    // and their receive events run one after the other, each with its own 9 bytes and in
+    // arrival order: nothing changes but when they run. The process then wakes once a pace
+    // instead of once a frame. Takes effect at the next open().
+    void setReadInterval(int ms) { m_readInterval = ms; }
+    int readInterval() const { return m_readInterval; }
+
     int commEvent() const { return m_commEvent; }
     // The bytes of the current receive event (at most InputLen); empty once taken.
     QByteArray Input();
@@ -83,6 +93,7 @@ Q_SIGNALS:
 
 private:
     void drain();
+    void holdArrivals(bool hold);
     void applyLines();
     void onError(int error);
     void finishLost();
@@ -93,6 +104,11 @@ private:
     // Collects bytes that arrive while a receive handler lets events run: the port does not
     // announce new data while its own announcement is still being handled.
     QTimer* m_nestedDrain = nullptr;
+    // Paced reading: the port's own arrival notifier is held off between paces and let go at
+    // each one (null when reading on arrival, or when the port has no notifier to hold).
+    QTimer* m_pace = nullptr;
+    QPointer<QSocketNotifier> m_arrivals;
+    int m_readInterval = 0;
     QString m_programFolder;
     int m_commPort = 1;
     QString m_settings = QStringLiteral("9600,N,8,1");

@@ -19,6 +19,10 @@ namespace {
 
 const QString kPortToolTip = QStringLiteral("Click here to select port number");
 
+// The probe's frames are read 25 times a second, in the batches that came in meanwhile: the
+// readouts and the graph change as often as the eye can follow, and the program sleeps between.
+constexpr int kReadPaceMs = 50;
+
 QString fromView(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -105,6 +109,7 @@ bool frmSylvane::openPortForStart() {
     MSComm1->setSettings(QStringLiteral("4800,N,8,1"));
     MSComm1->setInputLen(9);
     MSComm1->setRThreshold(9);
+    MSComm1->setReadInterval(kReadPaceMs);
     if (!MSComm1->open()) return false;
     MSComm1->setDTREnable(false);
     MSComm1->setRTSEnable(true);

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSerialPort>
@@ -28,15 +29,23 @@ namespace {
 
 constexpr int kWait = 30000;
 
+// Read on arrival, and at the window's pace.
+constexpr int kPaces[] = {0, 50};
+
 // The link as the window sets it up, with the probe simulator behind COM2.
 struct Line {
-    explicit Line(const QStringList& options, int port = 2) : sim(folder.path(), 2, options) {
+    explicit Line(const QStringList& options, int port = 2, int pace = 0)
+        : sim(folder.path(), 2, options) {
         link.setCommPort(port);
+        link.setReadInterval(pace);
         link.setSettings(QStringLiteral("4800,N,8,1"));
         link.setDTREnable(false);
         link.setRTSEnable(true);
         QObject::connect(&link, &SerialLink::OnComm, &link, [this] {
             ++events;
+            // A new batch: more than 10 ms since the event before.
+            batches += !clock.isValid() || clock.elapsed() > 10;
+            clock.start();
             const QByteArray chunk = link.Input();
             bad += link.commEvent() != SerialLink::comEvReceive || chunk.size() != 9 ||
                    !link.Input().isEmpty();
@@ -51,7 +60,8 @@ struct Line {
     SerialLink link{folder.path()};
     QList<QByteArray> chunks;
     QStringList lost;
-    int events = 0, bad = 0;
+    int events = 0, bad = 0, batches = 0;
+    QElapsedTimer clock;
     std::function<void(int)> duringEvent;
 };
 
@@ -89,10 +99,12 @@ TEST(SerialLinkReceive, EachNineBytesAreOneEventWithThoseBytesWhateverTheWriteSi
     } rows[] = {{"single bytes", cut(frames, {1}), false},
                 {"stray bytes cut in odd writes", cut(withStrays, {3, 11, 1, 20}), false},
                 {"control bytes after a cooked opener", cut(control, {9, 18}), true}};
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.name);
+    for (const auto& r : rows)
+    for (const int pace : kPaces) {
+        SCOPED_TRACE(r.name + QStringLiteral(", paced every %1 ms").arg(pace).toStdString());
         ProgramFolder scripts;
-        Line t({"--frames", ProbeSimProcess::framesFile(scripts.path(), r.lines), "--rate", "53"});
+        Line t({"--frames", ProbeSimProcess::framesFile(scripts.path(), r.lines), "--rate", "53"},
+               2, pace);
         ASSERT_TRUE(t.sim.start()) << t.sim.errorString().toStdString();
         if (r.cookedFirst) {
             const int fd = ::open(t.sim.devicePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
@@ -119,7 +131,9 @@ TEST(SerialLinkReceive, EachNineBytesAreOneEventWithThoseBytesWhateverTheWriteSi
 }
 
 TEST(SerialLinkReceive, ADeviceLostWhileAHandlerLetsEventsRunIsReportedOnce) {
-    Line t({"--adc", "1234", "--rate", "53"});
+    for (const int pace : kPaces) {
+    SCOPED_TRACE(pace);
+    Line t({"--adc", "1234", "--rate", "53"}, 2, pace);
     ASSERT_TRUE(t.sim.start()) << t.sim.errorString().toStdString();
     bool lostInside = false;
     // The third event opens a message box, which lets events run, and the device goes.
@@ -136,6 +150,7 @@ TEST(SerialLinkReceive, ADeviceLostWhileAHandlerLetsEventsRunIsReportedOnce) {
     EXPECT_EQ(t.lost.size(), 1);
     EXPECT_EQ(t.events, events) << "no receive event after the loss";
     EXPECT_FALSE(t.link.isOpen());
+    }
 }
 
 TEST(SerialLinkOpen, FailuresAreToldApartAndNameThePortAndTheDevice) {
@@ -180,10 +195,12 @@ TEST(SerialLinkOpen, FailuresAreToldApartAndNameThePortAndTheDevice) {
 }
 
 TEST(SerialLinkLost, AVanishedDeviceIsReportedOnceWithoutSpinning) {
-    for (const bool killed : {false, true}) {
-        SCOPED_TRACE(killed ? "killed" : "vanishes by itself");
+    for (const bool killed : {false, true})
+    for (const int pace : kPaces) {
+        SCOPED_TRACE((killed ? "killed" : "vanishes by itself") + std::to_string(pace));
         Line t(QStringList{"--adc", "1700", "--rate", "53"} +
-               (killed ? QStringList{} : QStringList{"--vanish-after", "1"}));
+                   (killed ? QStringList{} : QStringList{"--vanish-after", "1"}),
+               2, pace);
         ASSERT_TRUE(t.sim.start()) << t.sim.errorString().toStdString();
         auto* port = t.link.findChild<QSerialPort*>();
         ASSERT_NE(port, nullptr);
@@ -202,6 +219,10 @@ TEST(SerialLinkLost, AVanishedDeviceIsReportedOnceWithoutSpinning) {
         EXPECT_TRUE(t.lost.front().startsWith("COM2 (" + t.sim.devicePath()))
             << t.lost.front().toStdString();
         EXPECT_TRUE(t.lost.front().contains("lost")) << t.lost.front().toStdString();
+        // Paced, the frames that came in meanwhile are taken together, not one wake-up each.
+        if (pace > 0 && !killed) {
+            EXPECT_LT(t.batches * 3, t.events * 2) << t.batches;
+        }
     }
 }
 
