@@ -5,8 +5,10 @@
 // record written so far, every point must land on the picture, and the working files must hold
 // exactly one record and one line for each reading the engine recorded.
 //
-// The first byte picks the picture's size, the sensitivity caption and how often the timer ticks;
-// the rest is the stream.
+// The first byte picks the picture's size, the sensitivity caption and how often the timer ticks
+// (after every event, every 3rd or every 26th, or five times after each event as when frames come
+// slower than the timer: a slow or failing link, where the colour level and the silence count
+// travel their whole range within a short input); the rest is the stream.
 
 #include "acquisition/frame_decoder.h"
 #include "acquisition/reading_filter.h"
@@ -120,8 +122,11 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
     const Picture picture = kPictures[data[0] & 7];
-    constexpr int kTickEvery[4] = {3, 1, 7, 26};
-    const int tickEvery = kTickEvery[data[0] >> 6];
+    constexpr struct {
+        int events;
+        int ticks;
+    } kTicks[4] = {{3, 1}, {1, 1}, {1, 5}, {26, 1}};
+    const auto ticking = kTicks[data[0] >> 6];
     const std::span<const std::uint8_t> stream(data + 1, size - 1);
 
     auto memory = std::make_unique<st::MemoryFileStore>();
@@ -140,6 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const acq::SessionState& s = engine.state();
     std::size_t at = 0;
     int events = 0;
+    int ticks = 0;
     for (; at + acq::kFrameLength <= stream.size(); at += acq::kFrameLength) {
         const std::int32_t meanBefore = s.smoothedADC;
         const std::int64_t redrawsBefore = engine.counts().redraws;
@@ -164,7 +170,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   "the redraw did not replay every record written so far");
         }
         check(s.readingsPerStep >= 1, "fewer than one reading a step");
-        if (++events % tickEvery == 0) engine.tick(36000.0f + static_cast<float>(events) * 0.2f);
+        if (++events % ticking.events != 0) continue;
+        for (int k = 0; k < ticking.ticks; ++k) {
+            ticks += 1;
+            engine.tick(36000.0f + static_cast<float>(ticks) * 0.2f);
+        }
     }
     // A read shorter than a frame is never taken for one.
     check(!acq::findFrame(stream.subspan(at)), "a short read gave a frame");

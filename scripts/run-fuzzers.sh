@@ -38,11 +38,12 @@ for target in "${targets[@]}"; do
     log="$build/fuzz-logs/$name.log"
     mkdir -p "$seeds" "$work" "$findings" "$(dirname "$log")"
 
-    # A receive-path input is a stream of frames, each running the whole receive path; 113 frames
-    # reach the latch, the widening, the redraws and the compression of small pictures, and keep
-    # the executions fast enough to explore.
+    # A receive-path input is a stream of frames, each running the whole receive path; 56 frames,
+    # with up to five timer ticks after each, reach the latch, the widening, the redraws, the
+    # compression of small pictures, the colour level's whole range and the silent link, and
+    # keep the executions fast enough to explore.
     max_len=8192
-    [ "$name" = receive_path ] && max_len=1024
+    [ "$name" = receive_path ] && max_len=512
     echo "== $target: ${seconds}s"
     start=$(date +%s)
     # -rss_limit_mb and -malloc_limit_mb turn unbounded memory into a finding; -timeout a hang.

@@ -5,11 +5,12 @@
 #include "storage/session_header.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <limits>
-#include <system_error>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace sylvane::storage {
 
@@ -75,17 +76,32 @@ bool readSavedSession(const std::filesystem::path& tst, const std::filesystem::p
         if (error) *error = std::move(why);
         return false;
     };
-    const TargetProbe readings = probeFile(tst);
-    if (readings.state != TargetState::Exists) return fail(readings.description);
-    std::error_code ec;
-    const std::uintmax_t bytes = std::filesystem::file_size(tst, ec);
-    if (ec) return fail(ec.message() + ": " + tst.string());
+    // Each file is opened once: whether it can be used, its size and, for the header, its bytes.
+    TargetProbe readings;
+    std::int64_t bytes = 0;
+    const int tstFd = openProbed(tst, &readings, &bytes);
+    if (tstFd < 0) return fail(readings.description);
+    ::close(tstFd);
 
-    const TargetProbe header = probeFile(hdr);
-    if (header.state != TargetState::Exists) return fail(header.description);
-    std::ifstream in(hdr, std::ios::binary);
-    const std::string data{std::istreambuf_iterator<char>(in), {}};
-    if (in.bad()) return fail("The header cannot be read: " + hdr.string());
+    TargetProbe header;
+    std::int64_t headerSize = 0;
+    const int hdrFd = openProbed(hdr, &header, &headerSize);
+    if (hdrFd < 0) return fail(header.description);
+    std::string data;
+    data.resize(static_cast<std::size_t>(std::clamp<std::int64_t>(headerSize, 0, 1 << 16)) + 1);
+    std::size_t got = 0;
+    bool readFailed = false;
+    for (;;) {
+        if (got == data.size()) data.resize(data.size() * 2);
+        const ssize_t n = ::read(hdrFd, data.data() + got, data.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        readFailed = n < 0;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(hdrFd);
+    data.resize(got);
+    if (readFailed) return fail("The header cannot be read: " + hdr.string());
     const SessionHeader h = readSessionHeader(data);
     if (!h.complete()) {
         return fail("The header holds " + std::to_string(h.itemCount) +
@@ -95,7 +111,7 @@ bool readSavedSession(const std::filesystem::path& tst, const std::filesystem::p
     info->minADC = h.minADC();
     info->maxADC = h.maxADC();
     info->comments = h.comments;
-    info->tstBytes = static_cast<std::int64_t>(bytes);
+    info->tstBytes = bytes;
     return true;
 }
 

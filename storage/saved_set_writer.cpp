@@ -15,6 +15,10 @@
 #include <iterator>
 #include <system_error>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace sylvane::storage {
 
 namespace fs = std::filesystem;
@@ -29,29 +33,33 @@ const std::pair<const char*, const char*> kSideFiles[] = {{kWorkingMrk, kSavedMr
                                                           {kWorkingTim, kSavedTimExtension}};
 } // namespace
 
+int openProbed(const fs::path& path, TargetProbe* probe, std::int64_t* size) {
+    *probe = {};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        probe->state = err == ENOENT ? TargetState::Missing : TargetState::Unusable;
+        probe->description =
+            described(err == ENOENT ? "File not found" : std::strerror(err), path);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        probe->state = TargetState::Unusable;
+        probe->description = described(std::strerror(err), path);
+        return -1;
+    }
+    probe->state = TargetState::Exists;
+    if (size) *size = static_cast<std::int64_t>(st.st_size);
+    return fd;
+}
+
 TargetProbe probeFile(const fs::path& path) {
     TargetProbe probe;
-    errno = 0;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        const int err = errno;
-        if (err == ENOENT) {
-            probe.state = TargetState::Missing;
-            probe.description = described("File not found", path);
-        } else {
-            probe.state = TargetState::Unusable;
-            probe.description = described(std::strerror(err), path);
-        }
-        return probe;
-    }
-    std::fclose(f);
-    std::error_code ec;
-    if (fs::is_directory(path, ec)) {
-        probe.state = TargetState::Unusable;
-        probe.description = described(std::strerror(EISDIR), path);
-        return probe;
-    }
-    probe.state = TargetState::Exists;
+    const int fd = openProbed(path, &probe, nullptr);
+    if (fd >= 0) ::close(fd);
     return probe;
 }
 

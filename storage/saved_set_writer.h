@@ -27,6 +27,10 @@ struct TargetProbe {
 // there but cannot be opened (no permission, a folder of that name...).
 TargetProbe probeFile(const std::filesystem::path& path);
 
+// Opens a session file for reading as probeFile judges it: the descriptor, with the file's size
+// in *size, when it Exists; else -1, with *probe saying why.
+int openProbed(const std::filesystem::path& path, TargetProbe* probe, std::int64_t* size);
+
 // True when any target is one of the working files in workingFolder: the same file on disk, so
 // also a name in another letter case on a file system that ignores case, or a link.
 bool targetsWorkingSet(const SaveTargets& targets, const std::filesystem::path& workingFolder);

@@ -6,7 +6,6 @@
 // A trailing partial record (a write in progress) is not a record yet and is ignored.
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <span>
@@ -27,7 +26,7 @@ public:
 
     // Opens the file for reading only; false with *error naming the file and the reason.
     bool open(const std::filesystem::path& path, std::string* error = nullptr);
-    bool isOpen() const { return m_file != nullptr; }
+    bool isOpen() const { return m_fd >= 0; }
     void close();
 
     // Complete records in the file now.
@@ -41,7 +40,7 @@ public:
                       bool* ok = nullptr);
 
 private:
-    std::FILE* m_file = nullptr;
+    int m_fd = -1;
     std::filesystem::path m_path;
     std::vector<unsigned char> m_bytes;
     std::vector<std::int32_t> m_values;
