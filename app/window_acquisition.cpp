@@ -19,8 +19,9 @@ namespace {
 
 const QString kPortToolTip = QStringLiteral("Click here to select port number");
 
-// The probe's frames are read 25 times a second, in the batches that came in meanwhile: the
-// readouts and the graph change as often as the eye can follow, and the program sleeps between.
+// The probe's frames are read 20 times a second, in the batches that came in meanwhile: the
+// readouts and the graph change as often as the eye can follow, the program sleeps between, and
+// Timer1's 200 ms fall on the same wake-ups as every fourth read.
 constexpr int kReadPaceMs = 50;
 
 QString fromView(std::string_view text) {
