@@ -19,7 +19,7 @@
 #include "acquisition/session_engine.h"
 #include "acquisition/session_markers.h"
 #include "acquisition/session_times_recorder.h"
-#include "app/extra_settings.h"
+#include "storage/extra_settings.h"
 #include "storage/working_files.h"
 
 #include <QDeadlineTimer>
@@ -279,7 +279,7 @@ public:
     // The session's event markers (tempdata.mrk).
     acquisition::SessionMarkers markers;
     // The response threshold of sylvane-extra.ini, read at start.
-    double responseThreshold = kDefaultResponseThreshold;
+    double responseThreshold = storage::kDefaultResponseThreshold;
     // Followers of the session: the skin-response count and the session's times (tempdata.tim).
     acquisition::ResponseCounter responseCounter;
     acquisition::SessionTimesRecorder sessionTimes{workingFiles};

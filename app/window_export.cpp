@@ -87,7 +87,8 @@ void frmSylvane::composeExport() {
         platform::setTwipsGeometry(lblResponses[i], r.left, r.top, r.width, r.height);
     }
 
-    responseThreshold = responseThresholdOf(extraSettingsText(m_programFolder.toStdString()));
+    responseThreshold =
+        storage::responseThresholdOf(storage::extraSettingsText(m_programFolder.toStdString()));
     responseCounter.setThreshold(responseThreshold);
     responseCounter.shown = [this](int count) {
         lblResponses[1]->setCaption(QString::number(count));

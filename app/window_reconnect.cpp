@@ -5,10 +5,10 @@
 // gap. A port that is not back in time ends the session through Stop, as a lost port always did.
 
 #include "acquisition/serial_link.h"
-#include "app/extra_settings.h"
 #include "app/frm_sylvane.h"
 #include "platform/label.h"
 #include "platform/message_box.h"
+#include "storage/extra_settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,7 +28,8 @@ QString waitingText(int seconds) {
 
 bool frmSylvane::waitForProbe(const QString& reason) {
     if (!sessionRunning() || m_sessionEnding || waitingForProbe()) return false;
-    const ReconnectWait wait = reconnectWaitOf(extraSettingsText(m_programFolder.toStdString()));
+    const storage::ReconnectWait wait =
+        storage::reconnectWaitOf(storage::extraSettingsText(m_programFolder.toStdString()));
     if (wait.seconds == 0) return false;
 
     m_probeLostReason = reason;
@@ -37,7 +38,8 @@ bool frmSylvane::waitForProbe(const QString& reason) {
     // The port dialog's notice, free while a session runs, widened to the left for the text.
     const int width = std::max(
         m_noticeGeometry.width(),
-        LblParams[6]->fontMetrics().horizontalAdvance(waitingText(kLongestReconnectWait)) + 8);
+        LblParams[6]->fontMetrics().horizontalAdvance(waitingText(storage::kLongestReconnectWait)) +
+            8);
     LblParams[6]->setGeometry(m_noticeGeometry.right() + 1 - width, m_noticeGeometry.y(), width,
                               m_noticeGeometry.height());
     m_probeWait.start(kProbePollMs);

@@ -1,4 +1,4 @@
-#include "app/extra_settings.h"
+#include "storage/extra_settings.h"
 #include "app/settings_file.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <vector>
 
 using namespace sylvane::app;
+using namespace sylvane::storage;
 
 namespace {
 

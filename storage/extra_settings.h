@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace sylvane::app {
+namespace sylvane::storage {
 
 inline constexpr const char* kExtraSettingsFileName = "sylvane-extra.ini";
 
@@ -39,4 +39,4 @@ double responseThresholdOf(std::string_view fileText);
 // The file's text in a program folder ("" when there is none).
 std::string extraSettingsText(const std::string& programFolder);
 
-} // namespace sylvane::app
+} // namespace sylvane::storage

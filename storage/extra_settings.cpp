@@ -1,4 +1,4 @@
-#include "app/extra_settings.h"
+#include "storage/extra_settings.h"
 
 #include <charconv>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <fstream>
 #include <optional>
 
-namespace sylvane::app {
+namespace sylvane::storage {
 
 namespace {
 
@@ -70,4 +70,4 @@ std::string extraSettingsText(const std::string& programFolder) {
     return std::string(buffer, static_cast<std::size_t>(in.gcount()));
 }
 
-} // namespace sylvane::app
+} // namespace sylvane::storage
