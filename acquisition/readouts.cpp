@@ -59,10 +59,10 @@ const Readouts& ReadoutFormatter::compute(const ReadoutInputs& in) {
         if (r == 0.0f) return out;
         out.conductance = t.conductance;
         if (in.sessionRunning) {
-            out.adc.emplace(m_adcDigits,
-                            std::to_chars(m_adcDigits, m_adcDigits + sizeof m_adcDigits, in.rawADC)
-                                    .ptr -
-                                m_adcDigits);
+            out.adc.emplace(
+                m_adcDigits,
+                std::to_chars(m_adcDigits, m_adcDigits + sizeof m_adcDigits, in.rawADC).ptr -
+                    m_adcDigits);
             out.probe = (in.probeStatus & kProbeError) ? StatusShown{kFaultColor, "Probe error"}
                                                        : StatusShown{kOkColor, "Probe OK"};
             out.battery = (in.probeStatus & kBatteryLow)

@@ -2,7 +2,6 @@
 
 #include "platform/number_rules.h"
 
-#include <chrono>
 #include <cmath>
 
 namespace sylvane::acquisition {
@@ -69,16 +68,6 @@ bool ResponseDetector::finish() {
     return m_rising && confirm();
 }
 
-ResponseCounter::ResponseCounter(std::function<double()> clock) : m_clock(std::move(clock)) {
-    if (!m_clock) {
-        m_clock = [] {
-            return std::chrono::duration<double>(
-                       std::chrono::steady_clock::now().time_since_epoch())
-                .count();
-        };
-    }
-}
-
 void ResponseCounter::setThreshold(double microsiemens) {
     m_detector = ResponseDetector(microsiemens);
 }
@@ -88,9 +77,10 @@ void ResponseCounter::sessionStarted(float) {
     if (shown) shown(0);
 }
 
-void ResponseCounter::readingRecorded(std::int32_t recordNumber, std::int32_t value) {
+void ResponseCounter::readingRecorded(std::int32_t recordNumber, std::int32_t value,
+                                      double seconds) {
     const auto g = conductanceOfAdc(value);
-    if (g && m_detector.add(recordNumber, m_clock(), *g) && shown) shown(m_detector.count());
+    if (g && m_detector.add(recordNumber, seconds, *g) && shown) shown(m_detector.count());
 }
 
 void ResponseCounter::sessionStopped() {

@@ -70,22 +70,19 @@ private:
     std::vector<Onset> m_onsets;
 };
 
-// The live count of a session, fed by the session engine. The clock gives seconds on a steady
-// scale (a steady clock in the program, the test's own time in tests); shown() is told each new
-// count.
+// The live count of a session, fed by the session engine with the readings' recorded times, the
+// times the exports read back; shown() is told each new count.
 class ResponseCounter final : public ReadingFollower {
 public:
-    explicit ResponseCounter(std::function<double()> clock = {});
     void setThreshold(double microsiemens);
     void sessionStarted(float startClock) override;
-    void readingRecorded(std::int32_t recordNumber, std::int32_t value) override;
+    void readingRecorded(std::int32_t recordNumber, std::int32_t value, double seconds) override;
     void sessionStopped() override;
     int count() const { return m_detector.count(); }
     const ResponseDetector& detector() const { return m_detector; }
     std::function<void(int count)> shown;
 
 private:
-    std::function<double()> m_clock;
     ResponseDetector m_detector;
 };
 

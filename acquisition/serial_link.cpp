@@ -1,6 +1,7 @@
 #include "acquisition/serial_link.h"
 
 #include "acquisition/com_port_map.h"
+#include "platform/steady_time.h"
 
 #include <QAbstractEventDispatcher>
 #include <QDir>
@@ -101,6 +102,7 @@ bool SerialLink::open() {
     m_lostReason.clear();
     m_pending.clear();
     m_current.clear();
+    forgetReads();
 
     const ComPortTarget target = resolveComPort(m_programFolder, m_commPort);
     m_devicePath = target.device;
@@ -188,6 +190,24 @@ void SerialLink::close() {
     m_port->clearError();
     m_pending.clear();
     m_current.clear();
+    forgetReads();
+}
+
+void SerialLink::forgetReads() {
+    m_reads.clear();
+    m_received = 0;
+    m_delivered = 0;
+    m_lastRead = platform::steadySeconds();
+}
+
+void SerialLink::readPort() {
+    const QByteArray bytes = m_port->readAll();
+    if (bytes.isEmpty()) return;
+    const double now = platform::steadySeconds();
+    m_pending.append(bytes);
+    m_received += bytes.size();
+    m_reads.push_back({m_received - bytes.size(), m_received, now, m_lastRead});
+    m_lastRead = now;
 }
 
 bool SerialLink::isOpen() const {
@@ -213,9 +233,11 @@ QByteArray SerialLink::Input() {
 
 void SerialLink::drain() {
     if (!isOpen() || m_lost) return;
-    m_pending.append(m_port->readAll());
+    readPort();
     if (m_rThreshold <= 0) {
         m_pending.clear();
+        m_reads.clear();
+        m_delivered = m_received;
         if (m_eventDepth == 0) holdArrivals(true);
         return;
     }
@@ -226,13 +248,22 @@ void SerialLink::drain() {
         // from inside the handler takes the next chunk, never this one again.
         m_current = m_pending.left(m_rThreshold);
         m_pending.remove(0, m_rThreshold);
+        // The event's time is its last byte's.
+        const qint64 last = m_delivered + m_rThreshold - 1;
+        while (!m_reads.empty() && m_reads.front().end <= last) m_reads.pop_front();
+        if (!m_reads.empty()) {
+            const Read& r = m_reads.front();
+            m_eventArrival = byteArrival(r.previous, r.at, last - r.begin, r.end - r.begin,
+                                         bytesPerSecond(m_lineSettings));
+        }
+        m_delivered += m_rThreshold;
         m_commEvent = comEvReceive;
         ++m_eventDepth;
         emit OnComm();
         if (!alive) return;
         if (--m_eventDepth == 0 && m_nestedDrain->isActive()) m_nestedDrain->stop();
         m_current.clear();
-        if (isOpen() && !m_lost) m_pending.append(m_port->readAll());
+        if (isOpen() && !m_lost) readPort();
     }
     // Reading switched the port's notifier on again: it stays off until the next pace. A lost
     // device is seen at that pace, when the notifier reports the hang-up.

@@ -18,6 +18,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <deque>
+
 class QSerialPort;
 class QSocketNotifier;
 class QTimer;
@@ -83,6 +85,10 @@ public:
     int commEvent() const { return m_commEvent; }
     // The bytes of the current receive event (at most InputLen); empty once taken.
     QByteArray Input();
+    // When the last byte of the current receive event arrived, in seconds on the steady clock
+    // (platform/steady_time.h): worked out from the times of the reads and the line's speed
+    // (byteArrival), so that frames read together at a pace keep their own times.
+    double arrivalSeconds() const { return m_eventArrival; }
 
 Q_SIGNALS:
     // One per RThreshold bytes received.
@@ -92,6 +98,9 @@ Q_SIGNALS:
     void deviceLost(const QString& reason);
 
 private:
+    // Takes what the port holds into the pending bytes, noting when it was read.
+    void readPort();
+    void forgetReads();
     void drain();
     void holdArrivals(bool hold);
     void applyLines();
@@ -121,6 +130,19 @@ private:
     int m_eventDepth = 0;
     QByteArray m_pending;
     QByteArray m_current;
+    // The reads whose bytes are still pending: where each ends in the stream of bytes received
+    // since the opening, when it was read and when the read before it was.
+    struct Read {
+        qint64 begin;
+        qint64 end;
+        double at;
+        double previous;
+    };
+    std::deque<Read> m_reads;
+    qint64 m_received = 0;
+    qint64 m_delivered = 0;
+    double m_lastRead = 0;
+    double m_eventArrival = 0;
     OpenError m_openError = OpenError::None;
     QString m_errorString;
     QString m_devicePath;

@@ -1,5 +1,6 @@
 #include "acquisition/serial_settings.h"
 
+#include <algorithm>
 #include <charconv>
 #include <vector>
 
@@ -101,6 +102,26 @@ std::optional<SerialSettings> parseSerialSettings(std::string_view text, std::st
                                  std::string(fields[3]) + "\" is not 1, 1.5 or 2");
     s.stopBits = *stopBits;
     return s;
+}
+
+double bytesPerSecond(const SerialSettings& settings) {
+    const double stop = settings.stopBits == StopBits::One          ? 1.0
+                        : settings.stopBits == StopBits::OneAndHalf ? 1.5
+                                                                    : 2.0;
+    const double bits = 1.0 + settings.dataBits + (settings.parity == Parity::None ? 0 : 1) + stop;
+    return settings.baud / bits;
+}
+
+double byteArrival(double previous, double read, long long index, long long count,
+                   double bytesPerSecond) {
+    if (!(read > previous) || count <= 0) return read;
+    index = std::clamp<long long>(index, 0, count - 1);
+    const double perByte = bytesPerSecond > 0 ? 1.0 / bytesPerSecond : 0.0;
+    const double earliest = previous + static_cast<double>(index + 1) * perByte;
+    const double latest = read - static_cast<double>(count - 1 - index) * perByte;
+    if (earliest <= latest) return (earliest + latest) / 2;
+    return previous +
+           (read - previous) * static_cast<double>(index + 1) / static_cast<double>(count);
 }
 
 } // namespace sylvane::acquisition

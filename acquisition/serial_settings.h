@@ -31,4 +31,17 @@ inline constexpr int maxBaud = 4000000;
 std::optional<SerialSettings> parseSerialSettings(std::string_view text,
                                                   std::string* error = nullptr);
 
+// Bytes a second the line carries at most: a start bit, the data bits, the parity bit and the
+// stop bits a byte (480 at 4800,N,8,1).
+double bytesPerSecond(const SerialSettings& settings);
+
+// When a byte arrived, as near as the reads tell. The port is read now and then, not at each
+// byte: the byte is the index-th (from 0) of the count bytes one read took at `read` (steady
+// seconds), the read before having been at `previous`. It came after the previous read and after
+// the bytes before it in this read had time to cross the line, and before the read, early enough
+// for the bytes after it to cross the line too; the middle of that span is taken. Bytes that came
+// faster than the line carries (a pseudo-terminal) are spread over the span instead.
+double byteArrival(double previous, double read, long long index, long long count,
+                   double bytesPerSecond);
+
 } // namespace sylvane::acquisition

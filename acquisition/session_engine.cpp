@@ -3,9 +3,12 @@
 #include "acquisition/frame_decoder.h"
 #include "acquisition/reading_filter.h"
 #include "platform/number_rules.h"
+#include "platform/steady_time.h"
 #include "storage/working_files.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace sylvane::acquisition {
 
@@ -37,7 +40,16 @@ void DrawGraphGrid(GraphCanvas& canvas, std::uint32_t color) {
 }
 
 SessionEngine::SessionEngine(SessionView& view, GraphCanvas& canvas, storage::WorkingFiles& files)
-    : m_view(view), m_canvas(canvas), m_files(files) {}
+    : m_view(view), m_canvas(canvas), m_files(files), m_steady(platform::steadySeconds) {}
+
+void SessionEngine::setSteadyClock(std::function<double()> clock) {
+    m_steady = clock ? std::move(clock) : std::function<double()>(platform::steadySeconds);
+}
+
+double SessionEngine::secondsFromStart(double steady) const {
+    const double seconds = steady - m_startSteady;
+    return std::isfinite(seconds) && seconds > 0 ? seconds : 0.0;
+}
 
 void SessionEngine::addFollower(ReadingFollower* follower) {
     m_followers.push_back(follower);
@@ -62,7 +74,12 @@ void SessionEngine::setReferenceCaption(std::string_view caption) {
 // ---- receive event ----
 
 void SessionEngine::receive(std::span<const std::uint8_t> input) {
+    receive(input, m_steady());
+}
+
+void SessionEngine::receive(std::span<const std::uint8_t> input, double arrival) {
     ++m_counts.frames;
+    m_frameArrival = arrival;
     ReadFrame(input);
     m_state.silenceTicks = 0;
     SessionState& s = m_state;
@@ -101,8 +118,7 @@ void SessionEngine::ShowReadings() {
 
 void SessionEngine::GraphAndRecord() {
     SessionState& s = m_state;
-    if (!filterReading({s.adcWindow, s.smoothedADC, s.minADC, s.maxADC}, s.rawADC,
-                       s.probeStatus))
+    if (!filterReading({s.adcWindow, s.smoothedADC, s.minADC, s.maxADC}, s.rawADC, s.probeStatus))
         return;
 
     const float width = m_canvas.scaleWidth();
@@ -168,7 +184,8 @@ void SessionEngine::GraphAndRecord() {
 
 void SessionEngine::redrawGraph(float width, float height) {
     SessionState& s = m_state;
-    const display::GraphScale scale = display::liveScale(s.graphBaseADC, s.graphSensitivity, height);
+    const display::GraphScale scale =
+        display::liveScale(s.graphBaseADC, s.graphSensitivity, height);
     s.graphYScale = scale.yScale;
     s.graphBottomOhms = scale.bottomOhms;
     m_canvas.showAxisLabels(
@@ -230,8 +247,14 @@ void SessionEngine::recordReading() {
     // Readings that arrive after the session has ended (the port delivered them before it was
     // closed) have no files to go to.
     if (!m_files.isOpen()) return;
+    // Whole milliseconds from Start, never before the reading recorded last.
+    const double ms = std::round(secondsFromStart(m_frameArrival) * 1000.0);
+    const auto time =
+        std::max(m_lastReadingMs,
+                 static_cast<std::uint32_t>(
+                     std::min(ms, static_cast<double>(std::numeric_limits<std::uint32_t>::max()))));
     std::string error;
-    if (!m_files.record(s.recordNumber, s.smoothedADC, &error)) {
+    if (!m_files.record(s.recordNumber, s.smoothedADC, time, &error)) {
         m_recordRefused = true;
         if (!m_ending) {
             m_ending = true;
@@ -239,17 +262,14 @@ void SessionEngine::recordReading() {
         }
         return;
     }
-    for (ReadingFollower* f : m_followers) f->readingRecorded(s.recordNumber, s.smoothedADC);
+    m_lastReadingMs = time;
+    for (ReadingFollower* f : m_followers)
+        f->readingRecorded(s.recordNumber, s.smoothedADC, time / 1000.0);
     s.recordNumber += 1;
     s.stepCount += 1;
 }
 
 // ---- timer tick ----
-
-float SessionEngine::sessionSeconds(float clock) const {
-    MidnightCount count = m_midnights;
-    return elapsedSeconds(m_state.sessionStartTime, clock, count);
-}
 
 void SessionEngine::tick(float clock) {
     SessionState& s = m_state;
@@ -285,8 +305,7 @@ void SessionEngine::DisplayUpdate() {
 
 // ---- Start, Stop, Restart ----
 
-SessionEngine::StartOutcome SessionEngine::start(float clock,
-                                                 const std::function<bool()>& openPort,
+SessionEngine::StartOutcome SessionEngine::start(float clock, const std::function<bool()>& openPort,
                                                  std::string* error) {
     SessionState& s = m_state;
     s.minADC = 4095;
@@ -307,6 +326,8 @@ SessionEngine::StartOutcome SessionEngine::start(float clock,
     s.targetColorLevel = 255;
     s.colorLevel = 255;
     s.sessionStartTime = clock;
+    m_startSteady = m_steady();
+    m_lastReadingMs = 0;
     // A stop during a silence must not shorten the next session's timeout.
     s.silenceTicks = 0;
     startCounting(m_midnights, clock);

@@ -34,8 +34,8 @@ namespace sylvane::acquisition {
 
 // Why a session cannot go on.
 enum class SessionEnd {
-    LinkSilent,     // no receive event for more than 100 ticks
-    RecordRefused,  // the working files refused a reading
+    LinkSilent,    // no receive event for more than 100 ticks
+    RecordRefused, // the working files refused a reading
 };
 
 // What the bar graph and the lamps show: blank, or the paint of a colour level.
@@ -100,8 +100,9 @@ class ReadingFollower {
 public:
     virtual ~ReadingFollower() = default;
     virtual void sessionStarted(float startClock) = 0;
-    // Record number (1-based) and the smoothed ADC value recorded.
-    virtual void readingRecorded(std::int32_t recordNumber, std::int32_t value) = 0;
+    // Record number (1-based), the smoothed ADC value recorded and its time: the seconds from
+    // Start to the arrival of its frame, as tempdata.tms keeps it (whole milliseconds).
+    virtual void readingRecorded(std::int32_t recordNumber, std::int32_t value, double seconds) = 0;
     virtual void sessionStopped() = 0;
     // A full redraw has replayed the session's trace: what the follower draws on the graph is
     // drawn again here, at readingsPerStep readings a step.
@@ -162,9 +163,16 @@ public:
     void addFollower(ReadingFollower* follower);
     void removeFollower(ReadingFollower* follower);
 
+    // Seconds on a steady clock, which the reading times count in: the system's steady clock
+    // unless a test, fuzzer or benchmark gives its own.
+    void setSteadyClock(std::function<double()> clock);
+    double steadyNow() const { return m_steady(); }
+
     // ---- events ----
-    // One receive event with the bytes the port delivered (9 in normal use).
+    // One receive event with the bytes the port delivered (9 in normal use), whose last byte
+    // arrived at `arrival` on the steady clock (now, when not given).
     void receive(std::span<const std::uint8_t> input);
+    void receive(std::span<const std::uint8_t> input, double arrival);
     // One 200 ms tick; clock in seconds since midnight.
     void tick(float clock);
 
@@ -198,8 +206,10 @@ public:
     void DisplayUpdate();
 
     bool running() const { return m_running; }
-    // Seconds since the session's start at this clock time, as the session clock counts them.
-    float sessionSeconds(float clock) const;
+    // Seconds from the session's Start to a moment of the steady clock, never negative.
+    double secondsFromStart(double steady) const;
+    // The time of the last recorded reading, in seconds from Start (0 before the first).
+    double lastReadingSeconds() const { return m_lastReadingMs / 1000.0; }
     GraphCanvas& canvas() { return m_canvas; }
     SessionState& state() { return m_state; }
     const SessionState& state() const { return m_state; }
@@ -221,6 +231,10 @@ private:
     GraphCanvas& m_canvas;
     storage::WorkingFiles& m_files;
     std::vector<ReadingFollower*> m_followers;
+    std::function<double()> m_steady;
+    double m_startSteady = 0;
+    double m_frameArrival = 0;
+    std::uint32_t m_lastReadingMs = 0;
 
     SessionState m_state;
     SessionCounts m_counts;

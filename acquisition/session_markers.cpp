@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 
 #include <fcntl.h>
@@ -41,10 +42,16 @@ std::filesystem::path SessionMarkers::filePath() const {
     return m_folder / storage::kWorkingMrk;
 }
 
-storage::Marker SessionMarkers::at(float clock) const {
+storage::Marker SessionMarkers::at() const {
     storage::Marker marker;
     marker.record = std::max(1, m_engine.state().recordNumber - 1);
-    marker.seconds = std::max(0.0f, m_engine.sessionSeconds(clock));
+    marker.seconds = std::round(m_engine.secondsFromStart(m_engine.steadyNow()) * 1000.0) / 1000.0;
+    return marker;
+}
+
+storage::Marker SessionMarkers::atLastReading() const {
+    storage::Marker marker = at();
+    if (m_engine.state().recordNumber > 1) marker.seconds = m_engine.lastReadingSeconds();
     return marker;
 }
 

@@ -37,8 +37,11 @@ public:
     void setFolder(std::filesystem::path folder) { m_folder = std::move(folder); }
     std::filesystem::path filePath() const;
 
-    // Where a marker made at this clock time stands (its text empty).
-    storage::Marker at(float clock) const;
+    // Where a marker made now stands (its text empty): at the last recorded reading, at the
+    // seconds from Start on the steady clock the reading times count in.
+    storage::Marker at() const;
+    // A marker of the last recorded reading itself, at that reading's time.
+    storage::Marker atLastReading() const;
     // Appends the marker's line to tempdata.mrk and draws it. False with *error naming the file
     // and the reason when the line cannot be written; the file then keeps its earlier markers
     // and this one is neither kept nor drawn.
@@ -50,7 +53,7 @@ public:
     const std::string& memoryFile() const { return m_memory; }
 
     void sessionStarted(float startClock) override;
-    void readingRecorded(std::int32_t, std::int32_t) override {}
+    void readingRecorded(std::int32_t, std::int32_t, double) override {}
     void sessionStopped() override {}
     void graphRedrawn(GraphCanvas& canvas, std::int32_t readingsPerStep) override;
 

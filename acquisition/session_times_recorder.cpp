@@ -5,31 +5,21 @@
 namespace sylvane::acquisition {
 
 SessionTimesRecorder::SessionTimesRecorder(
-    storage::WorkingFiles& files, std::function<double()> steady,
-    std::function<std::chrono::system_clock::time_point()> now)
-    : m_files(files), m_steady(std::move(steady)), m_now(std::move(now)) {
-    if (!m_steady) {
-        m_steady = [] {
-            return std::chrono::duration<double>(
-                       std::chrono::steady_clock::now().time_since_epoch())
-                .count();
-        };
-    }
+    storage::WorkingFiles& files, std::function<std::chrono::system_clock::time_point()> now)
+    : m_files(files), m_now(std::move(now)) {
     if (!m_now) m_now = [] { return std::chrono::system_clock::now(); };
 }
 
 void SessionTimesRecorder::sessionStarted(float) {
     m_started = true;
-    m_startSeconds = m_steady();
     m_readings = 0;
     m_bytes = storage::startLine(storage::localTimeOf(m_now()));
     write();
 }
 
-void SessionTimesRecorder::readingRecorded(std::int32_t, std::int32_t) {
-    const double at = m_steady() - m_startSeconds;
-    if (m_readings++ == 0) m_first = at;
-    m_last = at;
+void SessionTimesRecorder::readingRecorded(std::int32_t, std::int32_t, double seconds) {
+    if (m_readings++ == 0) m_first = seconds;
+    m_last = seconds;
 }
 
 void SessionTimesRecorder::sessionStopped() {

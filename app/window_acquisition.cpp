@@ -40,7 +40,8 @@ void frmSylvane::OnComm() {
     if (MSComm1->commEvent() != acquisition::SerialLink::comEvReceive) return;
     const QByteArray input = MSComm1->Input();
     engine.receive({reinterpret_cast<const std::uint8_t*>(input.constData()),
-                    static_cast<std::size_t>(input.size())});
+                    static_cast<std::size_t>(input.size())},
+                   MSComm1->arrivalSeconds());
 }
 
 void frmSylvane::Timer1_Timer() {
@@ -224,10 +225,10 @@ void frmSylvane::View::showElapsed(std::string_view text) {
 void frmSylvane::View::showColourDisplays(const acquisition::ColourDisplays& d) {
     for (int i = 0; i < display::kBarCells; ++i) {
         m_w.lblBarGraf[i]->setBackColor(!d.blank && i <= d.bars.lastLit ? d.bars.color
-                                                                          : display::kNeutralColor);
+                                                                        : display::kNeutralColor);
     }
     for (int i = 0; i < display::kLamps; ++i) {
-        m_w.lblLED[i]->setBackColor(d.blank                ? display::kNeutralColor
+        m_w.lblLED[i]->setBackColor(d.blank             ? display::kNeutralColor
                                     : i <= d.lamps.step ? d.lamps.lit
                                                         : d.lamps.unlit);
     }

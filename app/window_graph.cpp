@@ -52,15 +52,14 @@ void frmSylvane::Canvas::showNotice(Notice notice) {
     const bool maximum = notice == Notice::Maximum;
     label->resize(maximum ? display::kMaximumNoticeWidth : display::kReadjustingNoticeWidth,
                   label->height());
-    label->setCaption(QString::fromLatin1(maximum ? display::kMaximumNotice
-                                                  : display::kReadjustingNotice));
+    label->setCaption(
+        QString::fromLatin1(maximum ? display::kMaximumNotice : display::kReadjustingNotice));
     label->setVisible(true);
 }
 
 std::int32_t frmSylvane::PlotGraphPoint(std::int32_t x, float ohms, std::uint32_t color) {
     const acquisition::SessionState& s = engine.state();
-    return acquisition::PlotGraphPoint(*m_canvas, x, ohms, color, s.graphBottomOhms,
-                                       s.graphYScale);
+    return acquisition::PlotGraphPoint(*m_canvas, x, ohms, color, s.graphBottomOhms, s.graphYScale);
 }
 
 void frmSylvane::DrawGraphGrid() {

@@ -31,7 +31,7 @@ void frmSylvane::mnuMark_Click() {
         m_markerBox->activateWindow();
         return;
     }
-    const storage::Marker at = markers.at(clockSeconds());
+    const storage::Marker at = markers.at();
 
     auto* box = new QDialog(this);
     box->setObjectName(QStringLiteral("frmMarker"));

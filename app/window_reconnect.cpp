@@ -59,7 +59,7 @@ void frmSylvane::pollProbe() {
     if (openPortForStart()) {
         stopWaitingForProbe();
         engine.state().graphTraceBreak = true;
-        storage::Marker marker = markers.at(clockSeconds());
+        storage::Marker marker = markers.atLastReading();
         marker.text = "probe reconnected";
         addMarker(std::move(marker));
         return;

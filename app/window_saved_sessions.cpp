@@ -161,9 +161,8 @@ void frmSylvane::ShowSavedSessions() {
                 // first point, not with a line from the end of the previous trace.
                 if (first && step != 1 && !display::pictureTooSmall(width, height)) {
                     pixXYgraf->PSet(static_cast<float>(display::wrapX(step, width)),
-                                    static_cast<float>(
-                                        display::plotY(ohms, graph.graphBottomOhms,
-                                                       graph.graphYScale, height)),
+                                    static_cast<float>(display::plotY(ohms, graph.graphBottomOhms,
+                                                                      graph.graphYScale, height)),
                                     module1.traceColor);
                 }
                 first = false;

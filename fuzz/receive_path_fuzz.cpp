@@ -18,6 +18,7 @@
 #include "storage/file_store.h"
 #include "storage/working_files.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -109,12 +110,16 @@ public:
 class Recorded final : public acq::ReadingFollower {
 public:
     void sessionStarted(float) override {}
-    void readingRecorded(std::int32_t record, std::int32_t value) override {
+    void readingRecorded(std::int32_t record, std::int32_t value, double seconds) override {
         check(record == static_cast<std::int32_t>(values.size()) + 1, "records out of order");
+        check(seconds == expectedSeconds, "a reading's time is not its frame's arrival");
         values.push_back(value);
+        times.push_back(seconds);
     }
     void sessionStopped() override {}
     std::vector<std::int32_t> values;
+    std::vector<double> times;
+    double expectedSeconds = 0;
 };
 
 } // namespace
@@ -136,6 +141,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Canvas canvas(picture);
     Recorded recorded;
     acq::SessionEngine engine(view, canvas, files);
+    // Frames arrive at the line's full rate, 53 a second, on a steady clock of the fuzzer's own.
+    double steady = 5000.0;
+    engine.setSteadyClock([&steady] { return steady; });
     engine.addFollower(&recorded);
     engine.setSensitivityCaption(kSensitivityCaptions[(data[0] >> 3) & 7]);
     engine.state().awaitingStartValue = true;
@@ -150,7 +158,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::int32_t meanBefore = s.smoothedADC;
         const std::int64_t redrawsBefore = engine.counts().redraws;
         const auto recordedBefore = static_cast<std::int64_t>(recorded.values.size());
-        engine.receive(stream.subspan(at, acq::kFrameLength));
+        const double arrival = steady + static_cast<double>(events + 1) * 0.0189;
+        recorded.expectedSeconds = std::round((arrival - 5000.0) * 1000.0) / 1000.0;
+        engine.receive(stream.subspan(at, acq::kFrameLength), arrival);
         if (s.smoothedADC != meanBefore) {
             std::int64_t sum = 0;
             for (int i = 1; i <= 5; ++i) sum += s.adcWindow[static_cast<std::size_t>(i)];
@@ -184,11 +194,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "the record number does not count the readings recorded");
     std::string tst;
     std::string txt;
-    for (const std::int32_t v : recorded.values) {
-        const auto u = static_cast<std::uint32_t>(v);
-        for (int k = 0; k < 4; ++k) tst += static_cast<char>((u >> (8 * k)) & 0xFF);
-        txt += sylvane::platform::numberLine(v);
+    std::string tms;
+    for (std::size_t i = 0; i < recorded.values.size(); ++i) {
+        const auto u = static_cast<std::uint32_t>(recorded.values[i]);
+        const auto ms = static_cast<std::uint32_t>(std::lround(recorded.times[i] * 1000.0));
+        for (int k = 0; k < 4; ++k) {
+            tst += static_cast<char>((u >> (8 * k)) & 0xFF);
+            tms += static_cast<char>((ms >> (8 * k)) & 0xFF);
+        }
+        txt += sylvane::platform::numberLine(recorded.values[i]);
     }
+    check(store.bytes(st::WorkingFile::Tms) == tms,
+          "tempdata.tms does not hold the recorded readings' times");
     check(store.bytes(st::WorkingFile::Tst) == tst,
           "tempdata.tst does not hold the recorded readings");
     check(store.bytes(st::WorkingFile::Txt) == txt,

@@ -15,6 +15,8 @@ const char* workingFileName(WorkingFile file) {
         return kWorkingHdr;
     case WorkingFile::Tst:
         return kWorkingTst;
+    case WorkingFile::Tms:
+        return kWorkingTms;
     case WorkingFile::Txt:
         break;
     }
@@ -32,7 +34,9 @@ std::size_t slot(WorkingFile file) {
 DiskFileStore::DiskFileStore(std::filesystem::path folder) : m_folder(std::move(folder)) {}
 
 DiskFileStore::~DiskFileStore() {
-    for (const WorkingFile f : {WorkingFile::Hdr, WorkingFile::Tst, WorkingFile::Txt}) close(f);
+    for (const WorkingFile f :
+         {WorkingFile::Hdr, WorkingFile::Tst, WorkingFile::Txt, WorkingFile::Tms})
+        close(f);
 }
 
 std::filesystem::path DiskFileStore::path(WorkingFile file) const {

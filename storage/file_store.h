@@ -14,10 +14,16 @@ namespace sylvane::storage {
 inline constexpr const char* kWorkingTst = "tempdata.tst";
 inline constexpr const char* kWorkingTxt = "tempdata.txt";
 inline constexpr const char* kWorkingHdr = "tempdata.hdr";
+// The time of each reading: record n holds the milliseconds from Start to the arrival of the
+// frame of record n of tempdata.tst, a little-endian unsigned 32-bit number. Save copies it as
+// name.Tms.
+inline constexpr const char* kWorkingTms = "tempdata.tms";
+inline constexpr const char* kSavedTmsExtension = ".Tms";
 
-enum class WorkingFile { Hdr, Tst, Txt };
+enum class WorkingFile { Hdr, Tst, Txt, Tms };
+inline constexpr int kWorkingFileCount = 4;
 
-// "tempdata.hdr", "tempdata.tst" or "tempdata.txt".
+// "tempdata.hdr", "tempdata.tst", "tempdata.txt" or "tempdata.tms".
 const char* workingFileName(WorkingFile file);
 
 class FileStore {
@@ -46,7 +52,7 @@ public:
     virtual void remove(WorkingFile file) = 0;
 };
 
-// The three files in a folder of the disk.
+// The working files in a folder of the disk.
 class DiskFileStore final : public FileStore {
 public:
     explicit DiskFileStore(std::filesystem::path folder = {});
@@ -63,8 +69,7 @@ public:
     int probe(WorkingFile file) override;
     int create(WorkingFile file) override;
     bool isOpen(WorkingFile file) const override;
-    int writeAt(WorkingFile file, std::int64_t offset, const void* data,
-                std::size_t size) override;
+    int writeAt(WorkingFile file, std::int64_t offset, const void* data, std::size_t size) override;
     std::int64_t readAt(WorkingFile file, std::int64_t offset, void* out,
                         std::size_t size) override;
     int truncate(WorkingFile file, std::int64_t size) override;
@@ -73,10 +78,10 @@ public:
 
 private:
     std::filesystem::path m_folder;
-    int m_fd[3] = {-1, -1, -1};
+    int m_fd[kWorkingFileCount] = {-1, -1, -1, -1};
 };
 
-// The three files in memory. A budget of bytes makes writes fail with ENOSPC once it is spent,
+// The working files in memory. A budget of bytes makes writes fail with ENOSPC once it is spent,
 // after writing what still fits, as a disk that fills does.
 class MemoryFileStore final : public FileStore {
 public:
@@ -84,8 +89,7 @@ public:
     int probe(WorkingFile file) override;
     int create(WorkingFile file) override;
     bool isOpen(WorkingFile file) const override;
-    int writeAt(WorkingFile file, std::int64_t offset, const void* data,
-                std::size_t size) override;
+    int writeAt(WorkingFile file, std::int64_t offset, const void* data, std::size_t size) override;
     std::int64_t readAt(WorkingFile file, std::int64_t offset, void* out,
                         std::size_t size) override;
     int truncate(WorkingFile file, std::int64_t size) override;
@@ -107,7 +111,7 @@ private:
         bool open = false;
     };
     static std::size_t index(WorkingFile file) { return static_cast<std::size_t>(file); }
-    File m_files[3];
+    File m_files[kWorkingFileCount];
     std::int64_t m_budget = -1;
     std::int64_t m_writes = 0;
 };

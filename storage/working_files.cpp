@@ -12,7 +12,8 @@ namespace sylvane::storage {
 
 namespace {
 
-constexpr WorkingFile kAll[] = {WorkingFile::Hdr, WorkingFile::Tst, WorkingFile::Txt};
+constexpr WorkingFile kAll[] = {WorkingFile::Hdr, WorkingFile::Tst, WorkingFile::Txt,
+                                WorkingFile::Tms};
 // Records read back at a time by a redraw: large enough that a day of readings is a few hundred
 // reads, small enough to stay in the cache.
 constexpr std::size_t kBlockRecords = 16384;
@@ -68,12 +69,24 @@ bool WorkingFiles::open(std::string* error) {
     return true;
 }
 
-bool WorkingFiles::record(std::int32_t recordNumber, std::int32_t value, std::string* error) {
+bool WorkingFiles::record(std::int32_t recordNumber, std::int32_t value, std::uint32_t milliseconds,
+                          std::string* error) {
     if (!isOpen() || recordNumber < 1) {
         setError(error, *m_store, WorkingFile::Tst, isOpen() ? EINVAL : EBADF);
         return false;
     }
     const std::int64_t offset = 4 * (std::int64_t{recordNumber} - 1);
+    // The time goes first: a time without its record is cut by the recovery, a record without
+    // its time would have to be guessed.
+    const unsigned char time[4] = {static_cast<unsigned char>(milliseconds),
+                                   static_cast<unsigned char>(milliseconds >> 8),
+                                   static_cast<unsigned char>(milliseconds >> 16),
+                                   static_cast<unsigned char>(milliseconds >> 24)};
+    if (const int e = m_store->writeAt(WorkingFile::Tms, offset, time, sizeof time)) {
+        setError(error, *m_store, WorkingFile::Tms, e);
+        m_store->truncate(WorkingFile::Tms, offset);
+        return false;
+    }
     const auto u = static_cast<std::uint32_t>(value);
     const unsigned char bytes[4] = {
         static_cast<unsigned char>(u), static_cast<unsigned char>(u >> 8),
@@ -81,15 +94,17 @@ bool WorkingFiles::record(std::int32_t recordNumber, std::int32_t value, std::st
     if (const int e = m_store->writeAt(WorkingFile::Tst, offset, bytes, sizeof bytes)) {
         setError(error, *m_store, WorkingFile::Tst, e);
         m_store->truncate(WorkingFile::Tst, offset);
+        m_store->truncate(WorkingFile::Tms, offset);
         return false;
     }
     char line[24];
     const std::size_t length = platform::writeNumberLine(value, line);
     if (const int e = m_store->writeAt(WorkingFile::Txt, m_txtSize, line, length)) {
         setError(error, *m_store, WorkingFile::Txt, e);
-        // Both files keep the same readings: the record just written goes too.
+        // All the files keep the same readings: the record just written goes too.
         m_store->truncate(WorkingFile::Txt, m_txtSize);
         m_store->truncate(WorkingFile::Tst, offset);
+        m_store->truncate(WorkingFile::Tms, offset);
         return false;
     }
     m_txtSize += static_cast<std::int64_t>(length);

@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstring>
 
 using sylvane::acquisition::SerialLink;
 using namespace sylvane::testing;
@@ -314,9 +315,14 @@ TEST(LineFaults, APulledAdapterEndsTheSessionOrIsWaitedForAndGoesOnInTheSameSess
     EXPECT_TRUE(s.messages.messages.empty()) << s.said();
     const int recorded = s.w.engine.state().recordNumber - 1;
     expectFiles(s, std::vector<int>(static_cast<std::size_t>(recorded), 1700), 1700, 1700);
-    // The window's clock stands still in this test.
-    EXPECT_EQ(s.file("tempdata.mrk"),
-              QByteArray::number(before) + ",0.000,\"probe reconnected\"\r\n");
+    // The marker stands at the last reading before the gap, at that reading's time.
+    const QByteArray times = s.file("tempdata.tms");
+    ASSERT_EQ(times.size(), recorded * 4);
+    quint32 ms = 0;
+    std::memcpy(&ms, times.constData() + 4 * (before - 1), 4);
+    EXPECT_EQ(s.file("tempdata.mrk"), QByteArray::number(before) + "," +
+                                          QByteArray::number(ms / 1000.0, 'f', 3) +
+                                          ",\"probe reconnected\"\r\n");
 }
 
 SYLVANE_GTEST_QT_MAIN

@@ -49,13 +49,13 @@ TEST(StorageFaults, ADiskFillingUpWhileRecordingStopsWithOneMessageAndTheNextSta
         ASSERT_TRUE(QDir().mkpath(folder));
         std::unique_ptr<SmallDisk> disk;
         if (smallDisk) {
-            // 16 pages, 13 taken by other files: one for the session's times (tempdata.tim),
-            // one for the readings and one for their text, so the text runs out first, in the
-            // middle of a line, and the header finds no room.
+            // 16 pages, 12 taken by other files: one for the session's times (tempdata.tim),
+            // one for the readings' times, one for the readings and one for their text, so the
+            // text runs out first, in the middle of a line, and the header finds no room.
             disk = std::make_unique<SmallDisk>(folder, 16 * kPage);
             if (!disk->available()) GTEST_SKIP() << disk->why().toStdString();
             ASSERT_TRUE(
-                writeFileBytes(QDir(folder).filePath("other-files"), QByteArray(13 * kPage, 'x')));
+                writeFileBytes(QDir(folder).filePath("other-files"), QByteArray(12 * kPage, 'x')));
         } else {
             ASSERT_TRUE(QFile::link("/dev/full", QDir(folder).filePath("tempdata.txt")));
         }

@@ -54,15 +54,19 @@ struct MemoryEngine {
     explicit MemoryEngine(float width = 489, float height = 268, const char* sensitivity = "25")
         : canvas(width, height) {
         engine.setSensitivityCaption(sensitivity);
+        engine.setSteadyClock([this] { return now; });
     }
     storage::MemoryFileStore* store = new storage::MemoryFileStore;
     storage::WorkingFiles files{std::unique_ptr<storage::FileStore>(store)};
     KeptView view;
     BlankCanvas canvas;
     acquisition::SessionEngine engine{view, canvas, files};
+    // The steady clock: the test moves it.
+    double now = 1000.0;
 
     bool start(float clock = 36000.0f) {
-        return engine.start(clock, {}, nullptr) == acquisition::SessionEngine::StartOutcome::Started;
+        return engine.start(clock, {}, nullptr) ==
+               acquisition::SessionEngine::StartOutcome::Started;
     }
     // Feeds bytes as the serial link does: one receive event per 9 bytes.
     void feed(const std::vector<std::uint8_t>& bytes) {

@@ -316,14 +316,17 @@ TEST(SessionMarkers, StandAtTheLastReadingGoToTheFileAndAreDrawnAgainAfterARedra
     };
     for (int round = 0; round < 2; ++round) {
         ASSERT_TRUE(session.start(36000));
+        const double started = session.now;
         EXPECT_TRUE(markers.markers().empty()) << "Start forgets the last session's markers";
         // Before any reading and before the scale: record 1, drawn once the reference latches.
-        ASSERT_TRUE(markers.add(markers.at(36000.5f)));
+        session.now = started + 0.5;
+        ASSERT_TRUE(markers.add(markers.at()));
         EXPECT_TRUE(marks.empty());
         frames(20);
         ASSERT_EQ(marks, (std::vector{std::make_pair(1, std::string("1"))}));
         const std::int32_t last = session.engine.state().recordNumber - 1;
-        sylvane::storage::Marker second = markers.at(36007.25f);
+        session.now = started + 7.25;
+        sylvane::storage::Marker second = markers.at();
         EXPECT_EQ(std::tuple(second.record, second.seconds), std::tuple(last, 7.25));
         second.text = "say \"hi\"";
         ASSERT_TRUE(markers.add(second));

@@ -32,24 +32,31 @@ std::string hdr(const std::string& minText, const std::string& maxText, const st
 
 TEST(WorkingFiles, ADiskFullAtAnyByteLeavesWholeRecordsAndLinesAndNoPartOfAHeader) {
     const std::string header = headerBytes(sessionHeader(1500, 1502, " "));
-    // Room for every byte position of the second record, of its line, then of the header.
-    for (std::size_t room = 0; room < 4 + 6 + header.size(); ++room) {
+    // Room for every byte position of the second reading's time, record and line, then of the
+    // header. The times are 500 and 1000 ms: F4 01 00 00 and E8 03 00 00.
+    for (std::size_t room = 0; room < 4 + 4 + 6 + header.size(); ++room) {
         auto* store = new MemoryFileStore;
         WorkingFiles files{std::unique_ptr<FileStore>(store)};
         ASSERT_TRUE(files.open());
-        ASSERT_TRUE(files.record(1, 1500));
+        ASSERT_TRUE(files.record(1, 1500, 500));
         store->setBudget(static_cast<std::int64_t>(room));
         std::string error;
-        const bool recorded = files.record(2, 1502, &error);
-        EXPECT_EQ(recorded, room >= 10) << room;
+        const bool recorded = files.record(2, 1502, 1000, &error);
+        EXPECT_EQ(recorded, room >= 14) << room;
         EXPECT_EQ(store->bytes(WorkingFile::Tst),
                   records(recorded ? std::vector{1500, 1502} : std::vector{1500}))
             << room;
         EXPECT_EQ(store->bytes(WorkingFile::Txt), recorded ? "1500\r\n1502\r\n" : "1500\r\n")
             << room;
+        EXPECT_EQ(store->bytes(WorkingFile::Tms), recorded
+                                                      ? std::string("\xF4\x01\0\0\xE8\x03\0\0", 8)
+                                                      : std::string("\xF4\x01\0\0", 4))
+            << room;
         if (!recorded) {
-            EXPECT_NE(error.find(room < 4 ? "tempdata.tst" : "tempdata.txt"), std::string::npos)
-                << room << ": " << error;
+            const char* refused = room < 4   ? "tempdata.tms"
+                                  : room < 8 ? "tempdata.tst"
+                                             : "tempdata.txt";
+            EXPECT_NE(error.find(refused), std::string::npos) << room << ": " << error;
             EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
         }
         EXPECT_FALSE(files.writeHeaderAndClose(1500, 1502, " ", &error)) << room;
@@ -97,7 +104,7 @@ TEST(WorkingFiles, StartThatCannotCreateAFileNamesItAndKeepsTheLastSession) {
         std::string error;
         EXPECT_FALSE(files.open(folder.path(), &error) || files.isOpen()) << blocked;
         EXPECT_NE(error.find(blocked + ": Is a directory"), std::string::npos) << error;
-        EXPECT_FALSE(files.record(1, 1500)) << blocked;
+        EXPECT_FALSE(files.record(1, 1500, 0)) << blocked;
         for (const std::string& name : names)
             EXPECT_TRUE(name == blocked || readFile(folder / name) == "last session") << name;
     }

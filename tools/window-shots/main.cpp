@@ -64,8 +64,7 @@ int liveShot(const QDir& out, const QString& folder, double seconds, int marks) 
         QDeadlineTimer until(static_cast<qint64>(seconds * 1000 / (marks + 1)));
         while (!until.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 50);
         if (k > marks) break;
-        sylvane::storage::Marker marker =
-            w.markers.at(static_cast<float>(QTime::currentTime().msecsSinceStartOfDay() / 1000.0));
+        sylvane::storage::Marker marker = w.markers.at();
         marker.text = "event " + std::to_string(k);
         w.markers.add(marker);
     }
