@@ -1,5 +1,7 @@
 #include "storage/extra_settings.h"
 
+#include "storage/session_times.h"
+
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -59,6 +61,47 @@ double responseThresholdOf(std::string_view text) {
         !std::isfinite(threshold) || threshold <= 0 || threshold >= 100)
         return kDefaultResponseThreshold;
     return threshold;
+}
+
+std::optional<std::string> extraSetting(std::string_view text, std::string_view key) {
+    const auto value = valueOf(text, key);
+    if (!value) return std::nullopt;
+    return std::string(*value);
+}
+
+std::string withExtraSetting(std::string_view text, std::string_view key, std::string_view value) {
+    // The program's own files end their lines CR LF; a file the user wrote with LF keeps LF.
+    const bool lf =
+        text.find('\n') != std::string_view::npos && text.find("\r\n") == std::string_view::npos;
+    const std::string_view newline = lf ? "\n" : "\r\n";
+    const std::string line = std::string(key) + "=" + std::string(value);
+    // Where the key's last line starts and ends (its line end excluded).
+    std::size_t lastBegin = std::string_view::npos;
+    std::size_t lastEnd = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string_view::npos) end = text.size();
+        std::size_t content = end;
+        if (content > at && text[content - 1] == '\r') --content;
+        const std::string_view l = trimmed(text.substr(at, content - at));
+        const auto equals = l.find('=');
+        if (equals != std::string_view::npos && trimmed(l.substr(0, equals)) == key) {
+            lastBegin = at;
+            lastEnd = content;
+        }
+        at = end + 1;
+    }
+    if (lastBegin != std::string_view::npos) {
+        return std::string(text.substr(0, lastBegin)) + line + std::string(text.substr(lastEnd));
+    }
+    std::string out(text);
+    if (!out.empty() && out.back() != '\n') out += newline;
+    return out + line + std::string(newline);
+}
+
+bool writeExtraSettingsText(const std::string& programFolder, std::string_view text,
+                            std::string* error) {
+    return replaceFile(std::filesystem::path(programFolder) / kExtraSettingsFileName, text, error);
 }
 
 std::string extraSettingsText(const std::string& programFolder) {

@@ -1,12 +1,14 @@
 #pragma once
 // sylvane-extra.ini, beside sylvane.ini in the program folder: the settings that sylvane.ini,
 // whose 24 lines stay exactly as they are, has no place for. One "Key=value" a line; blank
-// lines, lines starting with ";", "#" or "[" and unknown keys are passed over. The program only
-// reads it; the user writes it:
+// lines, lines starting with ";", "#" or "[" and unknown keys are passed over. The user may write
+// it by hand; where the program changes a setting it rewrites that setting's line only, so that
+// the user's other lines and comments stay as they were:
 //
 //     ReconnectWaitSeconds=60
 //     ResponseThresholdMicrosiemens=0.05
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,5 +40,19 @@ double responseThresholdOf(std::string_view fileText);
 
 // The file's text in a program folder ("" when there is none).
 std::string extraSettingsText(const std::string& programFolder);
+
+// The value of the key's last line, trimmed; nothing without such a line.
+std::optional<std::string> extraSetting(std::string_view fileText, std::string_view key);
+
+// The file's text with the key set to value: the key's last line becomes "Key=value" where it
+// stands, or a line is added at the end, with the file's own line ends. Every other line is kept
+// byte for byte.
+std::string withExtraSetting(std::string_view fileText, std::string_view key,
+                             std::string_view value);
+
+// Replaces the file in the program folder with text in one step (a failure leaves the old one).
+// False with *error naming the file and the reason.
+bool writeExtraSettingsText(const std::string& programFolder, std::string_view text,
+                            std::string* error = nullptr);
 
 } // namespace sylvane::storage

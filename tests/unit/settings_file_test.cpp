@@ -1,5 +1,5 @@
-#include "storage/extra_settings.h"
 #include "app/settings_file.h"
+#include "storage/extra_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -134,4 +134,21 @@ TEST(ExtraSettings, ReconnectWaitFromItsLineOrTheDefault) {
         {"", 0.05}};
     for (const auto& [text, threshold] : thresholds)
         EXPECT_DOUBLE_EQ(responseThresholdOf(text), threshold) << text;
+}
+
+TEST(ExtraSettings, ASettingIsWrittenIntoItsOwnLineAndEveryOtherByteStays) {
+    const std::tuple<std::string, std::string, std::string> rows[] = {
+        // before, key=value set, after
+        {"", "Tone=1", "Tone=1\r\n"},
+        {"; mine\nReconnectWaitSeconds=5\n", "Tone=1", "; mine\nReconnectWaitSeconds=5\nTone=1\n"},
+        {"# no end", "Tone=0", "# no end\r\nTone=0\r\n"},
+        {"Tone=0\r\n; keep\r\n  Tone = 1  \r\nX=2", "Tone=7", "Tone=0\r\n; keep\r\nTone=7\r\nX=2"},
+        {"[sound]\nToneVolume=30", "ToneVolume=45", "[sound]\nToneVolume=45"}};
+    for (const auto& [before, set, after] : rows) {
+        const auto equals = set.find('=');
+        const std::string text =
+            withExtraSetting(before, set.substr(0, equals), set.substr(equals + 1));
+        EXPECT_EQ(text, after) << before;
+        EXPECT_EQ(extraSetting(text, set.substr(0, equals)), set.substr(equals + 1)) << text;
+    }
 }
