@@ -1,6 +1,6 @@
 #include "app/command_line.h"
 
-#include "app/version.h"
+#include "platform/version.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -13,11 +13,8 @@ namespace {
 constexpr int kUsageError = 2;
 
 QString versionText() {
-    return QStringLiteral("%1 %2.%3.%4")
-        .arg(QString::fromLatin1(kAppTitle))
-        .arg(kVersionMajor)
-        .arg(kVersionMinor)
-        .arg(kVersionRevision);
+    return QStringLiteral("%1 %2").arg(QString::fromLatin1(platform::kAppTitle),
+                                       QString::fromLatin1(platform::kVersionText));
 }
 
 } // namespace
