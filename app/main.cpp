@@ -1,8 +1,8 @@
 #include "app/command_line.h"
 #include "app/frm_sylvane.h"
 #include "app/termination_signals.h"
-#include "app/version.h"
 #include "platform/program_folder.h"
+#include "platform/version.h"
 
 #include <QApplication>
 
@@ -26,11 +26,8 @@ int main(int argc, char* argv[]) {
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(sylvane::app::kAppTitle));
-    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                            .arg(sylvane::app::kVersionMajor)
-                                            .arg(sylvane::app::kVersionMinor)
-                                            .arg(sylvane::app::kVersionRevision));
+    QApplication::setApplicationName(QString::fromLatin1(sylvane::platform::kAppTitle));
+    QApplication::setApplicationVersion(QString::fromLatin1(sylvane::platform::kVersionText));
     // Lets the desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.sylvane.Interface"));
     if (folder.isEmpty()) folder = sylvane::platform::programFolder();

@@ -38,6 +38,19 @@ void showProblem(frmSylvane& w, const std::string& problem) {
 
 } // namespace
 
+QString frmSylvane::sessionComments() const {
+    return TxtSeshnComnts->Text();
+}
+
+void frmSylvane::setSessionComments(const QString& text) {
+    TxtSeshnComnts->setText(text);
+}
+
+const storage::SessionHeader* frmSylvane::unwrittenHeader() const {
+    const auto& header = workingFiles.unwrittenHeader();
+    return header ? &*header : nullptr;
+}
+
 void frmSylvane::mnuSaveFile_Click() {
     if (mnuSaveFile->text() == QStringLiteral("Resume normal display")) {
         ResumeNormalDisplay();
