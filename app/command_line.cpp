@@ -74,7 +74,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
                 "\nQt's own options (-platform, -style, -session...) are passed on to Qt.\n"
                 "\n"
                 "Exit status: 0 when the window is closed (also by SIGTERM or SIGINT) and for\n"
-                "--help and --version; 1 when the folder given cannot be created or written;\n"
+                "--help and --version; 1 when the folder given cannot be created or written,\n"
+                "or when another copy of the program already runs on the program folder;\n"
                 "2 for an unknown option or a stray argument.\n");
         return result;
     }

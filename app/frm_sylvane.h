@@ -306,6 +306,9 @@ private:
                                bool closePortFirst);
     // The Session menu and the port label as they are while no session runs.
     void showStoppedControls();
+    // Start over a session that was never saved moves it into unsaved/ first; false, with
+    // *error, when it cannot (then nothing starts and nothing is lost).
+    bool keepUnsavedSession(std::string* error);
     // Start could not open the port or the working files: back to the stopped state, then say so.
     void abandonStart(const QString& prompt, const QString& title);
     bool openPortForStart();
