@@ -3,6 +3,7 @@
 #include "platform/number_rules.h"
 #include "probe_signal.h"
 #include "storage/marker_file.h"
+#include "storage/reading_times.h"
 #include "storage/saved_markers.h"
 #include "storage/saved_sessions.h"
 #include "storage/saved_set_writer.h"
@@ -411,6 +412,44 @@ TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
         EXPECT_EQ(readFile(t / "tempdata.hdr"), r.expected) << r.what;
         EXPECT_EQ(r.ok, error.find("tempdata.hdr") == std::string::npos) << error;
         EXPECT_FALSE(fs::exists(t / "tempdata.hdr.new")) << r.what;
+    }
+}
+
+TEST(ReadingTimes, TheCadenceAndTheGapsOfASessionsTimes) {
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::size_t records;
+        std::vector<std::uint32_t> times;
+        double period, longestRun;
+        std::vector<std::int64_t> afterGaps;
+    } rows[] = {
+        {"two a second", records({0, 500, 1000, 1500}), 4, {0, 500, 1000, 1500}, 0.5, 1.5, {}},
+        // Jitter averages out; a gap of 6 s neither counts in the rate nor in a stretch.
+        {"ten a second, a gap",
+         records({100, 190, 310, 400, 6400, 6500, 6590}),
+         7,
+         {100, 190, 310, 400, 6400, 6500, 6590},
+         0.098,
+         0.3,
+         {5}},
+        {"a time that goes back, a cut record",
+         records({0, 500, 400, 1000}) + "\x01\x02",
+         9,
+         {0, 500, 500, 1000},
+         0.5,
+         1.0,
+         {}},
+        {"fewer records than times", records({0, 500, 9000}), 2, {0, 500}, 0.5, 0.5, {}},
+        {"one time", records({42}), 1, {42}, 0.5, 0, {}},
+    };
+    for (const auto& r : rows) {
+        const auto times = readTimes(r.bytes, r.records);
+        EXPECT_EQ(times, r.times) << r.what;
+        const Cadence c = cadenceOf(times);
+        EXPECT_NEAR(c.period, r.period, 1e-9) << r.what;
+        EXPECT_NEAR(c.longestRun, r.longestRun, 1e-9) << r.what;
+        EXPECT_EQ(recordsAfterGaps(times), r.afterGaps) << r.what;
     }
 }
 
