@@ -82,10 +82,12 @@ void frmSylvane::mnuStart_Click() {
     mnuRestart->setEnabled(true);
     mnuMark->setEnabled(true);
 
+    applyExtraSettingsAtStart();
     std::string error;
     switch (engine.start(
         clockSeconds(), [this] { return openPortForStart(); }, &error)) {
     case acquisition::SessionEngine::StartOutcome::Started:
+        tellExtraSettingsProblems();
         break;
     case acquisition::SessionEngine::StartOutcome::PortRefused: {
         QString reason = MSComm1->errorString();
