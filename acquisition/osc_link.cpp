@@ -6,12 +6,16 @@
 #include <QNetworkDatagram>
 #include <QTimer>
 
+#include <utility>
+
 namespace sylvane::acquisition {
 
 namespace {
 // Datagrams read at one wake-up; a flood waits for the next turn of the event loop, so the probe's
 // readings are never held up behind it.
 constexpr int kDatagramsAtOnce = 256;
+// Packets kept while a host name is looked up: ten seconds of readings.
+constexpr std::size_t kMostWaiting = 530;
 } // namespace
 
 OscLink::OscLink(QObject* parent) : QObject(parent) {
@@ -85,6 +89,8 @@ void OscLink::readPending() {
 void OscLink::sendTo(const QString& host, std::uint16_t port) {
     if (m_lookup >= 0) QHostInfo::abortHostLookup(m_lookup);
     m_lookup = -1;
+    m_counts.dropped += static_cast<std::int64_t>(m_waiting.size());
+    m_waiting.clear();
     m_host = port != 0 ? host : QString();
     m_port = port;
     m_address.clear();
@@ -102,6 +108,8 @@ void OscLink::lookedUp(int id, const QList<QHostAddress>& addresses, const QStri
     m_lookup = -1;
     if (addresses.isEmpty()) {
         m_sendProblem = QStringLiteral("%1 not found: %2").arg(m_host, error);
+        m_counts.dropped += static_cast<std::int64_t>(m_waiting.size());
+        m_waiting.clear();
         return;
     }
     // An IPv4 address when there is one: listeners often take no other.
@@ -113,6 +121,7 @@ void OscLink::lookedUp(int id, const QList<QHostAddress>& addresses, const QStri
         }
     }
     m_sendProblem.clear();
+    for (const std::string& packet : std::exchange(m_waiting, {})) write(packet);
 }
 
 QString OscLink::target() const {
@@ -124,15 +133,26 @@ QString OscLink::target() const {
 
 void OscLink::send(const std::string& packet) {
     if (m_host.isEmpty()) return;
+    if (m_lookup >= 0) {
+        if (m_waiting.size() < kMostWaiting)
+            m_waiting.push_back(packet);
+        else
+            ++m_counts.dropped;
+        return;
+    }
     if (m_address.isNull()) {
         ++m_counts.dropped;
         return;
     }
+    write(packet);
+}
+
+void OscLink::write(const std::string& packet) {
     // The socket does not block: a packet the system cannot take at once is dropped.
     if (m_out.writeDatagram(packet.data(), static_cast<qint64>(packet.size()), m_address, m_port) ==
         static_cast<qint64>(packet.size())) {
         ++m_counts.sent;
-        if (!m_sendProblem.isEmpty() && m_lookup < 0) m_sendProblem.clear();
+        m_sendProblem.clear();
     } else {
         ++m_counts.dropped;
         m_sendProblem = m_out.errorString();

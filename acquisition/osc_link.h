@@ -3,8 +3,8 @@
 // and a socket that sends the session's packets to a listener. Both live on the window's thread
 // and never wait: the port is read when datagrams are there, a packet goes out with one
 // non-blocking send (and is dropped when the system cannot take it at once), and a host name is
-// looked up in the background, the packets before its address is known dropped. A listener that
-// is gone or never came costs nothing but the packets.
+// looked up in the background, the packets meanwhile kept (a few seconds' worth) and sent once its
+// address is known. A listener that is gone or never came costs nothing but the packets.
 
 #include "acquisition/osc_packets.h"
 
@@ -14,6 +14,7 @@
 #include <QUdpSocket>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 
@@ -61,6 +62,7 @@ public:
 private:
     void readPending();
     void lookedUp(int id, const QList<QHostAddress>& addresses, const QString& error);
+    void write(const std::string& packet);
 
     QUdpSocket m_in;
     QUdpSocket m_out;
@@ -69,6 +71,8 @@ private:
     std::uint16_t m_port = 0;
     QHostAddress m_address;
     int m_lookup = -1;
+    // Packets waiting for the host's address.
+    std::deque<std::string> m_waiting;
     QString m_sendProblem;
     bool m_readQueued = false;
     MarkerRateLimit m_rate;

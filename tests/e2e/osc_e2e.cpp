@@ -17,6 +17,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QNetworkDatagram>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -274,12 +275,16 @@ TEST(Osc, AMinuteStreamedToOscdumpWithMarkersFromOscsendAndAFloodOfBadPackets) {
     }
 }
 
-TEST(Osc, MarkersOutsideASessionBeyondFiftyASecondAndOfAnyBytes) {
+TEST(Osc, MarkersOutsideASessionBeyondFiftyASecondAndOfAnyBytesSentToAHostByName) {
     Program p;
     auto& w = p.w;
     const quint16 port = freePort();
+    // The listener, by a name the program looks up while the session starts.
+    QUdpSocket listener;
+    ASSERT_TRUE(listener.bind(QHostAddress::LocalHost, 0));
     writeFileBytes(p.path(storage::kExtraSettingsFileName),
-                   "OscMarkerPort=" + QByteArray::number(port) + "\n");
+                   "OscMarkerPort=" + QByteArray::number(port) +
+                       "\nOscSendTo=localhost:" + QByteArray::number(listener.localPort()) + "\n");
     ProbeSimProcess sim(p.folder, 2, {"--rate", "10"});
     ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
     w.mnuStart->trigger();
@@ -320,11 +325,43 @@ TEST(Osc, MarkersOutsideASessionBeyondFiftyASecondAndOfAnyBytes) {
     EXPECT_EQ(p.file(storage::kWorkingMrk), after);
     EXPECT_EQ(p.counts().taken, 51);
     EXPECT_TRUE(p.messages.messages.empty()) << p.said();
-    EXPECT_TRUE(w.oscStatus().startsWith(
+
+    // What went out: Start (kept while the name was looked up), every reading in order, each
+    // marker after the reading it stands at, Stop; nothing dropped.
+    const std::int32_t readings = w.engine.state().recordNumber - 1;
+    std::vector<std::string> out;
+    waitUntil([&] {
+        while (listener.hasPendingDatagrams())
+            out.push_back(listener.receiveDatagram().data().toStdString());
+        return out.size() == static_cast<std::size_t>(readings) + 51 + 2;
+    });
+    const auto be32 = [](std::int32_t n) {
+        return std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16),
+                           static_cast<char>(n >> 8), static_cast<char>(n)};
+    };
+    ASSERT_EQ(out.size(), static_cast<std::size_t>(readings) + 51 + 2);
+    EXPECT_EQ(out.front(), "/sylvane/session\0\0\0\0,s\0\0start\0\0\0"s);
+    EXPECT_EQ(out.back(), "/sylvane/session\0\0\0\0,s\0\0stop\0\0\0\0"s);
+    std::size_t at = 1;
+    std::size_t marker = 0;
+    for (std::int32_t record = 1; record <= readings && at + 1 < out.size(); ++record) {
+        // The readings' values are checked one by one against oscdump in the test above.
+        EXPECT_EQ(out[at++].substr(0, 32), "/sylvane/reading\0\0\0\0,idiff\0\0"s + be32(record));
+        for (; marker < mrk.markers.size() && mrk.markers[marker].record == record; ++marker) {
+            std::string text = mrk.markers[marker].text;
+            text.append(4 - text.size() % 4, '\0');
+            EXPECT_EQ(out[at++], "/sylvane/marker\0,is\0"s + be32(record) + text);
+        }
+    }
+    EXPECT_EQ(at + 1, out.size());
+    EXPECT_EQ(marker, mrk.markers.size());
+    EXPECT_EQ(
+        w.oscStatus(),
         QStringLiteral("OSC: 51 markers taken, 31 refused (30 over 50 a second); listening on "
-                       "127.0.0.1 port %1.\nOSC: 0 packets sent, 0 dropped; sending nothing.")
-            .arg(port)))
-        << w.oscStatus().toStdString();
+                       "127.0.0.1 port %1.\nOSC: %2 packets sent, 0 dropped to localhost:%3.")
+            .arg(port)
+            .arg(readings + 53)
+            .arg(listener.localPort()));
 }
 
 TEST(Preferences, RowsCheckedChangedOnesWrittenIntoTheirLinesTakenAtTheNextStart) {
