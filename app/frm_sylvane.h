@@ -337,6 +337,11 @@ private:
     void pollProbe();
     void stopWaitingForProbe();
     QPointer<QDialog> m_markerBox;
+    QTimer m_probeWait;
+    QDeadlineTimer m_probeDeadline;
+    QString m_probeLostReason;
+    QRect m_noticeGeometry;
+    bool m_arrangingPanels = false;
 
     // ---- stimulus software (OSC) ----
     // Start: the OSC settings and the response threshold of sylvane-extra.ini as they are now;
@@ -347,11 +352,6 @@ private:
     bool takeOscMarker(const std::string& text);
     QString m_extraSettingsProblems;
     bool m_oscMarkerErrorTold = false;
-    QTimer m_probeWait;
-    QDeadlineTimer m_probeDeadline;
-    QString m_probeLostReason;
-    QRect m_noticeGeometry;
-    bool m_arrangingPanels = false;
 
     QString m_programFolder;
     std::function<double()> m_clock;

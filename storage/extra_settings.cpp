@@ -34,10 +34,6 @@ std::optional<std::string_view> valueOf(std::string_view text, std::string_view 
     return value;
 }
 
-} // namespace
-
-namespace {
-
 // A whole number from lo to hi, digits only.
 std::optional<int> wholeNumber(std::string_view text, int lo, int hi) {
     int n = 0;

@@ -66,9 +66,8 @@ struct OscSettings {
     std::string sendHost;
     std::uint16_t sendPort = 0;
     // Why values of the file were not taken, one line a setting ("" when all were); each such
-    // setting keeps its default (off).
+    // setting keeps its default.
     std::string problem;
-    bool operator==(const OscSettings&) const = default;
 };
 
 // The OSC settings of the file's text.
