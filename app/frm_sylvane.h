@@ -347,6 +347,7 @@ private:
     // Start: the OSC settings and the response threshold of sylvane-extra.ini as they are now;
     // what was wrong with them is told once the session runs.
     void applyExtraSettingsAtStart();
+    void applyOscSettings(const std::string& fileText);
     void tellExtraSettingsProblems();
     // A marker from stimulus software: made as Session > Mark makes one, while a session runs.
     bool takeOscMarker(const std::string& text);

@@ -31,13 +31,20 @@ void frmSylvane::composeOsc() {
         if (oscLink->sending())
             oscLink->send(acquisition::oscMarkerPacket(marker.record, marker.text));
     };
+    // The marker port is open from the program's start, so that markers sent before the first
+    // session are counted as refused too; what is wrong is told at Start.
+    applyOscSettings(storage::extraSettingsText(m_programFolder.toStdString()));
 }
 
 void frmSylvane::applyExtraSettingsAtStart() {
     const std::string text = storage::extraSettingsText(m_programFolder.toStdString());
     responseThreshold = storage::responseThresholdOf(text);
     responseCounter.setThreshold(responseThreshold);
+    applyOscSettings(text);
+    m_oscMarkerErrorTold = false;
+}
 
+void frmSylvane::applyOscSettings(const std::string& text) {
     const storage::OscSettings osc = storage::oscSettingsOf(text);
     m_extraSettingsProblems = QString::fromStdString(osc.problem);
     QString error;
@@ -51,7 +58,6 @@ void frmSylvane::applyExtraSettingsAtStart() {
         oscReadings.send = [this](const std::string& packet) { oscLink->send(packet); };
     else
         oscReadings.send = nullptr;
-    m_oscMarkerErrorTold = false;
 }
 
 void frmSylvane::tellExtraSettingsProblems() {

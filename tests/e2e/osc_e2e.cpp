@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkDatagram>
@@ -77,7 +78,7 @@ struct OscDump {
 };
 
 struct Program : LiveSession {
-    Program() {
+    explicit Program(const QString& folder = {}) : LiveSession(folder) {
         load(settingsOf("2", "25"));
         showSettled();
     }
@@ -276,15 +277,21 @@ TEST(Osc, AMinuteStreamedToOscdumpWithMarkersFromOscsendAndAFloodOfBadPackets) {
 }
 
 TEST(Osc, MarkersOutsideASessionBeyondFiftyASecondAndOfAnyBytesSentToAHostByName) {
-    Program p;
-    auto& w = p.w;
     const quint16 port = freePort();
     // The listener, by a name the program looks up while the session starts.
     QUdpSocket listener;
     ASSERT_TRUE(listener.bind(QHostAddress::LocalHost, 0));
-    writeFileBytes(p.path(storage::kExtraSettingsFileName),
+    ProgramFolder folder;
+    writeFileBytes(folder.file(storage::kExtraSettingsFileName),
                    "OscMarkerPort=" + QByteArray::number(port) +
                        "\nOscSendTo=localhost:" + QByteArray::number(listener.localPort()) + "\n");
+    Program p(folder.path());
+    auto& w = p.w;
+
+    // The port is open from the start; before a session a marker is refused.
+    sendTo(port, markerPacket("early"));
+    ASSERT_TRUE(waitUntil([&] { return p.counts().refused == 1; })) << w.oscStatus().toStdString();
+    EXPECT_FALSE(QFile::exists(p.path(storage::kWorkingMrk)));
     ProbeSimProcess sim(p.folder, 2, {"--rate", "10"});
     ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
     w.mnuStart->trigger();
@@ -298,7 +305,7 @@ TEST(Osc, MarkersOutsideASessionBeyondFiftyASecondAndOfAnyBytesSentToAHostByName
         s.writeDatagram(markerPacket(text).data(), static_cast<qint64>(markerPacket(text).size()),
                         QHostAddress::LocalHost, port);
     }
-    ASSERT_TRUE(waitUntil([&] { return p.counts().taken + p.counts().refused == 80; }))
+    ASSERT_TRUE(waitUntil([&] { return p.counts().taken + p.counts().refused == 81; }))
         << w.oscStatus().toStdString();
     EXPECT_EQ(p.counts().taken, 50);
     EXPECT_EQ(p.counts().overRate, 30);
@@ -321,7 +328,7 @@ TEST(Osc, MarkersOutsideASessionBeyondFiftyASecondAndOfAnyBytesSentToAHostByName
     w.mnuStop->trigger();
     const QByteArray after = p.file(storage::kWorkingMrk);
     sendTo(port, markerPacket("late"));
-    ASSERT_TRUE(waitUntil([&] { return p.counts().refused == 31; })) << w.oscStatus().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return p.counts().refused == 32; })) << w.oscStatus().toStdString();
     EXPECT_EQ(p.file(storage::kWorkingMrk), after);
     EXPECT_EQ(p.counts().taken, 51);
     EXPECT_TRUE(p.messages.messages.empty()) << p.said();
@@ -357,7 +364,7 @@ TEST(Osc, MarkersOutsideASessionBeyondFiftyASecondAndOfAnyBytesSentToAHostByName
     EXPECT_EQ(marker, mrk.markers.size());
     EXPECT_EQ(
         w.oscStatus(),
-        QStringLiteral("OSC: 51 markers taken, 31 refused (30 over 50 a second); listening on "
+        QStringLiteral("OSC: 51 markers taken, 32 refused (30 over 50 a second); listening on "
                        "127.0.0.1 port %1.\nOSC: %2 packets sent, 0 dropped to localhost:%3.")
             .arg(port)
             .arg(readings + 53)
