@@ -41,6 +41,7 @@ frmSylvane::frmSylvane(Options options)
     composeMenus();
     composePanels();
     composeExport();
+    composeOsc();
     connectEvents();
     engine.setSensitivityCaption(LblParams[3]->caption().toStdString());
 }

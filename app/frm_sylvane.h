@@ -12,9 +12,11 @@
 //   window_markers.cpp       event markers: Session > Mark, its input box, saved markers drawn
 //   window_reconnect.cpp     waiting for a lost probe port to come back
 //   window_export.cpp        export as CSV and EDF+, the skin-response count
+//   window_osc.cpp           stimulus software over OSC, File > Preferences...
 // State and controls are public so that the tests can reach them, as they reach the controls of
 // any window; the dialogs get the labels they work on, or the file manager's small interface.
 
+#include "acquisition/osc_packets.h"
 #include "acquisition/response_detector.h"
 #include "acquisition/session_engine.h"
 #include "acquisition/session_markers.h"
@@ -47,8 +49,9 @@ class PictureBox;
 } // namespace sylvane::platform
 
 namespace sylvane::acquisition {
+class OscLink;
 class SerialLink;
-}
+} // namespace sylvane::acquisition
 
 namespace sylvane::app {
 
@@ -182,6 +185,12 @@ public:
     // the standard file dialog (tests answer instead).
     std::function<QString(const QString&, const QString&, const QString&)> exportFileChooser;
 
+    // ---- stimulus software and preferences (app/window_osc.cpp) ----
+    // File > Preferences...: the settings of sylvane-extra.ini.
+    void mnuPreferences_Click();
+    // What the OSC link has done: markers taken and refused, packets sent and dropped.
+    QString oscStatus() const;
+
     // ---- controls ----
     QMenu* mnuFile = nullptr;
     QMenu* mnuSession = nullptr;
@@ -209,6 +218,7 @@ public:
     QAction* mnuSep3 = nullptr;
     QAction* mnuExportCsv = nullptr;
     QAction* mnuExportEdf = nullptr;
+    QAction* mnuPreferences = nullptr;
 
     QFrame* frmPixGraf = nullptr;
     QFrame* frameLEDdisp = nullptr;
@@ -231,6 +241,8 @@ public:
 
     QTimer* Timer1 = nullptr;
     acquisition::SerialLink* MSComm1 = nullptr;
+    // Markers from stimulus software, and the session's packets to a listener (OSC over UDP).
+    acquisition::OscLink* oscLink = nullptr;
 
     // ---- program-wide variables ----
     Module1 module1;
@@ -283,6 +295,8 @@ public:
     // Followers of the session: the skin-response count and the session's times (tempdata.tim).
     acquisition::ResponseCounter responseCounter;
     acquisition::SessionTimesRecorder sessionTimes{workingFiles};
+    // Sends each recorded reading, Start and Stop through oscLink while OscSendTo is set.
+    acquisition::OscReadingFollower oscReadings;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -291,6 +305,7 @@ private:
     void composeMenus();
     void composePanels();
     void composeExport();
+    void composeOsc();
     enum class ExportKind { Csv, Edf };
     void exportSessions(ExportKind kind);
     void connectEvents();
@@ -330,6 +345,17 @@ private:
     QString m_probeLostReason;
     QRect m_noticeGeometry;
     bool m_arrangingPanels = false;
+
+    // ---- stimulus software (OSC) ----
+    // Start: the OSC settings and the response threshold of sylvane-extra.ini as they are now;
+    // what was wrong with them is told once the session runs.
+    void applyExtraSettingsAtStart();
+    void applyOscSettings(const std::string& fileText);
+    void tellExtraSettingsProblems();
+    // A marker from stimulus software: made as Session > Mark makes one, while a session runs.
+    bool takeOscMarker(const std::string& text);
+    QString m_extraSettingsProblems;
+    bool m_oscMarkerErrorTold = false;
 
     QString m_programFolder;
     std::function<double()> m_clock;

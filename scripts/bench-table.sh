@@ -61,6 +61,19 @@ redraws=$(sed -n 's/.*full redraws of the graph [0-9]* (\([0-9]*\) while measuri
 latched=$(sed -n 's/.*reference latched: \([a-zA-Z]*\).*/\1/p' "$work/cpu.txt")
 row "  reference latched / full redraws in it" "${latched:-?} / ${redraws:-?}" "" "yes / > 0"
 
+echo "== the same with every reading sent over OSC to a listener on loopback, ${cpu_seconds} s"
+OSC=1 QT_QPA_PLATFORM=$platform "$here/measure-acquisition-cpu.sh" "$build" "$cpu_seconds" \
+    >"$work/osc.txt" 2>&1 || fail=1
+cat "$work/osc.txt"
+cpu=$(sed -n 's/.*cpu [0-9.]* s, \([0-9.]*\) % of one core.*/\1/p' "$work/osc.txt")
+row "CPU of a live session, OSC sending on" "${cpu:-?}" "% of a core" "< 1"
+p99=$(sed -n 's/.*record to packet ([^)]*) median [0-9.]* ms, p99 \([0-9.]*\) ms.*/\1/p' "$work/osc.txt")
+row "reading recorded to its OSC packet, p99" "${p99:-?}" "ms" "< 5"
+p99=$(sed -n 's/.*listener reading it median [0-9.]* ms, p99 \([0-9.]*\) ms.*/\1/p' "$work/osc.txt")
+row "  the same, read by the listener thread, p99" "${p99:-?}" "ms" "-"
+packets=$(sed -n 's/^osc: \([0-9]*\) packets received of \([0-9]*\) readings.*/\1 \/ \2/p' "$work/osc.txt")
+row "  OSC packets received / readings recorded" "${packets:-?}" "" "all"
+
 echo "== system calls of a live session (strace -c, the difference of a 21 s and a 1 s run)"
 # Two runs, so that what the start and the end of a run cost cancels out.
 syscalls() { # seconds -> "readings-recorded pwrite64-calls all-calls tms-bytes"

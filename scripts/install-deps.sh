@@ -9,6 +9,7 @@ packages=(
     libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libedf-dev
+    liblo-dev liblo-tools
     xvfb xauth xdotool
     desktop-file-utils appstream dpkg-dev
     help2man lintian

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <optional>
 
+#include <arpa/inet.h>
+
 namespace sylvane::storage {
 
 namespace {
@@ -32,22 +34,105 @@ std::optional<std::string_view> valueOf(std::string_view text, std::string_view 
     return value;
 }
 
+// A whole number from lo to hi, digits only.
+std::optional<int> wholeNumber(std::string_view text, int lo, int hi) {
+    int n = 0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || n < lo ||
+        n > hi)
+        return std::nullopt;
+    return n;
+}
+
+bool ipAddress(std::string_view text) {
+    const std::string s(text);
+    unsigned char bytes[16];
+    return ::inet_pton(AF_INET, s.c_str(), bytes) == 1 ||
+           ::inet_pton(AF_INET6, s.c_str(), bytes) == 1;
+}
+
+// A host name of letters, digits, '-', '_' and dots, or an IPv4 address.
+bool hostName(std::string_view text) {
+    if (text.empty() || text.size() > 253 || text.front() == '.' || text.front() == '-')
+        return false;
+    for (const char c : text) {
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!letter && !(c >= '0' && c <= '9') && c != '-' && c != '_' && c != '.') return false;
+    }
+    return true;
+}
+
+struct HostPort {
+    std::string host;
+    int port = 0;
+};
+
+// "host:port" or "[IPv6]:port".
+std::optional<HostPort> hostPort(std::string_view text) {
+    const auto colon = text.rfind(':');
+    if (colon == std::string_view::npos) return std::nullopt;
+    std::string_view host = text.substr(0, colon);
+    const auto port = wholeNumber(text.substr(colon + 1), 1, 65535);
+    if (!port) return std::nullopt;
+    if (host.starts_with('[') && host.ends_with(']')) {
+        host = host.substr(1, host.size() - 2);
+        if (host.find(':') == std::string_view::npos || !ipAddress(host)) return std::nullopt;
+    } else if (!hostName(host)) {
+        return std::nullopt;
+    }
+    return HostPort{std::string(host), *port};
+}
+
+// "sylvane-extra.ini: Key "value" is not ...; what is done instead."
+std::string problemLine(std::string_view key, std::string_view value, std::string_view problem,
+                        std::string_view instead) {
+    return std::string(kExtraSettingsFileName) + ": " + std::string(key) + " \"" +
+           std::string(value) + "\" " + std::string(problem) + "; " + std::string(instead);
+}
+
 } // namespace
+
+std::string reconnectWaitProblem(std::string_view value) {
+    if (wholeNumber(value, 0, kLongestReconnectWait)) return {};
+    return "is not a whole number of seconds from 0 to " + std::to_string(kLongestReconnectWait);
+}
+
+std::string responseThresholdProblem(std::string_view value) {
+    double threshold = 0;
+    const auto r = std::from_chars(value.data(), value.data() + value.size(), threshold);
+    if (!value.empty() && r.ec == std::errc() && r.ptr == value.data() + value.size() &&
+        std::isfinite(threshold) && threshold > 0 && threshold < 100)
+        return {};
+    return "is not a number of microsiemens above 0 and below 100";
+}
+
+std::string oscMarkerPortProblem(std::string_view value) {
+    if (wholeNumber(value, 0, 65535)) return {};
+    return "is not a UDP port from 1 to 65535, or 0 to take no markers";
+}
+
+std::string oscMarkerAddressProblem(std::string_view value) {
+    if (ipAddress(value)) return {};
+    return "is not an IP address of this computer, such as 127.0.0.1 (this computer only), "
+           "0.0.0.0 (every network) or ::1";
+}
+
+std::string oscSendToProblem(std::string_view value) {
+    if (value.empty() || hostPort(value)) return {};
+    return "is not host:port (such as 127.0.0.1:9001, localhost:9001 or [::1]:9001, a port from 1 "
+           "to 65535), or empty to send nothing";
+}
 
 ReconnectWait reconnectWaitOf(std::string_view text) {
     ReconnectWait wait;
     const auto value = valueOf(text, kReconnectWaitKey);
     if (!value) return wait;
-    int seconds = 0;
-    const auto r = std::from_chars(value->data(), value->data() + value->size(), seconds);
-    if (value->empty() || r.ec != std::errc() || r.ptr != value->data() + value->size() ||
-        seconds < 0 || seconds > kLongestReconnectWait) {
-        wait.problem = std::string(kExtraSettingsFileName) + ": " + kReconnectWaitKey + " \"" +
-                       std::string(*value) + "\" is not a whole number of seconds from 0 to " +
-                       std::to_string(kLongestReconnectWait) + "; " +
-                       std::to_string(kDefaultReconnectWait) + " s are taken instead.";
+    const std::string problem = reconnectWaitProblem(*value);
+    if (!problem.empty()) {
+        wait.problem = problemLine(kReconnectWaitKey, *value, problem,
+                                   std::to_string(kDefaultReconnectWait) + " s are taken instead.");
     } else {
-        wait.seconds = seconds;
+        wait.seconds = *wholeNumber(*value, 0, kLongestReconnectWait);
     }
     return wait;
 }
@@ -72,13 +157,42 @@ UnsavedKept unsavedKeptOf(std::string_view text) {
 
 double responseThresholdOf(std::string_view text) {
     const auto value = valueOf(text, kResponseThresholdKey);
-    if (!value) return kDefaultResponseThreshold;
+    if (!value || !responseThresholdProblem(*value).empty()) return kDefaultResponseThreshold;
     double threshold = 0;
-    const auto r = std::from_chars(value->data(), value->data() + value->size(), threshold);
-    if (r.ec != std::errc() || r.ptr != value->data() + value->size() ||
-        !std::isfinite(threshold) || threshold <= 0 || threshold >= 100)
-        return kDefaultResponseThreshold;
+    std::from_chars(value->data(), value->data() + value->size(), threshold);
     return threshold;
+}
+
+OscSettings oscSettingsOf(std::string_view text) {
+    OscSettings osc;
+    const auto note = [&](std::string line) {
+        if (!osc.problem.empty()) osc.problem += "\r\n";
+        osc.problem += line;
+    };
+    if (const auto port = valueOf(text, kOscMarkerPortKey)) {
+        if (const auto n = wholeNumber(*port, 0, 65535))
+            osc.markerPort = static_cast<std::uint16_t>(*n);
+        else
+            note(problemLine(kOscMarkerPortKey, *port, oscMarkerPortProblem(*port),
+                             "no markers are taken."));
+    }
+    if (const auto address = valueOf(text, kOscMarkerAddressKey)) {
+        if (ipAddress(*address))
+            osc.markerAddress = std::string(*address);
+        else
+            note(problemLine(kOscMarkerAddressKey, *address, oscMarkerAddressProblem(*address),
+                             std::string(kDefaultOscMarkerAddress) + " is taken instead."));
+    }
+    if (const auto sendTo = valueOf(text, kOscSendToKey); sendTo && !sendTo->empty()) {
+        if (const auto target = hostPort(*sendTo)) {
+            osc.sendHost = target->host;
+            osc.sendPort = static_cast<std::uint16_t>(target->port);
+        } else {
+            note(problemLine(kOscSendToKey, *sendTo, oscSendToProblem(*sendTo),
+                             "no readings are sent."));
+        }
+    }
+    return osc;
 }
 
 std::optional<std::string> extraSetting(std::string_view text, std::string_view key) {
@@ -129,6 +243,33 @@ std::string extraSettingsText(const std::string& programFolder) {
     char buffer[1 << 16];
     in.read(buffer, sizeof buffer);
     return std::string(buffer, static_cast<std::size_t>(in.gcount()));
+}
+
+bool readExtraSettingsText(const std::string& programFolder, std::string* text,
+                           std::string* error) {
+    const std::filesystem::path path =
+        std::filesystem::path(programFolder) / kExtraSettingsFileName;
+    text->clear();
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (status.type() == std::filesystem::file_type::not_found) return true;
+    const auto fail = [&](const std::string& reason) {
+        if (error) *error = path.string() + ": " + reason;
+        return false;
+    };
+    if (ec) return fail(ec.message());
+    if (status.type() != std::filesystem::file_type::regular) return fail("not a file");
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return fail("cannot be read");
+    // Settings are a few lines; a file far larger is not one the program should rewrite.
+    constexpr std::size_t kLargest = 1 << 20;
+    std::string bytes(kLargest + 1, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (in.bad()) return fail("cannot be read");
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    if (bytes.size() > kLargest) return fail("larger than 1 MB");
+    *text = std::move(bytes);
+    return true;
 }
 
 } // namespace sylvane::storage

@@ -7,7 +7,11 @@
 //
 //     ReconnectWaitSeconds=60
 //     ResponseThresholdMicrosiemens=0.05
+//     OscMarkerPort=0
+//     OscMarkerAddress=127.0.0.1
+//     OscSendTo=
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +30,10 @@ inline constexpr double kDefaultResponseThreshold = 0.05;
 inline constexpr const char* kUnsavedKeptKey = "UnsavedSessionsKept";
 inline constexpr int kDefaultUnsavedKept = 100;
 inline constexpr int kMostUnsavedKept = 100000;
+inline constexpr const char* kOscMarkerPortKey = "OscMarkerPort";
+inline constexpr const char* kOscMarkerAddressKey = "OscMarkerAddress";
+inline constexpr const char* kDefaultOscMarkerAddress = "127.0.0.1";
+inline constexpr const char* kOscSendToKey = "OscSendTo";
 
 struct ReconnectWait {
     // How long a session waits for a lost probe port to come back; 0 ends it at once.
@@ -51,9 +59,39 @@ struct UnsavedKept {
 // UnsavedSessionsKept of the file's text: the default without the key, and the default with a
 // problem when the value is not a whole number from 1 to 100000.
 UnsavedKept unsavedKeptOf(std::string_view fileText);
+// Each setting's rule, for the file's reader and for the Preferences dialog: why a value is not
+// one the setting takes, as the end of a sentence that names the setting and the value ("is not a
+// whole number of seconds from 0 to 3600"); "" when the value is taken.
+std::string reconnectWaitProblem(std::string_view value);
+std::string responseThresholdProblem(std::string_view value);
+std::string oscMarkerPortProblem(std::string_view value);
+std::string oscMarkerAddressProblem(std::string_view value);
+std::string oscSendToProblem(std::string_view value);
+
+// Stimulus software over OSC (UDP): where markers are taken and where readings go.
+struct OscSettings {
+    // The UDP port markers are taken on; 0 takes none.
+    std::uint16_t markerPort = 0;
+    // The address of this computer the port is opened on: loopback unless the user writes another.
+    std::string markerAddress = kDefaultOscMarkerAddress;
+    // Where readings, markers and Start and Stop go; an empty host sends nothing.
+    std::string sendHost;
+    std::uint16_t sendPort = 0;
+    // Why values of the file were not taken, one line a setting ("" when all were); each such
+    // setting keeps its default.
+    std::string problem;
+};
+
+// The OSC settings of the file's text.
+OscSettings oscSettingsOf(std::string_view fileText);
 
 // The file's text in a program folder ("" when there is none).
 std::string extraSettingsText(const std::string& programFolder);
+
+// The file's whole text before it is rewritten: "" without a file. False with *error naming the
+// file and the reason when it is there but cannot be read whole, so that nothing is written over
+// it.
+bool readExtraSettingsText(const std::string& programFolder, std::string* text, std::string* error);
 
 // The value of the key's last line, trimmed; nothing without such a line.
 std::optional<std::string> extraSetting(std::string_view fileText, std::string_view key);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -134,6 +135,57 @@ TEST(ExtraSettings, ReconnectWaitFromItsLineOrTheDefault) {
         {"", 0.05}};
     for (const auto& [text, threshold] : thresholds)
         EXPECT_DOUBLE_EQ(responseThresholdOf(text), threshold) << text;
+}
+
+TEST(ExtraSettings, OscSettingsFromTheirLinesOrOff) {
+    const struct {
+        const char* text;
+        int markerPort;
+        const char* address;
+        const char* host;
+        int sendPort;
+        int problems;
+    } rows[] = {
+        {"", 0, "127.0.0.1", "", 0, 0},
+        {"OscMarkerPort=9000\r\nOscSendTo=localhost:9001\r\n", 9000, "127.0.0.1", "localhost", 9001,
+         0},
+        {"OscMarkerPort = 65535 \nOscMarkerAddress=0.0.0.0\nOscSendTo=[::1]:7000", 65535, "0.0.0.0",
+         "::1", 7000, 0},
+        {"OscMarkerAddress=::1\nOscSendTo=192.168.1.20:1", 0, "::1", "192.168.1.20", 1, 0},
+        {"OscSendTo=", 0, "127.0.0.1", "", 0, 0},
+        {"OscMarkerPort=65536", 0, "127.0.0.1", "", 0, 1},
+        {"OscMarkerPort=-1\nOscMarkerPort=9000", 9000, "127.0.0.1", "", 0, 0},
+        {"OscMarkerPort=90 00\nOscMarkerAddress=localhost", 0, "127.0.0.1", "", 0, 2},
+        {"OscMarkerAddress=127.0.0.256", 0, "127.0.0.1", "", 0, 1},
+        {"OscSendTo=9001", 0, "127.0.0.1", "", 0, 1},
+        {"OscSendTo=host:0", 0, "127.0.0.1", "", 0, 1},
+        {"OscSendTo=host:65536", 0, "127.0.0.1", "", 0, 1},
+        {"OscSendTo=:9001", 0, "127.0.0.1", "", 0, 1},
+        {"OscSendTo=::1:9001", 0, "127.0.0.1", "", 0, 1},
+        {"OscSendTo=[localhost]:9001", 0, "127.0.0.1", "", 0, 1},
+        {"OscSendTo=a b:9001", 0, "127.0.0.1", "", 0, 1},
+        {"OscSendTo=-x:9001", 0, "127.0.0.1", "", 0, 1},
+    };
+    for (const auto& r : rows) {
+        const OscSettings osc = oscSettingsOf(r.text);
+        EXPECT_EQ(osc.markerPort, r.markerPort) << r.text;
+        EXPECT_EQ(osc.markerAddress, r.address) << r.text;
+        EXPECT_EQ(osc.sendHost, r.host) << r.text;
+        EXPECT_EQ(osc.sendPort, r.sendPort) << r.text;
+        const int lines =
+            osc.problem.empty()
+                ? 0
+                : 1 + static_cast<int>(std::count(osc.problem.begin(), osc.problem.end(), '\n'));
+        EXPECT_EQ(lines, r.problems) << r.text << osc.problem;
+    }
+    EXPECT_EQ(oscSettingsOf("OscMarkerPort=x\nOscSendTo=y").problem,
+              "sylvane-extra.ini: OscMarkerPort \"x\" is not a UDP port from 1 to 65535, or 0 to "
+              "take no markers; no markers are taken.\r\nsylvane-extra.ini: OscSendTo \"y\" is not "
+              "host:port (such as 127.0.0.1:9001, localhost:9001 or [::1]:9001, a port from 1 to "
+              "65535), or empty to send nothing; no readings are sent.");
+    EXPECT_EQ(reconnectWaitOf("ReconnectWaitSeconds=x").problem,
+              "sylvane-extra.ini: ReconnectWaitSeconds \"x\" is not a whole number of seconds from "
+              "0 to 3600; 60 s are taken instead.");
 }
 
 TEST(ExtraSettings, ASettingIsWrittenIntoItsOwnLineAndEveryOtherByteStays) {
