@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sstream>
 
 namespace sylvane::storage {
 
@@ -32,7 +33,50 @@ std::optional<std::string_view> valueOf(std::string_view text, std::string_view 
     return value;
 }
 
+// A number of the key's last line that lies in [lowest, highest] (above lowest when it is
+// excluded); the default, with a problem naming what is wanted, otherwise.
+ToneSetting numberOf(std::string_view text, const char* key, double fallback, double lowest,
+                     bool lowestExcluded, double highest, const std::string& wanted,
+                     const std::string& unit) {
+    ToneSetting setting{fallback, {}};
+    const auto value = valueOf(text, key);
+    if (!value) return setting;
+    double number = 0;
+    const auto r = std::from_chars(value->data(), value->data() + value->size(), number);
+    if (value->empty() || r.ec != std::errc() || r.ptr != value->data() + value->size() ||
+        !std::isfinite(number) || number < lowest || (lowestExcluded && number == lowest) ||
+        number > highest) {
+        std::ostringstream fallbackText;
+        fallbackText << fallback;
+        setting.problem = std::string(kExtraSettingsFileName) + ": " + key + " \"" +
+                          std::string(*value) + "\" is not " + wanted + "; " + fallbackText.str() +
+                          unit + " is taken instead.";
+    } else {
+        setting.value = number;
+    }
+    return setting;
+}
+
 } // namespace
+
+bool toneOnOf(std::string_view text) {
+    return valueOf(text, kToneKey) == std::string_view("1");
+}
+
+ToneSetting toneBaseHzOf(std::string_view text) {
+    return numberOf(text, kToneBaseHzKey, kDefaultToneBaseHz, kLowestToneBaseHz, false,
+                    kHighestToneBaseHz, "a frequency from 50 to 4000 Hz", " Hz");
+}
+
+ToneSetting toneOctavesPerDoublingOf(std::string_view text) {
+    return numberOf(text, kToneOctavesKey, kDefaultToneOctaves, 0, true, kMostToneOctaves,
+                    "a number of octaves above 0 and at most 10", "");
+}
+
+ToneSetting toneVolumeOf(std::string_view text) {
+    return numberOf(text, kToneVolumeKey, kDefaultToneVolume, 0, false, 100,
+                    "a volume from 0 to 100", "");
+}
 
 ReconnectWait reconnectWaitOf(std::string_view text) {
     ReconnectWait wait;

@@ -7,6 +7,8 @@
 //
 //     ReconnectWaitSeconds=60
 //     ResponseThresholdMicrosiemens=0.05
+//     Tone=1
+//     ToneBaseHz=440
 
 #include <optional>
 #include <string>
@@ -23,6 +25,19 @@ inline constexpr int kLongestReconnectWait = 3600;
 inline constexpr const char* kResponseThresholdKey = "ResponseThresholdMicrosiemens";
 inline constexpr double kDefaultResponseThreshold = 0.05;
 
+// The biofeedback tone: on or off (Session > Tone), its pitch at the session's reference reading,
+// the octaves it moves for each doubling of conductance, and its volume.
+inline constexpr const char* kToneKey = "Tone";
+inline constexpr const char* kToneBaseHzKey = "ToneBaseHz";
+inline constexpr double kDefaultToneBaseHz = 440;
+inline constexpr double kLowestToneBaseHz = 50;
+inline constexpr double kHighestToneBaseHz = 4000;
+inline constexpr const char* kToneOctavesKey = "ToneOctavesPerDoubling";
+inline constexpr double kDefaultToneOctaves = 1;
+inline constexpr double kMostToneOctaves = 10;
+inline constexpr const char* kToneVolumeKey = "ToneVolume";
+inline constexpr double kDefaultToneVolume = 40;
+
 struct ReconnectWait {
     // How long a session waits for a lost probe port to come back; 0 ends it at once.
     int seconds = kDefaultReconnectWait;
@@ -37,6 +52,21 @@ ReconnectWait reconnectWaitOf(std::string_view fileText);
 // ResponseThresholdMicrosiemens of the file's text: the smallest rise of conductance counted as
 // a skin response; the default without the key or for a value that is not above 0 and below 100.
 double responseThresholdOf(std::string_view fileText);
+
+// A tone setting of the file's text, and why the file's value was not taken ("" when it was, or
+// when there is none). A dialog checks a typed value by handing "Key=value" alone.
+struct ToneSetting {
+    double value = 0;
+    std::string problem;
+};
+// Tone=1 turns the tone on; anything else, or no line, leaves it off.
+bool toneOnOf(std::string_view fileText);
+// ToneBaseHz: 50 to 4000 Hz, 440 by default.
+ToneSetting toneBaseHzOf(std::string_view fileText);
+// ToneOctavesPerDoubling: above 0 and at most 10, 1 by default.
+ToneSetting toneOctavesPerDoublingOf(std::string_view fileText);
+// ToneVolume: 0 to 100, 40 by default.
+ToneSetting toneVolumeOf(std::string_view fileText);
 
 // The file's text in a program folder ("" when there is none).
 std::string extraSettingsText(const std::string& programFolder);
