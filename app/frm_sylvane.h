@@ -12,6 +12,7 @@
 //   window_markers.cpp       event markers: Session > Mark, its input box, saved markers drawn
 //   window_reconnect.cpp     waiting for a lost probe port to come back
 //   window_export.cpp        export as CSV and EDF+, the skin-response count
+//   window_tone.cpp          the biofeedback tone: Session > Tone
 // State and controls are public so that the dialogs and the tests can reach them, as they reach
 // the controls of any window.
 
@@ -140,6 +141,10 @@ public:
     // back before it ends; while it waits, this is true.
     bool waitingForProbe() const { return m_probeWait.isActive(); }
 
+    // ---- the biofeedback tone (app/window_tone.cpp) ----
+    // Session > Tone: the tone on or off, remembered in sylvane-extra.ini.
+    void mnuTone_Click();
+
     // ---- displays (app/window_graph.cpp, app/window_layout.cpp) ----
     // The picture graph as the saved-session display draws on it (the live graph is the
     // engine's): a resistance at step x in a colour, on the scale of graphBottomOhms and
@@ -198,6 +203,7 @@ public:
     QAction* mnuSep2 = nullptr;
     QAction* mnuSetSense = nullptr;
     QAction* mnuMark = nullptr;
+    QAction* mnuTone = nullptr;
     QAction* mnuPixGraf = nullptr;
     QAction* mnuBarGrf = nullptr;
     QAction* mnuSmlGraf = nullptr;
@@ -284,6 +290,14 @@ public:
     acquisition::ResponseCounter responseCounter;
     acquisition::SessionTimesRecorder sessionTimes{workingFiles};
 
+private:
+    // The biofeedback tone: a follower of the session and the sound output.
+    class Tone;
+    struct ToneDeleter {
+        void operator()(Tone* tone) const;
+    };
+    std::unique_ptr<Tone, ToneDeleter> m_tone;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -291,6 +305,7 @@ private:
     void composeMenus();
     void composePanels();
     void composeExport();
+    void composeTone();
     enum class ExportKind { Csv, Edf };
     void exportSessions(ExportKind kind);
     void connectEvents();

@@ -3,28 +3,15 @@
 #include "app/termination_signals.h"
 #include "app/version.h"
 #include "platform/program_folder.h"
+#include "platform/tone_output.h"
 
 #include <QApplication>
 
 #include <cstdio>
 
-int main(int argc, char* argv[]) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-    const sylvane::app::CommandLine commandLine = sylvane::app::parseCommandLine(arguments);
-    std::fputs(commandLine.output.toLocal8Bit().constData(), stdout);
-    std::fputs(commandLine.error.toLocal8Bit().constData(), stderr);
-    if (!commandLine.run) return commandLine.exitCode;
-    QString folder;
-    if (!commandLine.folder.isEmpty()) {
-        QString error;
-        folder = sylvane::app::prepareProgramFolder(commandLine.folder, &error);
-        if (folder.isEmpty()) {
-            std::fputs(error.toLocal8Bit().constData(), stderr);
-            return 1;
-        }
-    }
+namespace {
 
+int runWindow(int& argc, char* argv[], QString folder) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(sylvane::app::kAppTitle));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
@@ -50,4 +37,30 @@ int main(int argc, char* argv[]) {
     if (window.exitRequested()) return 0;
     window.show();
     return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const sylvane::app::CommandLine commandLine = sylvane::app::parseCommandLine(arguments);
+    std::fputs(commandLine.output.toLocal8Bit().constData(), stdout);
+    std::fputs(commandLine.error.toLocal8Bit().constData(), stderr);
+    if (!commandLine.run) return commandLine.exitCode;
+    QString folder;
+    if (!commandLine.folder.isEmpty()) {
+        QString error;
+        folder = sylvane::app::prepareProgramFolder(commandLine.folder, &error);
+        if (folder.isEmpty()) {
+            std::fputs(error.toLocal8Bit().constData(), stderr);
+            return 1;
+        }
+    }
+
+    const int status = runWindow(argc, argv, folder);
+    // The window and the application are gone, every file written: an audio thread still stuck in
+    // the sound system must not hold the program's end.
+    sylvane::platform::leaveIfAudioStuck(status);
+    return status;
 }
