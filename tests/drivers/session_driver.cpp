@@ -3,19 +3,24 @@
 // itself (SIGKILL mid-session), or use it as another program holding the port.
 // Standard output, a line each, flushed at once: "started", "recorded N" whenever the count of
 // recorded readings grows, "message TITLE: PROMPT" for each message box (answered with OK).
-// Exit status 2 for bad arguments, 3 when the session could not be started.
+// Exit status 2 for bad arguments, 3 when the session could not be started. A line "quit" on
+// standard input closes the window as its close box does, and the driver ends as the program does.
 
 #include "acquisition/serial_link.h"
 #include "app/frm_sylvane.h"
 #include "platform/label.h"
 #include "platform/message_box.h"
+#include "platform/tone_output.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstring>
+
+#include <unistd.h>
 
 namespace {
 
@@ -24,10 +29,7 @@ void say(const QString& line) {
     std::fflush(stdout);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+int run(int& argc, char** argv) {
     QApplication app(argc, argv);
     if (argc != 3 || std::strcmp(argv[1], "--folder") != 0) {
         std::fputs("usage: sylvane-session-driver --folder DIR\n", stderr);
@@ -56,5 +58,30 @@ int main(int argc, char** argv) {
         say(QStringLiteral("recorded %1").arg(reported));
     });
     progress.start(20);
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray typed;
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buffer[256];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0) {
+            input.setEnabled(false);
+            return;
+        }
+        typed.append(buffer, n);
+        if (typed.contains("quit\n")) {
+            w.close();
+            QCoreApplication::quit();
+        }
+    });
     return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    const int status = run(argc, argv);
+    sylvane::platform::leaveIfAudioStuck(status);
+    return status;
 }

@@ -312,4 +312,75 @@ TEST(Tone, WithoutASoundServerOneMessageAndEveryReadingRecorded) {
                                             "The session goes on and is recorded as always.");
 }
 
+// The sound server stops answering in the middle of a session (SIGSTOP): the tone falls silent
+// with one message, every reading goes on being recorded, and the program still closes at once,
+// the audio thread left behind in the stalled sound library.
+TEST(Tone, AStalledSoundServerGivesOneMessageAndRecordingGoesOn) {
+    SoundServer sound;
+    if (!sound.ok()) GTEST_SKIP() << "no sound server here: " << sound.error();
+    ProgramFolder folder;
+    writeFileBytes(folder.file(QStringLiteral("sylvane-extra.ini")), "Tone=1\r\n");
+    ProbeSimProcess sim(folder.path(), 2, {"--rate", "53"});
+    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+    MonitorRecording monitor(sound.server);
+    ASSERT_TRUE(waitUntil([&] { return monitor.drain() >= kRate / 5; }, 10000));
+
+    QProcess driver;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PULSE_SERVER"), sound.server);
+    driver.setProcessEnvironment(env);
+    driver.start(QStringLiteral(SYLVANE_SESSION_DRIVER), {"--folder", folder.path()});
+    QByteArray said;
+    int recorded = 0;
+    const auto follow = [&] {
+        said += driver.readAllStandardOutput();
+        const qsizetype at = said.lastIndexOf("recorded ");
+        if (at >= 0) recorded = said.mid(at + 9, said.indexOf('\n', at) - at - 9).toInt();
+        monitor.drain();
+    };
+    // The tone is heard once the reference has latched (about a second at 53 readings a second).
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            follow();
+            return recorded >= 160;
+        },
+        30000))
+        << said.toStdString();
+    std::vector<double> x = monitor.stop();
+    double peak = 0;
+    for (std::size_t n = x.size() > kRate / 2 ? x.size() - kRate / 2 : 0; n < x.size(); ++n)
+        peak = std::max(peak, std::abs(x[n]));
+    EXPECT_GT(peak, 0.1) << "the tone is playing before the server stalls";
+
+    sound.pause();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            follow();
+            return said.contains("message ");
+        },
+        15000))
+        << said.toStdString();
+    const int atMessage = recorded;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            follow();
+            return recorded >= atMessage + 150;
+        },
+        15000))
+        << "the readings go on being recorded: " << said.toStdString();
+    EXPECT_EQ(said.count("message "), 1) << said.toStdString();
+    EXPECT_TRUE(said.contains("message Tone: The tone cannot be heard: ")) << said.toStdString();
+
+    driver.write("quit\n");
+    EXPECT_TRUE(driver.waitForFinished(5000)) << "the program is held by the sound library";
+    follow();
+    EXPECT_EQ(driver.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(driver.exitCode(), 0);
+    const std::vector<int> values =
+        valuesOf(readFileBytes(folder.file(QStringLiteral("tempdata.txt"))));
+    EXPECT_EQ(static_cast<int>(values.size()), recorded);
+    EXPECT_EQ(readFileBytes(folder.file(QStringLiteral("tempdata.tst"))).size(), 4 * recorded);
+    if (driver.state() != QProcess::NotRunning) driver.kill();
+}
+
 SYLVANE_GTEST_QT_MAIN
