@@ -6,8 +6,10 @@
 // session that never latched draws nothing, so its figure leaves out the graph's work and the
 // harness fails.
 //
-//     sylvane_cpu_harness FOLDER PORT SECONDS
+//     sylvane_cpu_harness FOLDER PORT SECONDS [tone]
 //
+// With "tone" the biofeedback tone is on (Tone=1 in the folder's sylvane-extra.ini), playing on
+// the sound server of PULSE_SERVER; its audio thread is part of the process's time.
 // scripts/measure-acquisition-cpu.sh runs it against the simulator at the line's full rate.
 
 #include "acquisition/serial_link.h"
@@ -15,6 +17,7 @@
 #include "platform/label.h"
 #include "platform/message_box.h"
 #include "platform/picture_box.h"
+#include "storage/extra_settings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,6 +30,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -53,8 +57,9 @@ void wait(int ms) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: %s FOLDER PORT SECONDS\n", argv[0]);
+    const bool tone = argc == 5 && std::strcmp(argv[4], "tone") == 0;
+    if (argc != 4 && !tone) {
+        std::fprintf(stderr, "usage: %s FOLDER PORT SECONDS [tone]\n", argv[0]);
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
@@ -68,6 +73,10 @@ int main(int argc, char** argv) {
         return int{sylvane::platform::vbOK};
     });
 
+    if (tone && !sylvane::storage::writeExtraSettingsText(folder.toStdString(), "Tone=1\r\n")) {
+        std::fprintf(stderr, "sylvane-extra.ini cannot be written\n");
+        return 2;
+    }
     sylvane::app::frmSylvane w({folder, {}});
     w.engine.state().awaitingStartValue = true;
     w.engine.state().colorLevel = 255;
@@ -111,9 +120,10 @@ int main(int argc, char** argv) {
 
     const double cpuSeconds = static_cast<double>(ticks1 - ticks0) / sysconf(_SC_CLK_TCK);
     std::printf("wall %.1f s, cpu %.2f s, %.2f %% of one core, %.1f readings recorded a second, "
-                "session %s, %d messages\n",
+                "session %s, %d messages%s\n",
                 elapsed, cpuSeconds, 100.0 * cpuSeconds / elapsed, (records1 - records0) / elapsed,
-                running ? "ran throughout" : "ended early", messages);
+                running ? "ran throughout" : "ended early", messages,
+                tone ? (w.mnuTone->isChecked() ? ", tone on" : ", TONE NOT ON") : "");
     if (latchedAfter >= 0)
         std::printf("reference latched: yes, %.1f s after Start (ADC %s)", latchedAfter,
                     qPrintable(reference));
