@@ -27,10 +27,10 @@ namespace sylvane::platform {
 namespace {
 
 // The audio thread wakes this often and tops the sink's buffer up.
-constexpr int kPumpMs = 10;
+constexpr int kPumpMs = 25;
 // The sink's buffer: short enough that a new pitch is heard soon, long enough that a busy
 // machine does not let it run dry between two wake-ups.
-constexpr double kBufferSeconds = 0.05;
+constexpr double kBufferSeconds = 0.1;
 // Without a new pitch for this long the tone fades out.
 constexpr double kStaleSeconds = 1.0;
 // A sink that takes nothing for this long, or a call into the sound system that has not come
