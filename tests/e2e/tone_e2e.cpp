@@ -1,23 +1,22 @@
 // The biofeedback tone through the real window and a real sound server: a PulseAudio server of the
 // test's own with a null sink, whose monitor the test records (parec) while the probe simulator's
 // conductance rises, a probe error comes and goes and the session stops; the program without any
-// sound server; a server that stalls in the middle of a session. Each case runs in a process of
-// its own (see tests/CMakeLists.txt): the sound library connects once a process.
+// sound server; a server that goes away, and one that stalls, in the middle of a session. Each case
+// runs in a process of its own (see tests/CMakeLists.txt): the sound library connects once a
+// process.
 
-#include "platform/number_rules.h"
 #include "tests/support/gtest_qt_main.h"
 #include "tests/support/live_session.h"
 #include "tests/support/probe_sim_process.h"
 
 #include <QAction>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <signal.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -70,6 +69,10 @@ public:
     }
     bool ok() const { return !server.isEmpty(); }
     std::string error() const { return m_error.toStdString(); }
+    void end() {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
     void pause() { ::kill(static_cast<pid_t>(m_process.processId()), SIGSTOP); }
     void resume() {
         if (m_process.state() != QProcess::NotRunning)
@@ -178,16 +181,18 @@ std::vector<int> valuesOf(const QByteArray& txt) {
     return values;
 }
 
-// The window at a second start with the tone's settings in sylvane-extra.ini.
-struct Program : LiveSession {
-    explicit Program(const QByteArray& extra) : LiveSession(prepared(extra)) {
-        load(settingsOf("2", "25"));
+// A program folder holding sylvane-extra.ini before the window reads it.
+struct ExtraSettings {
+    explicit ExtraSettings(const QByteArray& text) {
+        writeFileBytes(prepared.file(QStringLiteral("sylvane-extra.ini")), text);
     }
-    static QString prepared(const QByteArray& extra) {
-        static std::vector<std::unique_ptr<ProgramFolder>> folders;
-        folders.push_back(std::make_unique<ProgramFolder>());
-        writeFileBytes(folders.back()->file(QStringLiteral("sylvane-extra.ini")), extra);
-        return folders.back()->path();
+    ProgramFolder prepared;
+};
+
+// The window at a second start with the tone's settings in sylvane-extra.ini.
+struct Program : ExtraSettings, LiveSession {
+    explicit Program(const QByteArray& extra) : ExtraSettings(extra), LiveSession(prepared.path()) {
+        load(settingsOf("2", "25"));
     }
     int recorded() const { return w.engine.state().recordNumber - 1; }
 };
@@ -381,6 +386,35 @@ TEST(Tone, AStalledSoundServerGivesOneMessageAndRecordingGoesOn) {
     EXPECT_EQ(static_cast<int>(values.size()), recorded);
     EXPECT_EQ(readFileBytes(folder.file(QStringLiteral("tempdata.tst"))).size(), 4 * recorded);
     if (driver.state() != QProcess::NotRunning) driver.kill();
+}
+
+// The sound server goes away in the middle of a session: one message, every reading recorded,
+// and the next session starts without a second message.
+TEST(Tone, ASoundServerThatGoesAwayGivesOneMessage) {
+    SoundServer sound;
+    if (!sound.ok()) GTEST_SKIP() << "no sound server here: " << sound.error();
+    qputenv("PULSE_SERVER", sound.server.toLocal8Bit());
+    Program p("Tone=1\r\n");
+    auto& w = p.w;
+    ProbeSimProcess sim(p.folder, 2, {"--rate", "53"});
+    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+    w.mnuStart->trigger();
+    ASSERT_TRUE(waitUntil([&] { return p.recorded() >= 100; }, 20000)) << p.said();
+    sound.end();
+    ASSERT_TRUE(waitUntil([&] { return !p.messages.messages.empty(); }, 10000));
+    const int atMessage = p.recorded();
+    ASSERT_TRUE(waitUntil([&] { return p.recorded() >= atMessage + 100; }, 10000)) << p.said();
+    w.mnuStop->trigger();
+    w.mnuStart->trigger();
+    ASSERT_TRUE(waitUntil([&] { return p.recorded() >= 100; }, 20000)) << p.said();
+    pump(3000);
+    w.mnuStop->trigger();
+    ASSERT_EQ(p.messages.messages.size(), 1u) << p.said();
+    EXPECT_EQ(p.messages.prompts().front(),
+              "The tone cannot be heard: the sound output stopped (the sound system is gone). The "
+              "session goes on and is recorded as always.");
+    EXPECT_EQ(static_cast<int>(valuesOf(p.file("tempdata.txt")).size()), p.recorded());
+    EXPECT_EQ(p.file("tempdata.tst").size(), 4 * p.recorded());
 }
 
 SYLVANE_GTEST_QT_MAIN
