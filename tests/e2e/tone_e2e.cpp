@@ -318,6 +318,35 @@ TEST(Tone, WithoutASoundServerOneMessageAndEveryReadingRecorded) {
                                             "The session goes on and is recorded as always.");
 }
 
+// The sound server goes away in the middle of a session: one message, every reading recorded,
+// and the next session starts without a second message.
+TEST(Tone, ASoundServerThatGoesAwayGivesOneMessage) {
+    SoundServer sound;
+    if (!sound.ok()) GTEST_SKIP() << "no sound server here: " << sound.error();
+    qputenv("PULSE_SERVER", sound.server.toLocal8Bit());
+    Program p("Tone=1\r\n");
+    auto& w = p.w;
+    ProbeSimProcess sim(p.folder, 2, {"--rate", "53"});
+    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+    w.mnuStart->trigger();
+    ASSERT_TRUE(waitUntil([&] { return p.recorded() >= 100; }, 20000)) << p.said();
+    sound.end();
+    ASSERT_TRUE(waitUntil([&] { return !p.messages.messages.empty(); }, 10000));
+    const int atMessage = p.recorded();
+    ASSERT_TRUE(waitUntil([&] { return p.recorded() >= atMessage + 100; }, 10000)) << p.said();
+    w.mnuStop->trigger();
+    w.mnuStart->trigger();
+    ASSERT_TRUE(waitUntil([&] { return p.recorded() >= 100; }, 20000)) << p.said();
+    pump(3000);
+    w.mnuStop->trigger();
+    ASSERT_EQ(p.messages.messages.size(), 1u) << p.said();
+    EXPECT_EQ(p.messages.prompts().front(),
+              "The tone cannot be heard: the sound output stopped (the sound system is gone). The "
+              "session goes on and is recorded as always.");
+    EXPECT_EQ(static_cast<int>(valuesOf(p.file("tempdata.txt")).size()), p.recorded());
+    EXPECT_EQ(p.file("tempdata.tst").size(), 4 * p.recorded());
+}
+
 // The sound server stops answering (SIGSTOP), in the middle of a session and then already at
 // Start: the tone falls silent with one message, every reading goes on being recorded, and the
 // program still closes at once, even with its audio thread stuck in the sound library.
