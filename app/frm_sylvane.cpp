@@ -43,6 +43,7 @@ frmSylvane::frmSylvane(Options options)
     composeExport();
     composeOsc();
     connectEvents();
+    composeTone();
     engine.setSensitivityCaption(LblParams[3]->caption().toStdString());
 }
 

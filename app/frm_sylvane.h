@@ -13,6 +13,7 @@
 //   window_reconnect.cpp     waiting for a lost probe port to come back
 //   window_export.cpp        export as CSV and EDF+, the skin-response count
 //   window_osc.cpp           stimulus software over OSC, File > Preferences...
+//   window_tone.cpp          the biofeedback tone: Session > Tone
 // State and controls are public so that the tests can reach them, as they reach the controls of
 // any window; the dialogs get the labels they work on, or the file manager's small interface.
 
@@ -138,6 +139,10 @@ public:
     // back before it ends; while it waits, this is true.
     bool waitingForProbe() const { return m_probeWait.isActive(); }
 
+    // ---- the biofeedback tone (app/window_tone.cpp) ----
+    // Session > Tone: the tone on or off, remembered in sylvane-extra.ini.
+    void mnuTone_Click();
+
     // ---- displays (app/window_graph.cpp, app/window_layout.cpp) ----
     // The picture graph as the saved-session display draws on it (the live graph is the
     // engine's): a resistance at step x in a colour, on the scale of graphBottomOhms and
@@ -207,6 +212,7 @@ public:
     QAction* mnuSep2 = nullptr;
     QAction* mnuSetSense = nullptr;
     QAction* mnuMark = nullptr;
+    QAction* mnuTone = nullptr;
     QAction* mnuPixGraf = nullptr;
     QAction* mnuBarGrf = nullptr;
     QAction* mnuSmlGraf = nullptr;
@@ -298,6 +304,14 @@ public:
     // Sends each recorded reading, Start and Stop through oscLink while OscSendTo is set.
     acquisition::OscReadingFollower oscReadings;
 
+private:
+    // The biofeedback tone: a follower of the session and the sound output.
+    class Tone;
+    struct ToneDeleter {
+        void operator()(Tone* tone) const;
+    };
+    std::unique_ptr<Tone, ToneDeleter> m_tone;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -306,6 +320,7 @@ private:
     void composePanels();
     void composeExport();
     void composeOsc();
+    void composeTone();
     enum class ExportKind { Csv, Edf };
     void exportSessions(ExportKind kind);
     void connectEvents();

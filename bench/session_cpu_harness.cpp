@@ -6,7 +6,7 @@
 // session that never latched draws nothing, so its figure leaves out the graph's work and the
 // harness fails.
 //
-//     sylvane_cpu_harness FOLDER PORT SECONDS [--osc]
+//     sylvane_cpu_harness FOLDER PORT SECONDS [--osc] [tone]
 //
 // With --osc the session also sends every reading over OSC (OscSendTo in sylvane-extra.ini) to a
 // listener of this process on loopback, a thread that notes when each reading's packet arrives:
@@ -15,6 +15,11 @@
 // system's receive time stamp; median, 99th percentile, largest), and to the listener's reading
 // it, which adds the time the listener thread waits for a processor.
 //
+// With tone the biofeedback tone is on (Tone=1 in sylvane-extra.ini), playing on the sound server
+// of PULSE_SERVER.
+//
+// With "tone" the biofeedback tone is on (Tone=1 in the folder's sylvane-extra.ini), playing on
+// the sound server of PULSE_SERVER; its audio thread is part of the process's time.
 // scripts/measure-acquisition-cpu.sh runs it against the simulator at the line's full rate.
 
 #include "acquisition/serial_link.h"
@@ -173,9 +178,13 @@ struct RecordTimes final : sylvane::acquisition::ReadingFollower {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const bool osc = argc == 5 && std::strcmp(argv[4], "--osc") == 0;
-    if (argc != 4 && !osc) {
-        std::fprintf(stderr, "usage: %s FOLDER PORT SECONDS [--osc]\n", argv[0]);
+    bool osc = false, tone = false;
+    for (int i = 4; i < argc; ++i) {
+        osc = osc || std::strcmp(argv[i], "--osc") == 0;
+        tone = tone || std::strcmp(argv[i], "tone") == 0;
+    }
+    if (argc < 4 || argc > 6 || argc - 4 != int{osc} + int{tone}) {
+        std::fprintf(stderr, "usage: %s FOLDER PORT SECONDS [--osc] [tone]\n", argv[0]);
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
@@ -190,14 +199,18 @@ int main(int argc, char** argv) {
     });
 
     std::unique_ptr<OscListener> listener;
+    std::string extra = tone ? "Tone=1\r\n" : "";
     if (osc) {
         listener = std::make_unique<OscListener>();
-        const std::string text = "OscSendTo=127.0.0.1:" + std::to_string(listener->port()) + "\n";
-        if (listener->port() == 0 ||
-            !sylvane::storage::writeExtraSettingsText(folder.toStdString(), text)) {
+        extra += "OscSendTo=127.0.0.1:" + std::to_string(listener->port()) + "\n";
+        if (listener->port() == 0) {
             std::fprintf(stderr, "no OSC listener\n");
             return 1;
         }
+    }
+    if (!extra.empty() && !sylvane::storage::writeExtraSettingsText(folder.toStdString(), extra)) {
+        std::fprintf(stderr, "sylvane-extra.ini cannot be written\n");
+        return 2;
     }
 
     sylvane::app::frmSylvane w({folder, {}});
@@ -254,9 +267,10 @@ int main(int argc, char** argv) {
     const double cpuSeconds =
         static_cast<double>(ticks1 - ticks0) / sysconf(_SC_CLK_TCK) - (listener1 - listener0);
     std::printf("wall %.1f s, cpu %.2f s, %.2f %% of one core, %.1f readings recorded a second, "
-                "session %s, %d messages\n",
+                "session %s, %d messages%s\n",
                 elapsed, cpuSeconds, 100.0 * cpuSeconds / elapsed, (records1 - records0) / elapsed,
-                running ? "ran throughout" : "ended early", messages);
+                running ? "ran throughout" : "ended early", messages,
+                tone ? (w.mnuTone->isChecked() ? ", tone on" : ", TONE NOT ON") : "");
     if (latchedAfter >= 0)
         std::printf("reference latched: yes, %.1f s after Start (ADC %s)", latchedAfter,
                     qPrintable(reference));

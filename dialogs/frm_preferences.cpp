@@ -42,6 +42,20 @@ std::vector<PreferenceField> preferenceFields() {
         {kOscSendToKey, QStringLiteral("OSC readings to (host:port)"),
          QStringLiteral("Such as 127.0.0.1:9001; empty sends nothing. Taken at the next Start."),
          "", oscSendToProblem},
+        {kToneBaseHzKey, QStringLiteral("Tone: pitch at the start (Hz)"),
+         QStringLiteral("50 to 4000: the pitch at the session's reference reading. Taken at the "
+                        "next Start."),
+         "440", toneBaseHzProblem},
+        {kToneOctavesKey, QStringLiteral("Tone: octaves a doubling"),
+         QStringLiteral("Above 0 and at most 10: how far the pitch moves when conductance "
+                        "doubles. Taken at the next Start."),
+         "1", toneOctavesProblem},
+        {kToneVolumeKey, QStringLiteral("Tone: volume"),
+         QStringLiteral("0 to 100. Taken at the next Start."), "40", toneVolumeProblem},
+        {kUnsavedKeptKey, QStringLiteral("Unsaved sessions kept"),
+         QStringLiteral("1 to 100000: how many sessions that were never saved unsaved/ keeps; "
+                        "the oldest go first. Taken at the next Start."),
+         std::to_string(kDefaultUnsavedKept), unsavedKeptProblem},
     };
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sstream>
 
 #include <arpa/inet.h>
 
@@ -90,6 +91,30 @@ std::string problemLine(std::string_view key, std::string_view value, std::strin
            std::string(value) + "\" " + std::string(problem) + "; " + std::string(instead);
 }
 
+// A number of the key's last line that lies in [lowest, highest] (above lowest when it is
+// excluded); the default, with a problem naming what is wanted, otherwise.
+ToneSetting numberOf(std::string_view text, const char* key, double fallback, double lowest,
+                     bool lowestExcluded, double highest, const std::string& wanted,
+                     const std::string& unit) {
+    ToneSetting setting{fallback, {}};
+    const auto value = valueOf(text, key);
+    if (!value) return setting;
+    double number = 0;
+    const auto r = std::from_chars(value->data(), value->data() + value->size(), number);
+    if (value->empty() || r.ec != std::errc() || r.ptr != value->data() + value->size() ||
+        !std::isfinite(number) || number < lowest || (lowestExcluded && number == lowest) ||
+        number > highest) {
+        std::ostringstream fallbackText;
+        fallbackText << fallback;
+        setting.problem = std::string(kExtraSettingsFileName) + ": " + key + " \"" +
+                          std::string(*value) + "\" is not " + wanted + "; " + fallbackText.str() +
+                          unit + " is taken instead.";
+    } else {
+        setting.value = number;
+    }
+    return setting;
+}
+
 } // namespace
 
 std::string reconnectWaitProblem(std::string_view value) {
@@ -121,6 +146,25 @@ std::string oscSendToProblem(std::string_view value) {
     if (value.empty() || hostPort(value)) return {};
     return "is not host:port (such as 127.0.0.1:9001, localhost:9001 or [::1]:9001, a port from 1 "
            "to 65535), or empty to send nothing";
+}
+
+bool toneOnOf(std::string_view text) {
+    return valueOf(text, kToneKey) == std::string_view("1");
+}
+
+ToneSetting toneBaseHzOf(std::string_view text) {
+    return numberOf(text, kToneBaseHzKey, kDefaultToneBaseHz, kLowestToneBaseHz, false,
+                    kHighestToneBaseHz, "a frequency from 50 to 4000 Hz", " Hz");
+}
+
+ToneSetting toneOctavesPerDoublingOf(std::string_view text) {
+    return numberOf(text, kToneOctavesKey, kDefaultToneOctaves, 0, true, kMostToneOctaves,
+                    "a number of octaves above 0 and at most 10", "");
+}
+
+ToneSetting toneVolumeOf(std::string_view text) {
+    return numberOf(text, kToneVolumeKey, kDefaultToneVolume, 0, false, 100,
+                    "a volume from 0 to 100", "");
 }
 
 ReconnectWait reconnectWaitOf(std::string_view text) {
@@ -270,6 +314,33 @@ bool readExtraSettingsText(const std::string& programFolder, std::string* text,
     if (bytes.size() > kLargest) return fail("larger than 1 MB");
     *text = std::move(bytes);
     return true;
+}
+
+std::string unsavedKeptProblem(std::string_view value) {
+    if (wholeNumber(value, 1, kMostUnsavedKept)) return {};
+    return "is not a whole number from 1 to " + std::to_string(kMostUnsavedKept);
+}
+
+namespace {
+// The rule of a tone setting: its reader given the value alone.
+std::string toneProblem(ToneSetting (*of)(std::string_view), const char* key,
+                        std::string_view value, const char* rule) {
+    return of(std::string(key) + "=" + std::string(value)).problem.empty() ? std::string() : rule;
+}
+} // namespace
+
+std::string toneBaseHzProblem(std::string_view value) {
+    return toneProblem(toneBaseHzOf, kToneBaseHzKey, value,
+                       "is not a frequency from 50 to 4000 Hz");
+}
+
+std::string toneOctavesProblem(std::string_view value) {
+    return toneProblem(toneOctavesPerDoublingOf, kToneOctavesKey, value,
+                       "is not a number of octaves above 0 and at most 10");
+}
+
+std::string toneVolumeProblem(std::string_view value) {
+    return toneProblem(toneVolumeOf, kToneVolumeKey, value, "is not a volume from 0 to 100");
 }
 
 } // namespace sylvane::storage

@@ -10,6 +10,8 @@
 //     OscMarkerPort=0
 //     OscMarkerAddress=127.0.0.1
 //     OscSendTo=
+//     Tone=1
+//     ToneBaseHz=440
 
 #include <cstdint>
 #include <optional>
@@ -34,6 +36,18 @@ inline constexpr const char* kOscMarkerPortKey = "OscMarkerPort";
 inline constexpr const char* kOscMarkerAddressKey = "OscMarkerAddress";
 inline constexpr const char* kDefaultOscMarkerAddress = "127.0.0.1";
 inline constexpr const char* kOscSendToKey = "OscSendTo";
+// The biofeedback tone: on or off (Session > Tone), its pitch at the session's reference reading,
+// the octaves it moves for each doubling of conductance, and its volume.
+inline constexpr const char* kToneKey = "Tone";
+inline constexpr const char* kToneBaseHzKey = "ToneBaseHz";
+inline constexpr double kDefaultToneBaseHz = 440;
+inline constexpr double kLowestToneBaseHz = 50;
+inline constexpr double kHighestToneBaseHz = 4000;
+inline constexpr const char* kToneOctavesKey = "ToneOctavesPerDoubling";
+inline constexpr double kDefaultToneOctaves = 1;
+inline constexpr double kMostToneOctaves = 10;
+inline constexpr const char* kToneVolumeKey = "ToneVolume";
+inline constexpr double kDefaultToneVolume = 40;
 
 struct ReconnectWait {
     // How long a session waits for a lost probe port to come back; 0 ends it at once.
@@ -67,6 +81,10 @@ std::string responseThresholdProblem(std::string_view value);
 std::string oscMarkerPortProblem(std::string_view value);
 std::string oscMarkerAddressProblem(std::string_view value);
 std::string oscSendToProblem(std::string_view value);
+std::string unsavedKeptProblem(std::string_view value);
+std::string toneBaseHzProblem(std::string_view value);
+std::string toneOctavesProblem(std::string_view value);
+std::string toneVolumeProblem(std::string_view value);
 
 // Stimulus software over OSC (UDP): where markers are taken and where readings go.
 struct OscSettings {
@@ -84,6 +102,20 @@ struct OscSettings {
 
 // The OSC settings of the file's text.
 OscSettings oscSettingsOf(std::string_view fileText);
+// A tone setting of the file's text, and why the file's value was not taken ("" when it was, or
+// when there is none). A dialog checks a typed value by handing "Key=value" alone.
+struct ToneSetting {
+    double value = 0;
+    std::string problem;
+};
+// Tone=1 turns the tone on; anything else, or no line, leaves it off.
+bool toneOnOf(std::string_view fileText);
+// ToneBaseHz: 50 to 4000 Hz, 440 by default.
+ToneSetting toneBaseHzOf(std::string_view fileText);
+// ToneOctavesPerDoubling: above 0 and at most 10, 1 by default.
+ToneSetting toneOctavesPerDoublingOf(std::string_view fileText);
+// ToneVolume: 0 to 100, 40 by default.
+ToneSetting toneVolumeOf(std::string_view fileText);
 
 // The file's text in a program folder ("" when there is none).
 std::string extraSettingsText(const std::string& programFolder);

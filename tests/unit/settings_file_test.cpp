@@ -188,6 +188,48 @@ TEST(ExtraSettings, OscSettingsFromTheirLinesOrOff) {
               "0 to 3600; 60 s are taken instead.");
 }
 
+TEST(ExtraSettings, ToneSettingsInTheirRangesOrTheDefaultWithTheReason) {
+    using Of = ToneSetting (*)(std::string_view);
+    const std::tuple<Of, std::string, double, bool> rows[] = {
+        // reader, text, value, a problem told
+        {toneBaseHzOf, "", 440, false},
+        {toneBaseHzOf, "ToneBaseHz=50", 50, false},
+        {toneBaseHzOf, " ToneBaseHz = 4000 \r\n", 4000, false},
+        {toneBaseHzOf, "ToneBaseHz=261.63", 261.63, false},
+        {toneBaseHzOf, "ToneBaseHz=49.9", 440, true},
+        {toneBaseHzOf, "ToneBaseHz=4001", 440, true},
+        {toneBaseHzOf, "ToneBaseHz=440Hz", 440, true},
+        {toneBaseHzOf, "ToneBaseHz=", 440, true},
+        {toneBaseHzOf, "ToneBaseHz=inf", 440, true},
+        {toneOctavesPerDoublingOf, "", 1, false},
+        {toneOctavesPerDoublingOf, "ToneOctavesPerDoubling=0.5", 0.5, false},
+        {toneOctavesPerDoublingOf, "ToneOctavesPerDoubling=10", 10, false},
+        {toneOctavesPerDoublingOf, "ToneOctavesPerDoubling=0", 1, true},
+        {toneOctavesPerDoublingOf, "ToneOctavesPerDoubling=-1", 1, true},
+        {toneOctavesPerDoublingOf, "ToneOctavesPerDoubling=nan", 1, true},
+        {toneVolumeOf, "", 40, false},
+        {toneVolumeOf, "ToneVolume=0", 0, false},
+        {toneVolumeOf, "ToneVolume=100\nToneBaseHz=1", 100, false},
+        {toneVolumeOf, "ToneVolume=101", 40, true},
+        {toneVolumeOf, "ToneVolume=loud", 40, true}};
+    for (const auto& [of, text, value, problem] : rows) {
+        const ToneSetting setting = of(text);
+        EXPECT_DOUBLE_EQ(setting.value, value) << text;
+        EXPECT_EQ(!setting.problem.empty(), problem) << text << setting.problem;
+    }
+    EXPECT_EQ(toneBaseHzOf("ToneBaseHz=9").problem,
+              "sylvane-extra.ini: ToneBaseHz \"9\" is not a frequency from 50 to 4000 Hz; 440 Hz "
+              "is taken instead.");
+    for (const auto& [text, on] : {std::pair{"", false},
+                                   {"Tone=1", true},
+                                   {"Tone = 1\r\n", true},
+                                   {"Tone=0", false},
+                                   {"Tone=yes", false},
+                                   {"Tone=1\nTone=0", false},
+                                   {"ToneVolume=1", false}})
+        EXPECT_EQ(toneOnOf(text), on) << text;
+}
+
 TEST(ExtraSettings, ASettingIsWrittenIntoItsOwnLineAndEveryOtherByteStays) {
     const std::tuple<std::string, std::string, std::string> rows[] = {
         // before, key=value set, after
