@@ -3,6 +3,7 @@
 #include "display/layout_math.h"
 #include "display/tone_generator.h"
 #include "platform/number_rules.h"
+#include "tests/unit/unit_support.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@
 #include <vector>
 
 using namespace sylvane::display;
-using sylvane::platform::resistanceOfAdc;
+using sylvane::unittest::ohmsOf;
 
 namespace {
 constexpr float kInf = std::numeric_limits<float>::infinity();
@@ -64,7 +65,7 @@ TEST(GraphScale, SensitivitiesCentredUpTo100AndFromZeroOhmAbove) {
         EXPECT_NEAR(s.topOhms, r.top, 0.5);
         EXPECT_EQ(plotY(s.bottomOhms, s.bottomOhms, s.yScale, kHeight), 268);
         EXPECT_EQ(plotY(s.topOhms, s.bottomOhms, s.yScale, kHeight), 0);
-        EXPECT_EQ(plotY(resistanceOfAdc(2048), s.bottomOhms, s.yScale, kHeight) == 134,
+        EXPECT_EQ(plotY(ohmsOf(2048), s.bottomOhms, s.yScale, kHeight) == 134,
                   r.sensitivity <= 100); // centred on the reference
         const auto texts = axisLabelTexts(s.bottomOhms, s.topOhms, 480, 1, true);
         for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(texts[i], r.labels[i]) << i;
@@ -240,7 +241,7 @@ TEST(Layout, PlacementPanelsAndFontOnA15360By11520TwipScreen) {
 
 TEST(TraceStepper, StepsSkipsAndTheStepLeftOpen) {
     using Points = std::vector<std::pair<std::int32_t, float>>;
-    const auto ohms = [](double adc) { return resistanceOfAdc(adc); };
+    const auto ohms = ohmsOf;
     const struct {
         const char* name;
         std::int32_t perStep;

@@ -51,4 +51,10 @@ inline std::string records(const std::vector<std::int32_t>& values) {
     return out;
 }
 
+// The resistance of an ADC value a, 4095 x 470000 / a - 470000 Ohms kept as a 32-bit float:
+// worked out here, for expected values that do not come from the program's own conversion.
+inline float ohmsOf(double adc) {
+    return static_cast<float>(1924650000.0 / adc - 470000.0);
+}
+
 } // namespace sylvane::unittest
