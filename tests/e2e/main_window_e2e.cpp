@@ -141,7 +141,7 @@ TEST(MainWindow, FirstStartDefaultsTheCloseWritesThemAndASecondStartReadsThemBac
 }
 
 TEST(MainWindow, DamagedSettingsAndPlacesOffTheScreen) {
-    enum Kind { Bytes, Directory, Pipe, Unreadable };
+    enum Kind { Bytes, Directory, Pipe, Unreadable, ReadOnly };
     // Letters, blanks, quotes, commas and line ends in any order, no digit and no capital.
     const char alphabet[] = "abcdefgh ,\"\r\nxyz";
     QByteArray junk(2 << 20, ' ');
@@ -164,18 +164,22 @@ TEST(MainWindow, DamagedSettingsAndPlacesOffTheScreen) {
                 {"a pipe", {}, "Not a regular file", "", {}, Pipe},
                 {"unreadable", at(8000, 6000, 0, 0), std::strerror(EACCES), "", {}, Unreadable},
                 {"two megabytes of junk", junk, nullptr, "20", {}},
-                {"below, left", at(8000, 6000, 30000, -5000), 0, "25", {7680, 5760, 5190, 0}}};
+                {"below, left", at(8000, 6000, 30000, -5000), 0, "25", {7680, 5760, 5190, 0}},
+                // Read, and the close that cannot store the settings says nothing and leaves the
+                // file whole (replaced through the writable folder, or as it was).
+                {"read-only", at(8000, 6000, 0, 0), 0, "25", {7680, 5760, 0, 0}, ReadOnly}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         ProgramFolder folder;
         const QString ini = folder.file("sylvane.ini");
         if (r.kind == Directory) QDir(folder.path()).mkdir("sylvane.ini");
         if (r.kind == Pipe) mkfifo(ini.toLocal8Bit().constData(), 0600);
-        if (r.kind == Bytes || r.kind == Unreadable) writeFileBytes(ini, r.bytes);
+        if (r.kind != Directory && r.kind != Pipe) writeFileBytes(ini, r.bytes);
         if (r.trapped) writeFileBytes(folder.file("tempdata.tst"), QByteArray("\xDC\x05\0\0", 4));
-        if (r.kind == Unreadable) {
-            if (geteuid() == 0) continue; // root reads any file: see main_window_e2e_as_user
-            ASSERT_EQ(chmod(ini.toLocal8Bit().constData(), S_IWUSR), 0); // writable all the same
+        if (r.kind == Unreadable || r.kind == ReadOnly) {
+            if (geteuid() == 0) continue; // root reads and writes any file: see *_as_user
+            ASSERT_EQ(chmod(ini.toLocal8Bit().constData(), r.kind == ReadOnly ? S_IRUSR : S_IWUSR),
+                      0);
         }
         Program p({}, folder.path());
         if (r.trapped) {
@@ -208,6 +212,7 @@ TEST(MainWindow, DamagedSettingsAndPlacesOffTheScreen) {
         EXPECT_LE(p.w.Top() + p.w.Height(), 11520);
         p.w.close();
         EXPECT_EQ(readFileBytes(ini).count("\r\n"), 24);
+        EXPECT_TRUE(p.messages.messages.empty()) << p.said();
     }
 }
 
