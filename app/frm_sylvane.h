@@ -15,7 +15,7 @@
 // State and controls are public so that the dialogs and the tests can reach them, as they reach
 // the controls of any window.
 
-#include "acquisition/response_detector.h"
+#include "acquisition/response_counter.h"
 #include "acquisition/session_engine.h"
 #include "acquisition/session_markers.h"
 #include "acquisition/session_times_recorder.h"

@@ -52,15 +52,84 @@ ReconnectWait reconnectWaitOf(std::string_view text) {
     return wait;
 }
 
-double responseThresholdOf(std::string_view text) {
-    const auto value = valueOf(text, kResponseThresholdKey);
-    if (!value) return kDefaultResponseThreshold;
-    double threshold = 0;
-    const auto r = std::from_chars(value->data(), value->data() + value->size(), threshold);
-    if (r.ec != std::errc() || r.ptr != value->data() + value->size() ||
-        !std::isfinite(threshold) || threshold <= 0 || threshold >= 100)
-        return kDefaultResponseThreshold;
+namespace {
+
+// A whole text that is a decimal number, "." whatever the locale.
+std::optional<double> numberOf(std::string_view text) {
+    text = trimmed(text);
+    double value = 0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() ||
+        !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::string numberText(double value) {
+    char text[64];
+    const auto r = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, r.ptr);
+}
+
+} // namespace
+
+ResponseThreshold responseThresholdOfValue(std::string_view value) {
+    ResponseThreshold threshold;
+    const auto number = numberOf(value);
+    if (number && *number > 0 && *number < 100) {
+        threshold.microsiemens = *number;
+    } else {
+        threshold.problem = std::string(kResponseThresholdKey) + " \"" + std::string(value) +
+                            "\" is not a number of microsiemens above 0 and below 100; " +
+                            numberText(kDefaultResponseThreshold) + " uS is taken instead.";
+    }
     return threshold;
+}
+
+ResponseWindow responseWindowOfValue(std::string_view value) {
+    ResponseWindow window;
+    const auto comma = value.find(',');
+    const auto from = numberOf(value.substr(0, comma));
+    const auto to =
+        comma == std::string_view::npos ? std::nullopt : numberOf(value.substr(comma + 1));
+    if (from && to && *from >= 0 && *from < *to && *to <= kLongestResponseWindow) {
+        window.fromSeconds = *from;
+        window.toSeconds = *to;
+    } else {
+        window.problem =
+            std::string(kResponseWindowKey) + " \"" + std::string(value) +
+            "\" is not two numbers of seconds from 0 to " + numberText(kLongestResponseWindow) +
+            ", the first below the second (as in " +
+            responseWindowText(kDefaultResponseWindowFrom, kDefaultResponseWindowTo) + "); " +
+            responseWindowText(kDefaultResponseWindowFrom, kDefaultResponseWindowTo) +
+            " is taken instead.";
+    }
+    return window;
+}
+
+std::string responseWindowText(double fromSeconds, double toSeconds) {
+    return numberText(fromSeconds) + "," + numberText(toSeconds);
+}
+
+ResponseSettings responseSettingsOf(std::string_view text) {
+    ResponseSettings settings;
+    const std::string file = std::string(kExtraSettingsFileName) + ": ";
+    if (const auto value = valueOf(text, kResponseThresholdKey)) {
+        const ResponseThreshold threshold = responseThresholdOfValue(*value);
+        settings.thresholdMicrosiemens = threshold.microsiemens;
+        if (!threshold.problem.empty()) settings.problems.push_back(file + threshold.problem);
+    }
+    if (const auto value = valueOf(text, kResponseWindowKey)) {
+        const ResponseWindow window = responseWindowOfValue(*value);
+        settings.windowFromSeconds = window.fromSeconds;
+        settings.windowToSeconds = window.toSeconds;
+        if (!window.problem.empty()) settings.problems.push_back(file + window.problem);
+    }
+    return settings;
+}
+
+double responseThresholdOf(std::string_view text) {
+    return responseSettingsOf(text).thresholdMicrosiemens;
 }
 
 std::optional<std::string> extraSetting(std::string_view text, std::string_view key) {

@@ -7,10 +7,12 @@
 //
 //     ReconnectWaitSeconds=60
 //     ResponseThresholdMicrosiemens=0.05
+//     ResponseWindowSeconds=1,4
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sylvane::storage {
 
@@ -37,6 +39,43 @@ ReconnectWait reconnectWaitOf(std::string_view fileText);
 // ResponseThresholdMicrosiemens of the file's text: the smallest rise of conductance counted as
 // a skin response; the default without the key or for a value that is not above 0 and below 100.
 double responseThresholdOf(std::string_view fileText);
+
+inline constexpr const char* kResponseWindowKey = "ResponseWindowSeconds";
+inline constexpr double kDefaultResponseWindowFrom = 1;
+inline constexpr double kDefaultResponseWindowTo = 4;
+inline constexpr double kLongestResponseWindow = 60;
+
+// The settings of the skin responses, each the default with a problem for a value not taken.
+// The problems name the setting and the value; the file-level reader puts the file's name
+// before them.
+struct ResponseThreshold {
+    double microsiemens = kDefaultResponseThreshold;
+    std::string problem;
+};
+struct ResponseWindow {
+    // The seconds after a marker in which a response's onset belongs to it, both included.
+    double fromSeconds = kDefaultResponseWindowFrom;
+    double toSeconds = kDefaultResponseWindowTo;
+    std::string problem;
+};
+// A threshold as written or typed: a number of microsiemens above 0 and below 100.
+ResponseThreshold responseThresholdOfValue(std::string_view value);
+// A window as written or typed, "from,to": two numbers of seconds from 0 to 60, the first below
+// the second.
+ResponseWindow responseWindowOfValue(std::string_view value);
+// The window as the file keeps it ("1,4", "0.5,3.25").
+std::string responseWindowText(double fromSeconds, double toSeconds);
+
+struct ResponseSettings {
+    double thresholdMicrosiemens = kDefaultResponseThreshold;
+    double windowFromSeconds = kDefaultResponseWindowFrom;
+    double windowToSeconds = kDefaultResponseWindowTo;
+    // "sylvane-extra.ini: ..." for each value not taken.
+    std::vector<std::string> problems;
+};
+// ResponseThresholdMicrosiemens and ResponseWindowSeconds of the file's text, the defaults for a
+// line that is missing.
+ResponseSettings responseSettingsOf(std::string_view fileText);
 
 // The file's text in a program folder ("" when there is none).
 std::string extraSettingsText(const std::string& programFolder);

@@ -1,6 +1,6 @@
 #include "storage/session_export.h"
 
-#include "acquisition/response_detector.h"
+#include "analysis/response_detector.h"
 #include "platform/number_rules.h"
 #include "storage/file_store.h"
 #include "storage/session_header.h"
@@ -9,10 +9,10 @@
 #include <bit>
 #include <chrono>
 #include <cmath>
-#include <limits>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <optional>
 #include <system_error>
 
@@ -222,14 +222,14 @@ bool sessionFromBytes(const ExportSource& source, const SessionBytes& bytes,
         s.start = localTimeOf(mtime).plus(-s.clock.at(static_cast<std::int64_t>(readings)));
     }
 
-    acquisition::ResponseDetector detector(options.responseThreshold);
+    analysis::ResponseDetector detector(options.responseThreshold);
     for (std::size_t i = 0; i < s.values.size(); ++i) {
-        const auto g = acquisition::conductanceOfAdc(s.values[i]);
+        const auto g = analysis::conductanceOfAdc(s.values[i]);
         const auto record = static_cast<std::int64_t>(i) + 1;
         if (g) detector.add(record, s.clock.at(record), *g);
     }
     detector.finish();
-    for (const auto& onset : detector.onsets()) s.onsets.push_back(onset.record);
+    for (const auto& onset : detector.responses()) s.onsets.push_back(onset.onsetRecord);
 
     *out = std::move(s);
     return true;

@@ -1,8 +1,6 @@
-// The skin-response detector and the exports: CSV, and EDF+ read back with EDFlib's own reader.
+// The exports: CSV, and EDF+ read back with EDFlib's own reader.
 
-#include "acquisition/response_detector.h"
 #include "platform/number_rules.h"
-#include "probe_signal.h"
 #include "storage/csv_export.h"
 #include "storage/edf_export.h"
 #include "storage/session_header.h"
@@ -20,7 +18,6 @@
 using namespace sylvane;
 using namespace sylvane::storage;
 using namespace sylvane::unittest;
-using acquisition::ResponseDetector;
 
 namespace {
 
@@ -40,71 +37,6 @@ std::string tim(double firstSeconds, std::int64_t readings, double lastSeconds) 
 }
 
 } // namespace
-
-TEST(ResponseDetector, CountsRisesOfTheThresholdWithinOneToFiveSeconds) {
-    const struct {
-        const char* name;
-        double rate;
-        double threshold;
-        std::function<double(double)> g;
-        int count;
-    } rows[] = {
-        {"a response", 53, 0.05, [](double t) { return 2 + response(t, 10, 0.1); }, 1},
-        {"at 2 readings a second", 2, 0.05, [](double t) { return 2 + response(t, 10, 0.1); }, 1},
-        {"two responses", 2, 0.05,
-         [](double t) { return 2 + response(t, 10, 0.2) + response(t, 40, 0.06); }, 2},
-        {"below the threshold", 53, 0.05, [](double t) { return 2 + response(t, 10, 0.04); }, 0},
-        {"a rise of exactly a lower threshold", 2, 0.03125,
-         [](double t) {
-             return 2 + std::clamp(t - 10, 0.0, 2.0) / 64 - std::max(t - 12, 0.0) / 100;
-         },
-         1},
-        {"a jump within a reading: the probe moved", 53, 0.05,
-         [](double t) { return t < 10 ? 2.0 : 2.2; }, 0},
-        {"a rise too slow: 0.1 uS over 20 s", 53, 0.05,
-         [](double t) { return 2 + std::clamp((t - 10) / 200, 0.0, 0.1); }, 0},
-        {"the contact settling from the first reading", 53, 0.05,
-         [](double t) { return 2 - 0.3 * std::exp(-t / 0.4); }, 0},
-        {"still rising when the session ends", 2, 0.05,
-         [](double t) { return 2 + response(t, 55, 0.3, 3); }, 1},
-    };
-    for (const auto& r : rows) {
-        ResponseDetector detector(r.threshold);
-        for (int i = 0; i < static_cast<int>(60 * r.rate); ++i)
-            detector.add(i + 1, i / r.rate, r.g(i / r.rate));
-        detector.finish();
-        EXPECT_EQ(detector.count(), r.count) << r.name;
-    }
-
-    // Ten minutes of the simulated probe: every onset is near one of its responses (from 1.5 s
-    // before its start to 3 s after), and every response not on top of another (none in the
-    // 15 s before it, none in the 8 s after) is found.
-    const auto within = [](const std::vector<double>& xs, double lo, double hi) {
-        return std::ranges::count_if(xs, [&](double x) { return x > lo && x < hi; });
-    };
-    for (const auto& [rate, seed] :
-         {std::pair{2.0, 1u}, {2.0, 2u}, {2.0, 3u}, {2.0, 4u}, {53.0, 1u}, {53.0, 2u}}) {
-        SCOPED_TRACE(::testing::Message() << rate << " readings a second, seed " << seed);
-        probesim::SkinSignal signal(seed, rate);
-        ResponseDetector detector;
-        std::vector<double> starts, onsets;
-        for (int i = 0; i < static_cast<int>(600 * rate); ++i) {
-            const int adc = signal.next();
-            if (signal.responseCount() > std::ssize(starts)) starts.push_back(i / rate);
-            detector.add(i + 1, i / rate, *acquisition::conductanceOfAdc(adc));
-        }
-        detector.finish();
-        for (const auto& onset : detector.onsets()) onsets.push_back(onset.seconds);
-        for (const double o : onsets) EXPECT_GE(within(starts, o - 3, o + 1.5), 1) << o << " s";
-        int alone = 0;
-        for (const double s : starts) {
-            if (s > 590 || within(starts, s - 15, s + 8) > 1) continue;
-            ++alone;
-            EXPECT_EQ(within(onsets, s - 1.5, s + 3), 1) << "the response at " << s << " s";
-        }
-        EXPECT_GE(alone, 5);
-    }
-}
 
 namespace {
 // Decimal commas, as a user's locale may have them.
