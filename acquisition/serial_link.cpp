@@ -11,7 +11,10 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
+
+#include <sys/ioctl.h>
 
 namespace sylvane::acquisition {
 
@@ -57,7 +60,14 @@ SerialLink::SerialLink(const QString& programFolder, QObject* parent)
     m_nestedDrain->setInterval(10);
     connect(m_nestedDrain, &QTimer::timeout, this, &SerialLink::drain);
     m_pace = new QTimer(this);
-    connect(m_pace, &QTimer::timeout, this, [this] { holdArrivals(false); });
+    connect(m_pace, &QTimer::timeout, this, [this] {
+        // Nothing waiting now means that whatever is read next arrived after now.
+        int waiting = 0;
+        if (isOpen() && ::ioctl(static_cast<int>(m_port->handle()), FIONREAD, &waiting) == 0 &&
+            waiting == 0)
+            m_lastRead = platform::steadySeconds();
+        holdArrivals(false);
+    });
     // The drain timer is needed only while a receive handler lets events run (a message box):
     // the event loop is then about to wait inside the handler. Starting it only then spares
     // every ordinary receive event a timer's start and stop.
@@ -206,7 +216,11 @@ void SerialLink::readPort() {
     const double now = platform::steadySeconds();
     m_pending.append(bytes);
     m_received += bytes.size();
-    m_reads.push_back({m_received - bytes.size(), m_received, now, m_lastRead});
+    // Read on arrival, the bytes came in just now, as fast as the line carries them; read at a
+    // pace, at any time since the port was last seen empty.
+    const double line = static_cast<double>(bytes.size()) / bytesPerSecond(m_lineSettings);
+    const double since = m_arrivals ? m_lastRead : std::max(m_lastRead, now - line);
+    m_reads.push_back({m_received - bytes.size(), m_received, now, since});
     m_lastRead = now;
 }
 

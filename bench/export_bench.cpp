@@ -1,5 +1,6 @@
 // Exporting a day at the line's full rate: 24 h x 53 readings a second (4.58 million) read from
-// a saved session, the skin responses found, and written as EDF+ (target: under 1 s) or as CSV.
+// a saved session with the time of each reading, the skin responses found, and written as EDF+
+// (target: under 1 s) or as CSV.
 
 #include "storage/csv_export.h"
 #include "storage/edf_export.h"
@@ -28,7 +29,9 @@ struct DaySession {
             fs::temp_directory_path() / ("sylvane-bench-" + std::to_string(std::random_device{}()));
         fs::create_directories(folder);
         std::string tst(static_cast<std::size_t>(kReadings) * 4, '\0');
+        std::string tms(static_cast<std::size_t>(kReadings) * 4, '\0');
         std::int32_t lo = 4095, hi = 0;
+        std::mt19937 jitter(7);
         for (std::int64_t i = 0; i < kReadings; ++i) {
             // A slow drift with a skin response every 25 s.
             const double t = static_cast<double>(i) / 53;
@@ -39,10 +42,16 @@ struct DaySession {
             const auto v = static_cast<std::int32_t>(2000 + 100 * std::sin(t / 3600) + response);
             lo = std::min(lo, v);
             hi = std::max(hi, v);
-            for (int k = 0; k < 4; ++k)
+            // Each reading's time as the serial link gives it: within a few ms of its frame.
+            const auto ms = static_cast<std::uint32_t>(100 + std::llround(t * 1000) +
+                                                       static_cast<int>(jitter() % 7));
+            for (int k = 0; k < 4; ++k) {
                 tst[static_cast<std::size_t>(4 * i + k)] = static_cast<char>(v >> (8 * k));
+                tms[static_cast<std::size_t>(4 * i + k)] = static_cast<char>(ms >> (8 * k));
+            }
         }
         std::ofstream(folder / "day.Tst", std::ios::binary) << tst;
+        std::ofstream(folder / "day.Tms", std::ios::binary) << tms;
         std::ofstream(folder / "day.Hdr", std::ios::binary)
             << headerBytes(sessionHeader(lo, hi, "A day at 53 readings a second"));
         std::ofstream(folder / "day.Tim", std::ios::binary)

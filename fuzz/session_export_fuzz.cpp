@@ -9,9 +9,11 @@
 #include "storage/csv_export.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto present = static_cast<unsigned char>(in[0]);
     in.remove_prefix(1);
     SessionBytes bytes;
-    std::optional<std::string>* parts[3] = {&bytes.hdr, &bytes.mrk, &bytes.tim};
-    for (int i = 0; i < 3; ++i) {
+    std::optional<std::string>* parts[4] = {&bytes.hdr, &bytes.mrk, &bytes.tim, &bytes.tms};
+    for (int i = 0; i < 4; ++i) {
         if (!(present & (1u << i)) || in.empty()) continue;
         const std::size_t n =
             std::min<std::size_t>(static_cast<unsigned char>(in[0]), in.size() - 1);
@@ -54,11 +56,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The rows as the CSV format gets them, checked on the way.
     struct Checked final : ExportFormat {
         CsvFormat csv{[](std::string_view, std::string*) { return true; }};
-        std::int64_t rows = 0, lastRecord = 0, markers = 0, onsets = 0;
+        std::int64_t rows = 0, lastRecord = 0, markers = 0, onsets = 0, lastSample = -1;
         double lastSeconds = -1;
-        bool begin(const ExportedSession& s, std::string* e) override { return csv.begin(s, e); }
+        std::optional<GridPlacer> grid;
+        bool begin(const ExportedSession& s, std::string* e) override {
+            grid.emplace(s.clock);
+            return csv.begin(s, e);
+        }
         bool reading(const ExportedReading& r, std::string* e) override {
-            check(r.record > lastRecord && r.seconds > lastSeconds, "rows out of order");
+            // Recorded times may repeat (two readings in one millisecond), derived ones never.
+            check(r.record > lastRecord && r.seconds >= lastSeconds && std::isfinite(r.seconds),
+                  "rows out of order");
+            const std::int64_t sample = grid->place(r.seconds);
+            check(sample > lastSample, "two readings in one sample of the grid");
+            lastSample = sample;
             check(soundReading(r.adc) && r.ohms > 0 && r.microsiemens > 0, "not a reading");
             lastRecord = r.record;
             lastSeconds = r.seconds;
@@ -66,10 +77,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             markers += static_cast<std::int64_t>(r.markers.size());
             onsets += r.responseOnset;
             return csv.reading(r, e);
-        }
-        bool gap(std::int64_t a, std::int64_t b, std::int32_t fill, std::string* e) override {
-            check(a <= b && soundReading(fill), "a gap without a reading to hold");
-            return csv.gap(a, b, fill, e);
         }
         bool finish(std::string* e) override { return csv.finish(e); }
         void abandon() override { csv.abandon(); }
@@ -79,5 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(format.markers == static_cast<std::int64_t>(session.markers.size()), "a marker lost");
     check(format.onsets == static_cast<std::int64_t>(session.onsets.size()), "an onset lost");
     check(session.clock.period() > 0, "a reading clock that does not advance");
+    check(session.times.empty() || session.times.size() == session.values.size(),
+          "a reading without its time");
     return 0;
 }

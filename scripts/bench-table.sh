@@ -63,7 +63,7 @@ row "  reference latched / full redraws in it" "${latched:-?} / ${redraws:-?}" "
 
 echo "== system calls of a live session (strace -c, the difference of a 21 s and a 1 s run)"
 # Two runs, so that what the start and the end of a run cost cancels out.
-syscalls() { # seconds -> "readings-recorded pwrite64-calls all-calls"
+syscalls() { # seconds -> "readings-recorded pwrite64-calls all-calls tms-bytes"
     local folder sim
     folder=$(mktemp -d)
     "$build/bin/probe-sim" --folder "$folder" --port 2 --rate 53 >/dev/null 2>&1 &
@@ -71,18 +71,23 @@ syscalls() { # seconds -> "readings-recorded pwrite64-calls all-calls"
     for _ in $(seq 100); do [ -L "$folder/ports/com2" ] && break; sleep 0.1; done
     strace -f -c -o "$work/strace.txt" "$build/bench/sylvane_cpu_harness" "$folder" 2 "$1" \
         >"$work/strace-run.txt" 2>&1
-    kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null; rm -rf "$folder"
+    kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null
+    local tms
+    tms=$(stat -c %s "$folder/tempdata.tms" 2>/dev/null || echo 0)
+    rm -rf "$folder"
     echo "$(sed -n 's/.*readings recorded \([0-9]*\) (.*/\1/p' "$work/strace-run.txt")" \
         "$(awk '$NF == "pwrite64" { print $4 }' "$work/strace.txt")" \
-        "$(awk '$NF == "total" { print $4 }' "$work/strace.txt")"
+        "$(awk '$NF == "total" { print $4 }' "$work/strace.txt")" "$tms"
 }
 if command -v strace >/dev/null; then
-    read -r r1 p1 t1 <<<"$(syscalls 1)"
-    read -r r2 p2 t2 <<<"$(syscalls 21)"
+    read -r r1 p1 t1 _ <<<"$(syscalls 1)"
+    read -r r2 p2 t2 b2 <<<"$(syscalls 21)"
     if [ -n "${r1:-}" ] && [ -n "${r2:-}" ] && [ "$r2" -gt "$r1" ]; then
         row "writes per recorded reading (pwrite64)" \
             "$(awk -v a="$p1" -v b="$p2" -v r="$((r2 - r1))" 'BEGIN { printf "%.3f", (b - a) / r }')" \
-            "calls" "2 (.tst, .txt)"
+            "calls" "3 (.tms, .tst, .txt)"
+        row "bytes on disk a reading for its time (.tms)" \
+            "$(awk -v b="$b2" -v r="$r2" 'BEGIN { printf "%.2f", b / r }')" "bytes" "<= 4"
         row "system calls per recorded reading, all" \
             "$(awk -v a="$t1" -v b="$t2" -v r="$((r2 - r1))" 'BEGIN { printf "%.1f", (b - a) / r }')" \
             "calls" "-"

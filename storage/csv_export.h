@@ -35,7 +35,6 @@ public:
 
     bool begin(const ExportedSession& session, std::string* error) override;
     bool reading(const ExportedReading& reading, std::string* error) override;
-    bool gap(std::int64_t, std::int64_t, std::int32_t, std::string*) override { return true; }
     bool finish(std::string* error) override;
     void abandon() override { m_buffer.clear(); }
 

@@ -113,7 +113,31 @@ bool EdfFormat::begin(const ExportedSession& s, std::string* error) {
     m_notes.clear();
     const ReadingClock& clock = s.clock;
     const auto n = static_cast<std::int64_t>(s.values.size());
-    m_expectedRecords = (n + clock.readingsPerRecord - 1) / clock.readingsPerRecord;
+    const double origin = clock.firstSeconds;
+
+    // Where each reading goes, and the gaps: where readings are missing (an interval of more than
+    // one and a half samples), the samples between carry the reading before.
+    struct Gap {
+        std::int64_t first, count;
+    };
+    std::vector<Gap> gaps;
+    {
+        GridPlacer placer(clock);
+        std::int64_t previous = -1;
+        double previousSeconds = 0;
+        for (std::int64_t r = 1; r <= n; ++r) {
+            if (!soundReading(s.values[static_cast<std::size_t>(r - 1)])) continue;
+            const double seconds = s.secondsOf(r);
+            const std::int64_t at = placer.place(seconds);
+            const bool missing =
+                previous < 0 ? at > 0 : seconds - previousSeconds > 1.5 * clock.period();
+            if (missing && at > previous + 1) gaps.push_back({previous + 1, at - previous - 1});
+            previous = at;
+            previousSeconds = seconds;
+        }
+        m_samples = previous + 1;
+    }
+    m_expectedRecords = (m_samples + clock.readingsPerRecord - 1) / clock.readingsPerRecord;
 
     // The session's range, widened a little, in each signal's unit.
     const double margin = std::max(2.0, (s.maxADC - s.minADC) * 0.05);
@@ -139,30 +163,23 @@ bool EdfFormat::begin(const ExportedSession& s, std::string* error) {
     if (s.rateEstimated) {
         m_annotations.push_back({0, -1, "reading rate estimated", 0});
     }
+    const auto since = [origin](double seconds) { return std::max(0.0, seconds - origin); };
     for (std::size_t i = 0; i < s.markers.size(); ++i) {
         const Marker& m = s.markers[i];
         std::string text =
             m.text.empty() ? "marker " + std::to_string(i + 1) : annotationText(m.text);
         text.resize(cutAt(text, kEdfAnnotationBytes));
-        m_annotations.push_back({clock.at(m.record) - clock.firstSeconds, -1, text, 1});
+        m_annotations.push_back({since(s.secondsOf(m)), -1, text, 1});
     }
     for (const std::int64_t onset : s.onsets)
-        m_annotations.push_back({clock.at(onset) - clock.firstSeconds, -1, "SCR onset", 2});
-    for (std::int64_t r = 1; r <= n;) {
-        if (soundReading(s.values[static_cast<std::size_t>(r - 1)])) {
-            ++r;
-            continue;
-        }
-        std::int64_t last = r;
-        while (last < n && !soundReading(s.values[static_cast<std::size_t>(last)])) ++last;
-        m_annotations.push_back({clock.at(r) - clock.firstSeconds,
-                                 static_cast<double>(last - r + 1) * clock.period(), "no reading",
-                                 0});
-        r = last + 1;
+        m_annotations.push_back({since(s.secondsOf(onset)), -1, "SCR onset", 2});
+    for (const Gap& g : gaps) {
+        m_annotations.push_back({static_cast<double>(g.first) * clock.period(),
+                                 static_cast<double>(g.count) * clock.period(), "no reading", 0});
     }
-    if (n % clock.readingsPerRecord != 0) {
-        m_annotations.push_back(
-            {clock.at(n + 1) - clock.firstSeconds, -1, "end of readings, record padded", 0});
+    if (m_samples % clock.readingsPerRecord != 0) {
+        m_annotations.push_back({static_cast<double>(m_samples) * clock.period(), -1,
+                                 "end of readings, record padded", 0});
     }
     std::stable_sort(
         m_annotations.begin(), m_annotations.end(),
@@ -238,6 +255,8 @@ bool EdfFormat::begin(const ExportedSession& s, std::string* error) {
     m_inBlock = 0;
     m_records = 0;
     m_last = 0;
+    m_placer.emplace(clock);
+    m_samples = 0;
     return true;
 }
 
@@ -251,6 +270,7 @@ bool EdfFormat::sample(std::int32_t adc, std::string* error) {
             digital(values[i], m_physMin[i], m_physMax[i]);
     }
     m_last = adc;
+    ++m_samples;
     if (++m_inBlock < n) return true;
     m_inBlock = 0;
     ++m_records;
@@ -260,13 +280,12 @@ bool EdfFormat::sample(std::int32_t adc, std::string* error) {
 }
 
 bool EdfFormat::reading(const ExportedReading& r, std::string* error) {
-    return sample(r.adc, error);
-}
-
-bool EdfFormat::gap(std::int64_t first, std::int64_t last, std::int32_t fill, std::string* error) {
-    for (std::int64_t r = first; r <= last; ++r)
+    const std::int64_t at = m_placer->place(r.seconds);
+    // Samples without a reading carry the one before (the first reading, before it).
+    const std::int32_t fill = m_samples == 0 ? r.adc : m_last;
+    while (m_samples < at)
         if (!sample(fill, error)) return false;
-    return true;
+    return sample(r.adc, error);
 }
 
 bool EdfFormat::finish(std::string* error) {

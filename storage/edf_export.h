@@ -1,6 +1,7 @@
 #pragma once
-// The EDF+ format of an export (EDF+C, written with EDFlib): three signals, one sample a
-// recorded reading, at the session's reading rate (storage/session_export.h):
+// The EDF+ format of an export (EDF+C, written with EDFlib): three signals on a uniform grid at
+// the session's nominal rate (storage/session_export.h), each reading in the sample nearest its
+// recorded time:
 //   "Skin conductance"  uS     the conductance as the readouts compute it
 //   "Skin resistance"   kOhm   the resistance
 //   "Smoothed ADC"      (none) the smoothed ADC value
@@ -9,9 +10,10 @@
 // the 8 characters of a header field hold, so that the header and the samples agree. The start is
 // the time of the first reading ("start time estimated" in the recording field when the session had
 // no side file); the patient fields stay anonymous; the comments go into the recording field as far
-// as they fit and whole into annotations at 0 s. Annotations: markers, skin-response onsets
-// ("SCR onset"), records without a reading ("no reading", written as the reading before them)
-// and the padding of the last data record.
+// as they fit and whole into annotations at 0 s. Annotations: markers and skin-response onsets
+// ("SCR onset") at their recorded times, gaps ("no reading" over samples where a reading is
+// missing, written as the reading before them, with the gap's duration) and the padding of the
+// last data record.
 //
 // The file is written beside the target under a temporary name and renamed once EDFlib has
 // closed it and it reads back whole, so a failure leaves no half file.
@@ -19,6 +21,7 @@
 #include "storage/session_export.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,7 +37,6 @@ public:
 
     bool begin(const ExportedSession& session, std::string* error) override;
     bool reading(const ExportedReading& reading, std::string* error) override;
-    bool gap(std::int64_t first, std::int64_t last, std::int32_t fill, std::string* error) override;
     bool finish(std::string* error) override;
     void abandon() override;
 
@@ -62,6 +64,8 @@ private:
     std::int64_t m_records = 0;
     std::int64_t m_expectedRecords = 0;
     std::int32_t m_last = 0;
+    std::int64_t m_samples = 0;
+    std::optional<GridPlacer> m_placer;
     std::vector<Annotation> m_annotations;
     std::vector<std::string> m_notes;
 };

@@ -35,7 +35,8 @@ struct MarkerFile {
     // The sound markers, in file order.
     std::vector<Marker> markers;
     // Line numbers (1-based) of lines that are not a sound marker: cut, malformed, a record
-    // number below 1 or above lastRecord, a time that is not a number of seconds from 0 to ten years.
+    // number below 1 or above lastRecord, a time that is not a number of seconds from 0 to ten
+    // years.
     std::vector<int> badLines;
 };
 

@@ -1,5 +1,6 @@
 #include "storage/saved_set_writer.h"
 
+#include "storage/file_store.h"
 #include "storage/marker_file.h"
 #include "storage/saved_markers.h"
 #include "storage/session_header.h"
@@ -30,7 +31,8 @@ std::string described(const std::string& reason, const fs::path& path) {
 
 // Side files of the working set, saved beside name.Hdr under their own extension.
 const std::pair<const char*, const char*> kSideFiles[] = {{kWorkingMrk, kSavedMrkExtension},
-                                                          {kWorkingTim, kSavedTimExtension}};
+                                                          {kWorkingTim, kSavedTimExtension},
+                                                          {kWorkingTms, kSavedTmsExtension}};
 } // namespace
 
 int openProbed(const fs::path& path, TargetProbe* probe, std::int64_t* size) {
@@ -39,8 +41,7 @@ int openProbed(const fs::path& path, TargetProbe* probe, std::int64_t* size) {
     if (fd < 0) {
         const int err = errno;
         probe->state = err == ENOENT ? TargetState::Missing : TargetState::Unusable;
-        probe->description =
-            described(err == ENOENT ? "File not found" : std::strerror(err), path);
+        probe->description = described(err == ENOENT ? "File not found" : std::strerror(err), path);
         return -1;
     }
     struct stat st {};

@@ -49,7 +49,8 @@ bool refreshWorkingHeader(const std::filesystem::path& workingFolder, const std:
 // copy is written beside its target under a temporary name and replaces the target only once
 // complete, so a failure (disk full, no permission) leaves any older saved file as it was. False
 // at the first failure, with *error naming the file and the reason.
-// The session times tempdata.tim follow the same way, as name.Tim beside name.Hdr.
+// The session times tempdata.tim and the reading times tempdata.tms follow the same way, as
+// name.Tim and name.Tms beside name.Hdr.
 bool copyWorkingSet(const std::filesystem::path& workingFolder, const SaveTargets& targets,
                     std::string* error = nullptr);
 

@@ -46,15 +46,103 @@ std::optional<std::chrono::system_clock::time_point> modified(const fs::path& pa
         std::chrono::file_clock::to_sys(when));
 }
 
+// A whole rate that puts every reading of a span within 20 ms of its time is the probe's own;
+// the rest is the timing of the readings' arrival.
+double snappedRate(double rate, double span) {
+    const double whole = std::round(rate);
+    if (whole >= 1 && span * std::fabs(rate - whole) / whole <= 0.02) return whole;
+    return rate;
+}
+
+// The readings' recorded times from the .Tms, and the EDF+ grid of the session's nominal rate.
+void recordedTimes(const ExportSource& source, std::string_view tms, ExportedSession* s) {
+    const std::size_t n = s->values.size();
+    const std::size_t kept = std::min(n, tms.size() / 4);
+    s->times.resize(kept);
+    bool backwards = false;
+    for (std::size_t i = 0; i < kept; ++i) {
+        const auto* b = reinterpret_cast<const unsigned char*>(tms.data() + 4 * i);
+        const std::uint32_t ms = std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 |
+                                 std::uint32_t{b[2]} << 16 | std::uint32_t{b[3]} << 24;
+        // A time before the one of the reading before is damage: the reading keeps that one.
+        if (i > 0 && ms < s->times[i - 1]) backwards = true;
+        s->times[i] = i > 0 ? std::max(ms, s->times[i - 1]) : ms;
+    }
+    if (backwards)
+        s->notes.push_back(source.tms.string() +
+                           ": times that go backwards are taken as the time before them.");
+
+    // The nominal interval: the median interval between sound readings, then the mean of the
+    // intervals near it, so that gaps do not count and the arrival's jitter averages out.
+    std::vector<std::uint32_t> intervals;
+    std::int64_t previous = -1;
+    for (std::size_t i = 0; i < kept; ++i) {
+        if (!soundReading(s->values[i])) continue;
+        if (previous >= 0 && s->times[i] > s->times[static_cast<std::size_t>(previous)])
+            intervals.push_back(s->times[i] - s->times[static_cast<std::size_t>(previous)]);
+        previous = static_cast<std::int64_t>(i);
+    }
+    double period = 1.0 / kNominalRate;
+    // The longest stretch of readings without a gap, in seconds.
+    double longestRun = 0;
+    if (!intervals.empty()) {
+        std::vector<std::uint32_t> sorted = intervals;
+        const auto middle = sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2);
+        std::nth_element(sorted.begin(), middle, sorted.end());
+        const double median = *middle;
+        double sum = 0;
+        std::int64_t count = 0;
+        double run = 0;
+        for (const std::uint32_t d : intervals) {
+            if (d < 0.5 * median || d > 1.5 * median) {
+                run = 0;
+                continue;
+            }
+            sum += d;
+            ++count;
+            run += d / 1000.0;
+            longestRun = std::max(longestRun, run);
+        }
+        period = sum / static_cast<double>(count) / 1000.0;
+    }
+
+    // Records the .Tms does not reach (a cut file) follow the last time at the nominal rate.
+    if (kept < n) {
+        const double last = kept > 0 ? s->times[kept - 1] : 0.0;
+        for (std::size_t i = kept; i < n; ++i) {
+            const double ms = last + static_cast<double>(i - kept + 1) * period * 1000.0;
+            s->times.push_back(static_cast<std::uint32_t>(std::min(ms, 4294967295.0)));
+        }
+        s->notes.push_back(source.tms.string() + ": the times of the last " +
+                           std::to_string(n - kept) +
+                           " readings are missing; they are taken at the session's rate.");
+    }
+
+    // A whole rate that moves no reading of a stretch without a gap by more than 20 ms is the
+    // probe's own (each stretch starts afresh after a gap, so only their lengths count).
+    const double first = n > 0 ? s->times.front() / 1000.0 : 0.0;
+    s->clock = readingClockFor(snappedRate(1.0 / period, longestRun), first);
+}
+
 } // namespace
 
 ExportSource ExportSource::working(const fs::path& folder) {
-    return {folder / kWorkingTst, folder / kWorkingHdr, folder / kWorkingMrk, folder / kWorkingTim};
+    return {folder / kWorkingTst, folder / kWorkingHdr, folder / kWorkingMrk, folder / kWorkingTim,
+            folder / kWorkingTms};
 }
 
 ExportSource ExportSource::saved(const fs::path& tst, const fs::path& hdr) {
     return {tst, hdr, fs::path(hdr).replace_extension(kSavedMrkExtension),
-            fs::path(hdr).replace_extension(kSavedTimExtension)};
+            fs::path(hdr).replace_extension(kSavedTimExtension),
+            fs::path(hdr).replace_extension(kSavedTmsExtension)};
+}
+
+std::int64_t GridPlacer::place(double seconds) {
+    const double at = (seconds - m_clock.firstSeconds) / m_clock.period();
+    const std::int64_t nearest =
+        std::isfinite(at) ? std::llround(std::clamp(at, 0.0, 1e15)) : m_last + 1;
+    m_last = std::max(nearest, m_last + 1);
+    return m_last;
 }
 
 ReadingClock readingClockFor(double rate, double firstSeconds) {
@@ -111,6 +199,7 @@ bool loadSession(const ExportSource& source, const ExportOptions& options, Expor
     bytes.hdr = readWhole(source.hdr);
     bytes.mrk = readWhole(source.mrk);
     bytes.tim = readWhole(source.tim);
+    bytes.tms = readWhole(source.tms);
     bytes.tstModified = modified(source.tst);
     return sessionFromBytes(source, bytes, options, out, error);
 }
@@ -192,41 +281,41 @@ bool sessionFromBytes(const ExportSource& source, const SessionBytes& bytes,
         }
     }
     const auto readings = static_cast<double>(s.values.size());
-    double rate = kNominalRate;
-    double first = 0;
-    s.rateEstimated = s.values.size() > 1;
-    if (times.readings >= 1) first = times.firstSeconds;
-    if (times.readings >= 2 && times.lastSeconds > times.firstSeconds) {
-        const double span = times.lastSeconds - times.firstSeconds;
-        const auto intervals = static_cast<double>(times.readings - 1);
-        rate = intervals / span;
-        // A whole rate that puts every reading within 20 ms of its measured time is the
-        // probe's own; the rest is the timing of the readings' arrival.
-        const double whole = std::round(rate);
-        if (whole >= 1 && std::fabs(intervals / whole - span) <= 0.02) rate = whole;
-        s.rateEstimated = false;
-    } else if (times.start && times.readings < 0) {
-        if (const auto& mtime = bytes.tstModified) {
-            const double span = static_cast<double>(localTimeOf(*mtime).utcMilliseconds() -
-                                                    times.start->utcMilliseconds()) /
-                                1000.0;
-            if (span > 0 && readings > 1) rate = readings / span;
+    if (const auto& tms = bytes.tms; tms && tms->size() >= 4) {
+        recordedTimes(source, *tms, &s);
+    } else {
+        double rate = kNominalRate;
+        double first = 0;
+        s.rateEstimated = s.values.size() > 1;
+        if (times.readings >= 1) first = times.firstSeconds;
+        if (times.readings >= 2 && times.lastSeconds > times.firstSeconds) {
+            const double span = times.lastSeconds - times.firstSeconds;
+            const auto intervals = static_cast<double>(times.readings - 1);
+            rate = snappedRate(intervals / span, span);
+            s.rateEstimated = false;
+        } else if (times.start && times.readings < 0) {
+            if (const auto& mtime = bytes.tstModified) {
+                const double span = static_cast<double>(localTimeOf(*mtime).utcMilliseconds() -
+                                                        times.start->utcMilliseconds()) /
+                                    1000.0;
+                if (span > 0 && readings > 1) rate = readings / span;
+            }
         }
+        s.clock = readingClockFor(rate, first);
     }
-    s.clock = readingClockFor(rate, first);
     if (times.start) {
         s.start = *times.start;
     } else {
         s.startEstimated = true;
         const auto mtime = bytes.tstModified.value_or(std::chrono::system_clock::now());
-        s.start = localTimeOf(mtime).plus(-s.clock.at(static_cast<std::int64_t>(readings)));
+        s.start = localTimeOf(mtime).plus(-s.secondsOf(static_cast<std::int64_t>(readings)));
     }
 
     analysis::ResponseDetector detector(options.responseThreshold);
     for (std::size_t i = 0; i < s.values.size(); ++i) {
         const auto g = analysis::conductanceOfAdc(s.values[i]);
         const auto record = static_cast<std::int64_t>(i) + 1;
-        if (g) detector.add(record, s.clock.at(record), *g);
+        if (g) detector.add(record, s.secondsOf(record), *g);
     }
     detector.finish();
     for (const auto& onset : detector.responses()) s.onsets.push_back(onset.onsetRecord);
@@ -244,25 +333,15 @@ bool exportSession(const ExportedSession& s, ExportFormat& format, std::string* 
     const auto n = static_cast<std::int64_t>(s.values.size());
     std::size_t nextMarker = 0;
     std::size_t nextOnset = 0;
-    std::int32_t last = 0;
-    std::int64_t gapFrom = 0;
     std::int64_t lastSound = n;
     while (lastSound > 0 && !soundReading(s.values[static_cast<std::size_t>(lastSound - 1)]))
         --lastSound;
     for (std::int64_t record = 1; record <= n; ++record) {
         const std::int32_t v = s.values[static_cast<std::size_t>(record - 1)];
-        if (!soundReading(v)) {
-            if (gapFrom == 0) gapFrom = record;
-            continue;
-        }
-        if (gapFrom != 0) {
-            if (!format.gap(gapFrom, record - 1, last != 0 ? last : v, error)) return fail();
-            gapFrom = 0;
-        }
-        last = v;
+        if (!soundReading(v)) continue;
         ExportedReading r;
         r.record = record;
-        r.seconds = s.clock.at(record);
+        r.seconds = s.secondsOf(record);
         r.adc = v;
         r.ohms = platform::resistanceOfAdc(v);
         r.microsiemens = static_cast<float>(1000000.0 / static_cast<double>(r.ohms));
@@ -277,7 +356,6 @@ bool exportSession(const ExportedSession& s, ExportFormat& format, std::string* 
         r.firstMarkerNumber = from + 1;
         if (!format.reading(r, error)) return fail();
     }
-    if (gapFrom != 0 && !format.gap(gapFrom, n, last, error)) return fail();
     if (!format.finish(error)) return fail();
     return true;
 }

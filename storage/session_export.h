@@ -1,17 +1,23 @@
 #pragma once
 // Exporting a session: one walk over its readings (the working files, or a saved .Tst with the
-// .Hdr, .Mrk and .Tim beside it) that hands each reading, with its time, resistance,
+// .Hdr, .Mrk, .Tim and .Tms beside it) that hands each reading, with its time, resistance,
 // conductance, markers and skin-response onset, to a format (CSV, EDF+).
 //
-// Time: reading n of a session is at t1 + (n - 1) / rate seconds from Start. t1 and the rate come
-// from the session's side file (.tim, storage/session_times.h): t1 is the time of the first
-// reading, the rate (readings - 1) / (time of the last - time of the first), or the whole rate
-// next to it when that moves no reading by more than 20 ms. The rate is then
-// held to a whole number of readings in an EDF+ data record of 1 s or a multiple of 1/32 s up to
-// a minute, so that both formats carry the same times. Without the side file the rate is taken as
-// the probe's 2 readings a second, and Start as the .Tst's modification time less the readings'
-// duration; a side file without its readings line (a session that was never stopped) gives the
-// rate of the readings over the time from Start to that modification time.
+// Time: each reading has the time it was recorded, the seconds from Start to its frame's arrival,
+// in the .Tms (file_store.h); the local date and time of Start is in the .Tim
+// (storage/session_times.h). A session saved before readings kept their times has none: reading
+// n is then at t1 + (n - 1) / rate from Start, t1 and the rate from the .Tim (the time of the first
+// reading; (readings - 1) / (time of the last - time of the first), or the whole rate next to it
+// when that moves no reading by more than 20 ms); without a .Tim, at the probe's 2 readings a
+// second from the .Tst's modification time less the readings' duration; with a .Tim that has no
+// readings line (a session never stopped), at the rate of the readings over the time from Start
+// to that modification time.
+//
+// The EDF+ grid (ReadingClock) is the session's nominal rate: the median interval between
+// readings, refined as the mean of the intervals near it (gaps left out), snapped to a whole rate
+// when that moves no reading by more than 20 ms, held to a whole number of readings in a data
+// record of 1 s (whole rates) or of a multiple of 1/32 s up to a minute (the durations EDFlib
+// writes exactly).
 
 #include "storage/marker_file.h"
 #include "storage/session_times.h"
@@ -27,10 +33,10 @@
 namespace sylvane::storage {
 
 struct ExportSource {
-    std::filesystem::path tst, hdr, mrk, tim;
-    // tempdata.tst, .hdr, .mrk and .tim in the folder.
+    std::filesystem::path tst, hdr, mrk, tim, tms;
+    // tempdata.tst, .hdr, .mrk, .tim and .tms in the folder.
     static ExportSource working(const std::filesystem::path& folder);
-    // A saved session: its .Mrk and .Tim are beside the .Hdr.
+    // A saved session: its .Mrk, .Tim and .Tms are beside the .Hdr.
     static ExportSource saved(const std::filesystem::path& tst, const std::filesystem::path& hdr);
 };
 
@@ -70,10 +76,25 @@ struct ExportedSession {
     std::vector<Marker> markers;
     // Records of the skin-response onsets, ascending.
     std::vector<std::int64_t> onsets;
+    // The recorded time of each record, in milliseconds from Start (the .Tms); empty for a
+    // session saved before readings kept their times, whose times come from `clock`.
+    std::vector<std::uint32_t> times;
     LocalTime start;
     bool startEstimated = false;
     bool rateEstimated = false;
+    // The EDF+ grid; for a session without recorded times, also the times of its readings.
     ReadingClock clock;
+
+    // Seconds from Start of a record (1-based).
+    double secondsOf(std::int64_t record) const {
+        if (times.empty()) return clock.at(record);
+        return times[static_cast<std::size_t>(record - 1)] / 1000.0;
+    }
+    // Seconds from Start of a marker: its own recorded time, or its record's in a session
+    // without recorded times.
+    double secondsOf(const Marker& marker) const {
+        return times.empty() ? clock.at(marker.record) : marker.seconds;
+    }
     // What was wrong with the files and what was done about it, each naming the file.
     std::vector<std::string> notes;
 };
@@ -91,7 +112,7 @@ bool loadSession(const ExportSource& source, const ExportOptions& options, Expor
 // The files of a session as they were read; nothing for a file that is missing.
 struct SessionBytes {
     std::string tst;
-    std::optional<std::string> hdr, mrk, tim;
+    std::optional<std::string> hdr, mrk, tim, tms;
     std::optional<std::chrono::system_clock::time_point> tstModified;
 };
 // The same from the files' bytes; source only names them.
@@ -115,11 +136,8 @@ class ExportFormat {
 public:
     virtual ~ExportFormat() = default;
     virtual bool begin(const ExportedSession& session, std::string* error) = 0;
+    // The sound readings in record order (records that hold no reading are passed over).
     virtual bool reading(const ExportedReading& reading, std::string* error) = 0;
-    // Records first..last hold no reading; fill is the last reading before them (the first after
-    // them at the start of the session).
-    virtual bool gap(std::int64_t first, std::int64_t last, std::int32_t fill,
-                     std::string* error) = 0;
     virtual bool finish(std::string* error) = 0;
     // The export failed: leave nothing behind.
     virtual void abandon() = 0;
@@ -128,5 +146,18 @@ public:
 // Hands the session to the format, in record order. False with *error at the first failure,
 // after the format has been abandoned.
 bool exportSession(const ExportedSession& session, ExportFormat& format, std::string* error);
+
+// Where the readings go on the EDF+ grid: each in the sample nearest its time, never before the
+// sample after the reading before it, so that no reading is lost or reordered.
+class GridPlacer {
+public:
+    explicit GridPlacer(const ReadingClock& clock) : m_clock(clock) {}
+    // The sample (from 0) of a reading at seconds from Start.
+    std::int64_t place(double seconds);
+
+private:
+    ReadingClock m_clock;
+    std::int64_t m_last = -1;
+};
 
 } // namespace sylvane::storage

@@ -121,6 +121,15 @@ WorkingSessionRecovery clearOrRecoverWorkingSession(const fs::path& folder) {
         }
     }
 
+    // A time written just before the program stopped, without its record, goes.
+    const fs::path tmsPath = folder / kWorkingTms;
+    struct stat times {};
+    if (::stat(tmsPath.c_str(), &times) == 0 && S_ISREG(times.st_mode) &&
+        times.st_size > static_cast<off_t>(tst.size())) {
+        if (::truncate(tmsPath.c_str(), static_cast<off_t>(tst.size())) != 0)
+            r.problems.push_back(problem(tmsPath, errno));
+    }
+
     std::int32_t minADC = 4095;
     std::int32_t maxADC = 0;
     std::string lines;

@@ -8,6 +8,7 @@
 #include "platform/label.h"
 #include "platform/number_rules.h"
 #include "platform/picture_box.h"
+#include "platform/steady_time.h"
 #include "platform/vb_colors.h"
 #include "tests/support/gtest_qt_main.h"
 #include "tests/support/live_session.h"
@@ -21,6 +22,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+
+#include <cstring>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -140,6 +143,49 @@ TEST(Acquisition, SessionRecordsWhatTheFramesGiveAndShowsTheReadouts) {
     EXPECT_EQ(s.file("tempdata.hdr"), hdrOf(4095, 0, " "));
     EXPECT_EQ(s.file("tempdata.tst"), "");
     EXPECT_TRUE(s.messages.messages.empty()) << s.said();
+}
+
+// Frames written at known moments, some in the same pace of the port's reading and two in one
+// write: every reading keeps its frame's arrival, within 60 ms, in tempdata.tms.
+TEST(Acquisition, EachReadingKeepsTheTimeItsFrameArrived) {
+    Probed s;
+    s.w.engine.state().graphSensitivity = 25;
+    const double before = pf::steadySeconds();
+    s.w.mnuStart_Click();
+    const double after = pf::steadySeconds();
+    ASSERT_TRUE(s.running()) << s.said();
+    // Milliseconds before each write; 0 puts a frame in the write of the one before.
+    const int gaps[] = {0,   120, 310, 45, 0,  260, 20, 20,  170, 400, 90, 0,
+                        130, 60,  250, 15, 35, 300, 0,  110, 75,  220, 40};
+    std::vector<double> written;
+    std::vector<Read> batch;
+    for (int i = 0; i < static_cast<int>(std::size(gaps)); ++i) {
+        if (gaps[i] > 0 && !batch.empty()) {
+            s.probe.send(batch);
+            batch.clear();
+            const double at = pf::steadySeconds();
+            while (written.size() < static_cast<std::size_t>(i)) written.push_back(at);
+            pump(gaps[i]);
+        }
+        batch.push_back(frame(2000));
+    }
+    s.probe.send(batch);
+    const double at = pf::steadySeconds();
+    while (written.size() < std::size(gaps)) written.push_back(at);
+    // Five frames fill the filter; each one after is a reading.
+    const int readings = static_cast<int>(std::size(gaps)) - 5;
+    ASSERT_TRUE(s.recorded(readings));
+    s.w.mnuStop_Click();
+    const QByteArray tms = s.file("tempdata.tms");
+    ASSERT_EQ(tms.size(), readings * 4);
+    for (int k = 0; k < readings; ++k) {
+        quint32 ms = 0;
+        std::memcpy(&ms, tms.constData() + 4 * k, 4);
+        const double arrived = written[static_cast<std::size_t>(k + 5)];
+        // Start fell between `before` and `after`.
+        EXPECT_LE(before + ms / 1000.0, arrived + 0.060) << "reading " << k + 1;
+        EXPECT_GE(after + ms / 1000.0, arrived - 0.060) << "reading " << k + 1;
+    }
 }
 
 TEST(Acquisition, SilenceGivesOneTimeoutMessageAndOneStop) {

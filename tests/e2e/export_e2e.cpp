@@ -14,10 +14,15 @@
 
 #include <QAction>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <span>
 
 using namespace sylvane::testing;
@@ -69,10 +74,6 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
     ASSERT_TRUE(waitUntil([&] { return w.lblResponses[1]->caption() == "1"; }, 40000))
         << "responses counted: " << w.lblResponses[1]->caption().toStdString();
     ASSERT_TRUE(waitUntil([&] { return p.file("tempdata.tst").size() >= 4 * 40; }, 30000));
-    // Two markers, as the marker file keeps them.
-    writeFileBytes(p.path("tempdata.mrk"),
-                   QByteArray::fromStdString(storage::markerLine({5, 2.5, "stimulus, left"}) +
-                                             storage::markerLine({20, 10, "say \"go\""})));
     const QString comments = QString::fromUtf8("Resting \xE2\x80\x94 \"eyes closed\"");
     w.TxtSeshnComnts->setText(comments);
     w.mnuStop->trigger();
@@ -88,7 +89,21 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
     ASSERT_TRUE(times.start);
     EXPECT_EQ(times.readings, static_cast<std::int64_t>(readings.size()));
 
-    // CSV: one row a reading, value by value, at 2 readings a second from the first.
+    // Each reading's time as tempdata.tms keeps it (milliseconds from Start).
+    const QByteArray tms = p.file("tempdata.tms");
+    ASSERT_EQ(tms.size(), static_cast<qsizetype>(readings.size()) * 4);
+    const auto timeOf = [&](std::size_t i) {
+        quint32 ms = 0;
+        std::memcpy(&ms, tms.constData() + 4 * i, 4);
+        return ms / 1000.0;
+    };
+
+    // Two markers, as the marker file keeps them: at their readings and at those readings' times.
+    writeFileBytes(p.path("tempdata.mrk"),
+                   QByteArray::fromStdString(storage::markerLine({5, timeOf(4), "stimulus, left"}) +
+                                             storage::markerLine({20, timeOf(19), "say \"go\""})));
+
+    // CSV: one row a reading, value by value, at its recorded time.
     p.exportAs(w.mnuExportCsv, p.path("out.csv"));
     ASSERT_TRUE(p.messages.messages.empty()) << p.said();
     const QByteArray csv = p.file("out.csv");
@@ -98,7 +113,7 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
     std::vector<double> onsets;
     for (std::size_t i = 0; i < readings.size(); ++i) {
         const float ohms = pf::resistanceOfAdc(readings[i]);
-        const double t = times.firstSeconds + 0.5 * static_cast<double>(i);
+        const double t = timeOf(i);
         const char* marker = i == 4 ? "\"stimulus, left\"" : i == 19 ? "\"say \"\"go\"\"\"" : "";
         const QByteArray& row = rows[static_cast<qsizetype>(i) + 1];
         EXPECT_EQ(row.chopped(2).toStdString(),
@@ -130,10 +145,22 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
                   pf::trimmed(s.prefilter) + "; ";
     EXPECT_EQ(labels, "Skin conductance [uS] Mean of the last 5 readings; Skin resistance [kOhm] "
                       "Mean of the last 5 readings; Smoothed ADC [] Mean of the last 5 readings; ");
-    std::vector<std::string> texts;
-    for (const auto& a : edf.annotations) texts.push_back(a.second);
-    EXPECT_EQ(texts, (std::vector<std::string>{comments.toStdString(), "stimulus, left",
-                                               "SCR onset", "say \"go\""}));
+    // Each at its time from the first reading.
+    const std::vector<std::pair<double, std::string>> annotated = {
+        {0, comments.toStdString()},
+        {timeOf(4) - timeOf(0), "stimulus, left"},
+        {onsets[0] - timeOf(0), "SCR onset"},
+        {timeOf(19) - timeOf(0), "say \"go\""}};
+    ASSERT_EQ(edf.annotations.size(), annotated.size());
+    for (const auto& [at, text] : annotated) {
+        EXPECT_EQ(std::ranges::count_if(edf.annotations,
+                                        [&](const auto& a) {
+                                            return a.second == text &&
+                                                   std::fabs(a.first - at) < 0.0015;
+                                        }),
+                  1)
+            << text << " at " << at;
+    }
 
     // An existing file: No keeps it, Yes replaces it.
     writeFileBytes(p.path("out.csv"), "older");
@@ -209,6 +236,105 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
     EXPECT_FALSE(QFileInfo::exists(p.path("full.edf")));
     EXPECT_FALSE(QFileInfo(p.path("full.edf.exporting")).isFile() &&
                  !QFileInfo(p.path("full.edf.exporting")).isSymLink());
+}
+
+// A probe at 10 readings a second unplugged for 6 s and plugged in again: each reading keeps the
+// time it was read, and both formats show the gap where it was.
+TEST(Export, ReadingsKeepTheirTimesAcrossAProbeUnpluggedAndPluggedInAgain) {
+    Program p;
+    auto& w = p.w;
+    ProbeSimProcess sim(
+        p.folder, 2,
+        {"--rate", "10", "--seed", "3", "--vanish-after", "7", "--reappear-after", "6"});
+    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+    // The true span, as seen from outside: when the first record reached the disk and when the
+    // last one did (each within a pace of its frame).
+    QElapsedTimer clock;
+    clock.start();
+    qint64 size = 0;
+    double firstSeen = -1, lastSeen = -1;
+    const auto watch = [&] {
+        const qint64 now = QFileInfo(p.path("tempdata.tst")).size();
+        if (now == size) return;
+        size = now;
+        lastSeen = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+        if (firstSeen < 0) firstSeen = lastSeen;
+    };
+    w.mnuStart->trigger();
+    const auto watchUntil = [&](const std::function<bool()>& done, int ms) {
+        return waitUntil(
+            [&] {
+                watch();
+                return done();
+            },
+            ms);
+    };
+    ASSERT_TRUE(watchUntil([&] { return w.waitingForProbe(); }, 30000)) << p.said();
+    ASSERT_TRUE(watchUntil([&] { return !w.waitingForProbe(); }, 30000)) << p.said();
+    const qint64 before = size;
+    ASSERT_TRUE(watchUntil([&] { return size >= before + 4 * 40; }, 30000));
+    ASSERT_TRUE(sim.stop());
+    watchUntil([] { return false; }, 300);
+    w.mnuStop->trigger();
+    ASSERT_EQ(QFileInfo(p.path("tempdata.tst")).size(), size);
+    p.messages.messages.clear();
+
+    p.exportAs(w.mnuExportCsv, p.path("gap.csv"));
+    p.exportAs(w.mnuExportEdf, p.path("gap.edf"));
+    ASSERT_TRUE(p.messages.messages.empty()) << p.said();
+    std::vector<double> times;
+    double reconnected = -1;
+    for (const QByteArray& row : p.file("gap.csv").split('\n').mid(1)) {
+        if (row.isEmpty()) continue;
+        times.push_back(row.left(row.indexOf(',')).toDouble());
+        if (row.contains("probe reconnected")) reconnected = times.back();
+    }
+    ASSERT_EQ(static_cast<qint64>(times.size()) * 4, size);
+    std::vector<double> steps;
+    for (std::size_t i = 1; i < times.size(); ++i) steps.push_back(times[i] - times[i - 1]);
+    EXPECT_EQ(std::ranges::count_if(steps, [](double d) { return d >= 5.5; }), 1);
+    EXPECT_EQ(std::ranges::count_if(steps, [](double d) { return d > 0.3; }), 1);
+    std::ranges::nth_element(steps, steps.begin() + static_cast<long>(steps.size() / 2));
+    EXPECT_NEAR(steps[steps.size() / 2], 0.100, 0.010);
+    EXPECT_NEAR(times.back() - times.front(), lastSeen - firstSeen, 0.2);
+
+    // EDF+: ten samples a second in records of 1 s from the first reading, over the whole span,
+    // the gap under "no reading", the marker where the CSV has it, at most one record padded.
+    const EdfRead edf = p.edf("gap.edf");
+    ASSERT_TRUE(edf.ok);
+    EXPECT_EQ(edf.h.signalparam[0].smp_in_datarecord, 10);
+    EXPECT_EQ(edf.h.datarecord_duration, 10000000LL);
+    const double span = times.back() - times.front();
+    const auto samples = static_cast<double>(edf.h.signalparam[0].smp_in_file);
+    EXPECT_GE(samples, std::round(span * 10) + 1);
+    EXPECT_LT(samples, std::round(span * 10) + 1 + 10);
+    double gapAt = -1, gapFor = -1, markerAt = -1;
+    for (const auto& a : edf.annotations) {
+        if (a.second == "probe reconnected") markerAt = a.first;
+    }
+    edf_hdr_struct h{};
+    ASSERT_EQ(edfopen_file_readonly(p.path("gap.edf").toStdString().c_str(), &h,
+                                    EDFLIB_READ_ALL_ANNOTATIONS),
+              0);
+    for (long long i = 0; i < h.annotations_in_file; ++i) {
+        edf_annotation_struct a{};
+        edf_get_annotation(h.handle, static_cast<int>(i), &a);
+        if (std::string(a.annotation) == "no reading") {
+            gapAt = static_cast<double>(a.onset) / 1e7;
+            gapFor = std::atof(a.duration);
+        }
+    }
+    edfclose_file(h.handle);
+    const auto longest = std::ranges::max_element(times, {}, [&](const double& t) {
+        const std::size_t i = static_cast<std::size_t>(&t - times.data());
+        return i == 0 ? 0.0 : t - times[i - 1];
+    });
+    const double gapStart = *(longest - 1) - times.front();
+    const double gapEnd = *longest - times.front();
+    EXPECT_NEAR(gapAt, gapStart + 0.1, 0.1);
+    EXPECT_NEAR(gapAt + gapFor, gapEnd, 0.1);
+    ASSERT_GE(reconnected, 0);
+    EXPECT_NEAR(markerAt, reconnected - times.front(), 0.1);
 }
 
 SYLVANE_GTEST_QT_MAIN

@@ -162,9 +162,10 @@ TEST(SessionSaveAndDisplay, RecordMarkSaveTwiceDisplayResumeAndClose) {
         EXPECT_EQ(inSaved(base + ".Txt"), text);
         EXPECT_EQ(inSaved(base + ".Hdr"), QByteArray::fromStdString(storage::headerBytes(h)));
         EXPECT_EQ(inSaved(base + ".Mrk"), mrk);
+        EXPECT_EQ(inSaved(base + ".Tms"), s.file("tempdata.tms"));
     }
-    // Each with its times, name.Tim, too.
-    EXPECT_EQ(QDir(saved).entryList(QDir::Files).size(), 10);
+    // Each with its times, name.Tim and name.Tms, too.
+    EXPECT_EQ(QDir(saved).entryList(QDir::Files).size(), 12);
     ASSERT_TRUE(s.messages.messages.empty()) << s.said();
 
     // Both on one scale; the second (yellow) is drawn over the first, which has the same readings.

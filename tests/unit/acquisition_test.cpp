@@ -306,6 +306,30 @@ TEST(SerialSettingsText, ReadsWellFormedTextsAndNamesTheBadField) {
                                         "/dev/ttyS2", "/dev/ttyS10"}));
 }
 
+TEST(SerialSettingsText, TheLineSpeedAndWhenAByteReadAtAPaceArrived) {
+    EXPECT_DOUBLE_EQ(bytesPerSecond({4800, Parity::None, 8, StopBits::One}), 480);
+    EXPECT_DOUBLE_EQ(bytesPerSecond({9600, Parity::Even, 7, StopBits::Two}), 872.72727272727275);
+    const struct {
+        const char* name;
+        double previous, read;
+        long long index, count;
+        double arrived;
+    } rows[] = {
+        // One frame 50 ms after the port was seen empty: it needed 18.75 ms of line before the
+        // read, so it ended between 18.75 and 50 ms.
+        {"a frame alone", 0, 0.05, 8, 9, 0.034375},
+        // 24 bytes in 50 ms fill the line: each byte's time is known.
+        {"a busy line", 0, 0.05, 8, 24, 0.01875},
+        {"its last byte", 0, 0.05, 23, 24, 0.05},
+        // Faster than the line (a pseudo-terminal): spread over the span.
+        {"a burst", 0, 0.01, 8, 18, 0.005},
+        {"nothing between the reads", 0.2, 0.2, 8, 9, 0.2},
+    };
+    for (const auto& r : rows)
+        EXPECT_NEAR(byteArrival(r.previous, r.read, r.index, r.count, 480), r.arrived, 1e-12)
+            << r.name;
+}
+
 TEST(SessionMarkers, StandAtTheLastReadingGoToTheFileAndAreDrawnAgainAfterARedraw) {
     sylvane::testing::MemoryEngine session;
     SessionMarkers markers(session.engine);

@@ -91,6 +91,19 @@ TEST(EdfExport, ReadsBackThroughEdflibWithinOneStep) {
     const std::string comments =
         " Caf\xC3\xA9 \"quoted\" comments,\r\nlong enough to need more than one annotation";
     const std::string padded = "end of readings, record padded";
+    // Recorded times: 10 readings a second, each up to 10 ms late, then a gap of 6 s (the probe
+    // unplugged) and 20 readings more: on the grid of 10 a second, samples 0-29 and 90-109 hold
+    // the readings and 30-89 the last one before the gap.
+    std::vector<std::int32_t> unplugged;
+    std::vector<std::uint32_t> unpluggedMs;
+    std::vector<std::int32_t> unpluggedSamples;
+    for (int i = 0; i < 50; ++i) {
+        unplugged.push_back(1800 + i);
+        unpluggedMs.push_back(
+            static_cast<std::uint32_t>((i < 30 ? 500 : 6500) + 100 * i + (i * 7919) % 11));
+    }
+    for (int k = 0; k < 110; ++k)
+        unpluggedSamples.push_back(k < 30 ? 1800 + k : k < 90 ? 1829 : 1740 + k);
     const struct {
         const char* name;
         std::vector<std::int32_t> values;
@@ -100,7 +113,23 @@ TEST(EdfExport, ReadsBackThroughEdflibWithinOneStep) {
         const char* start; // the first reading's; "" estimated
         std::string annotations = "";
         const char* note = "";
+        std::vector<std::uint32_t> ms = {};         // the .Tms; none when empty
+        std::vector<std::int32_t> samples = {};     // when they are not the values
+        std::vector<double> annotationSeconds = {}; // when checked
     } rows[] = {
+        {"recorded times with a gap: the grid of the median interval",
+         unplugged,
+         tim(0.5, 50, 11.449),
+         markerLine({30, 3.4, "probe reconnected"}),
+         "",
+         10,
+         1,
+         "2024-03-01 00:00:00.375",
+         "probe reconnected|no reading",
+         "",
+         unpluggedMs,
+         unpluggedSamples,
+         {2.9, 3.0}},
         {"one reading", ramp(1500, 1), tim(0.5, 1, 0.5), "", "", 2, 1, "2024-03-01 00:00:00.375",
          padded},
         {"two readings a second, markers, responses and a gap", responses, tim(2.0, 240, 121.5),
@@ -129,6 +158,12 @@ TEST(EdfExport, ReadsBackThroughEdflibWithinOneStep) {
         writeFile(folder / "s.Hdr", headerBytes(sessionHeader(lo, hi, r.comments)));
         writeFile(folder / "s.Mrk", r.mrk);
         writeFile(folder / "s.Tim", r.tim);
+        if (!r.ms.empty()) {
+            std::string tms;
+            for (const std::uint32_t ms : r.ms)
+                for (int k = 0; k < 4; ++k) tms += static_cast<char>((ms >> (8 * k)) & 0xFF);
+            writeFile(folder / "s.Tms", tms);
+        }
         ExportedSession s;
         std::string error, notes;
         ASSERT_TRUE(
@@ -140,7 +175,7 @@ TEST(EdfExport, ReadsBackThroughEdflibWithinOneStep) {
         EXPECT_FALSE(fs::exists(folder / "s.edf.exporting"));
 
         const sylvane::testing::EdfRead f = sylvane::testing::readEdf(folder / "s.edf");
-        sylvane::testing::expectSamples(f, r.values);
+        sylvane::testing::expectSamples(f, r.samples.empty() ? r.values : r.samples);
         const edf_hdr_struct& h = f.h;
         EXPECT_EQ(h.signalparam[0].smp_in_datarecord, r.perRecord);
         EXPECT_NEAR(static_cast<double>(h.datarecord_duration) / 1e7, r.recordSeconds, 1e-5);
@@ -162,6 +197,8 @@ TEST(EdfExport, ReadsBackThroughEdflibWithinOneStep) {
         std::string texts;
         for (const auto& a : f.annotations) texts += (texts.empty() ? "" : "|") + a.second;
         EXPECT_EQ(texts, r.annotations);
+        for (std::size_t i = 0; i < r.annotationSeconds.size() && i < f.annotations.size(); ++i)
+            EXPECT_NEAR(f.annotations[i].first, r.annotationSeconds[i], 1e-6) << i;
         EXPECT_TRUE(
             std::ranges::is_sorted(f.annotations, {}, &std::pair<double, std::string>::first));
     }
