@@ -11,7 +11,7 @@
 //   window_dialogs.cpp       the commands that open the dialogs
 //   window_markers.cpp       event markers: Session > Mark, its input box, saved markers drawn
 //   window_reconnect.cpp     waiting for a lost probe port to come back
-//   window_export.cpp        export as CSV and EDF+, the skin-response count
+//   window_export.cpp        export as CSV and EDF+, the skin responses: count and export
 // State and controls are public so that the dialogs and the tests can reach them, as they reach
 // the controls of any window.
 
@@ -178,6 +178,7 @@ public:
     // ---- export and skin responses (app/window_export.cpp) ----
     void mnuExportCsv_Click();
     void mnuExportEdf_Click();
+    void mnuExportResponses_Click();
     // Asks where to export (caption, suggested path, filter); "" when cancelled. Empty means
     // the standard file dialog (tests answer instead).
     std::function<QString(const QString&, const QString&, const QString&)> exportFileChooser;
@@ -209,6 +210,7 @@ public:
     QAction* mnuSep3 = nullptr;
     QAction* mnuExportCsv = nullptr;
     QAction* mnuExportEdf = nullptr;
+    QAction* mnuExportResponses = nullptr;
 
     QFrame* frmPixGraf = nullptr;
     QFrame* frameLEDdisp = nullptr;
@@ -278,7 +280,8 @@ public:
     acquisition::SessionEngine engine;
     // The session's event markers (tempdata.mrk).
     acquisition::SessionMarkers markers;
-    // The response threshold of sylvane-extra.ini, read at start.
+    // The response threshold of sylvane-extra.ini for the live count, read at start (the exports
+    // read the file again).
     double responseThreshold = storage::kDefaultResponseThreshold;
     // Followers of the session: the skin-response count and the session's times (tempdata.tim).
     acquisition::ResponseCounter responseCounter;
@@ -291,7 +294,7 @@ private:
     void composeMenus();
     void composePanels();
     void composeExport();
-    enum class ExportKind { Csv, Edf };
+    enum class ExportKind { Csv, Edf, Responses };
     void exportSessions(ExportKind kind);
     void connectEvents();
     // Seconds since midnight as a 32-bit float.

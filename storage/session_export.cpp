@@ -1,6 +1,7 @@
 #include "storage/session_export.h"
 
 #include "analysis/response_detector.h"
+#include "analysis/tonic_level.h"
 #include "platform/number_rules.h"
 #include "storage/file_store.h"
 #include "storage/session_header.h"
@@ -312,13 +313,19 @@ bool sessionFromBytes(const ExportSource& source, const SessionBytes& bytes,
     }
 
     analysis::ResponseDetector detector(options.responseThreshold);
+    analysis::TonicLevel tonic;
     for (std::size_t i = 0; i < s.values.size(); ++i) {
         const auto g = analysis::conductanceOfAdc(s.values[i]);
+        if (!g) continue;
         const auto record = static_cast<std::int64_t>(i) + 1;
-        if (g) detector.add(record, s.secondsOf(record), *g);
+        const double seconds = s.secondsOf(record);
+        detector.add(record, seconds, *g);
+        tonic.add(seconds, *g);
     }
     detector.finish();
-    for (const auto& onset : detector.responses()) s.onsets.push_back(onset.onsetRecord);
+    tonic.finish();
+    s.responses = detector.takeResponses();
+    s.tonic = tonic.takeLevels();
 
     *out = std::move(s);
     return true;
@@ -333,6 +340,7 @@ bool exportSession(const ExportedSession& s, ExportFormat& format, std::string* 
     const auto n = static_cast<std::int64_t>(s.values.size());
     std::size_t nextMarker = 0;
     std::size_t nextOnset = 0;
+    std::size_t sound = 0;
     std::int64_t lastSound = n;
     while (lastSound > 0 && !soundReading(s.values[static_cast<std::size_t>(lastSound - 1)]))
         --lastSound;
@@ -345,8 +353,11 @@ bool exportSession(const ExportedSession& s, ExportFormat& format, std::string* 
         r.adc = v;
         r.ohms = platform::resistanceOfAdc(v);
         r.microsiemens = static_cast<float>(1000000.0 / static_cast<double>(r.ohms));
-        while (nextOnset < s.onsets.size() && s.onsets[nextOnset] < record) ++nextOnset;
-        r.responseOnset = nextOnset < s.onsets.size() && s.onsets[nextOnset] == record;
+        if (sound < s.tonic.size()) r.tonic = s.tonic[sound];
+        ++sound;
+        const auto& onsets = s.responses;
+        while (nextOnset < onsets.size() && onsets[nextOnset].onsetRecord < record) ++nextOnset;
+        r.responseOnset = nextOnset < onsets.size() && onsets[nextOnset].onsetRecord == record;
         const std::size_t from = nextMarker;
         // Markers at records without a reading go with the next reading, or the last one.
         while (nextMarker < s.markers.size() &&

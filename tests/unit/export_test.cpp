@@ -53,30 +53,43 @@ TEST(CsvExport, OneRowAReadingInPlainDecimalsWithQuotedTexts) {
     const std::locale before = std::locale::global(std::locale(std::locale(), new CommaNumbers));
     TempFolder folder;
     // Readings, a record of no reading, a value beyond the probe's range, a cut record; the rise
-    // from 2000 to 2100 is a skin response with its onset at 2000. Markers at records without a
-    // reading go with the next one.
+    // from 2000 to 2100 is a skin response with its onset at 2000 (2.2396417 - 2.0311785 uS), and
+    // the tonic level of each reading, the median of the three within 4 s, is 2.128699 uS.
+    // Markers at records without a reading go with the next one.
     writeFile(folder / "s.Tst", records({2048, 0, 2000, 99999, 2100}) + "\x01");
     writeFile(folder / "s.Hdr", headerBytes(sessionHeader(2000, 2100, "c")));
     writeFile(folder / "s.Mrk", markerLine({1, 0.1, "left, \"hand\""}) + markerLine({2, 1, "gap"}) +
                                     markerLine({3, 1, ""}) + "9,1.000,\"after the end\"\r\n");
     writeFile(folder / "s.Tim", tim(1.0, 5, 3.0));
     ExportedSession s;
-    std::string error, out;
+    std::string error, out, responses;
     ASSERT_TRUE(
         loadSession(ExportSource::saved(folder / "s.Tst", folder / "s.Hdr"), {}, &s, &error));
     CsvFormat csv([&](std::string_view bytes, std::string*) { return out.append(bytes), true; });
     ASSERT_TRUE(exportSession(s, csv, &error)) << error;
+    ASSERT_TRUE(writeResponsesCsv(
+        s, {1, 4}, [&](std::string_view b, std::string*) { return responses.append(b), true; },
+        &error));
     std::locale::global(before);
-    EXPECT_EQ(out, "time_s,adc,resistance_ohm,conductance_us,marker,scr_onset\r\n"
-                   "1.000,2048,469770.5,2.128699,\"left, \"\"hand\"\"\",0\r\n"
-                   "2.000,2000,492325,2.0311785,gap; marker 3,1\r\n"
-                   "3.000,2100,446500,2.2396417,,0\r\n");
+    EXPECT_EQ(out,
+              "time_s,adc,resistance_ohm,conductance_us,marker,scr_onset,tonic_us,phasic_us\r\n"
+              "1.000,2048,469770.5,2.128699,\"left, \"\"hand\"\"\",0,2.128699,0\r\n"
+              "2.000,2000,492325,2.0311785,gap; marker 3,1,2.128699,-0.09752059\r\n"
+              "3.000,2100,446500,2.2396417,,0,2.128699,0.1109426\r\n");
+    // The markers by their records' times (this session has no recorded times): the first one
+    // 1 s before the onset, the window's first second; the response is still rising at the end.
+    EXPECT_EQ(responses,
+              "marker_s,marker,responses,latency_s,amplitude_us,rise_s,half_recovery_s,tonic_us\r\n"
+              "1.000,\"left, \"\"hand\"\"\",1,1.000,0.2085,1.000,,2.128699\r\n"
+              "1.500,gap,0,,,,,2.128699\r\n"
+              "2.000,marker 3,0,,,,,2.128699\r\n");
 }
 
 TEST(EdfExport, ReadsBackThroughEdflibWithinOneStep) {
     ASSERT_EQ(tim(0, 0, 0).substr(0, 37), "start,2024-02-29T23:59:59.875-05:30\r\n");
     std::vector<std::int32_t> responses;
-    // 2 readings a second with skin responses at 30 s and 80 s, and a record of no reading.
+    // 2 readings a second with skin responses at 30 s and 80 s of 60 counts above ADC 2000
+    // (2.1538 - 2.0312 uS), and a record of no reading.
     for (int i = 0; i < 240; ++i)
         responses.push_back(2000 + static_cast<int>(std::lround(60 * (response(i / 2.0, 30, 1) +
                                                                       response(i / 2.0, 80, 1)))));
@@ -136,7 +149,7 @@ TEST(EdfExport, ReadsBackThroughEdflibWithinOneStep) {
          markerLine({3, 1, "first"}) + markerLine({200, 99, ""}), comments, 2, 1,
          "2024-03-01 00:00:01.875",
          "Caf\xC3\xA9 \"quoted\" comments,  long enough to| need more than one annotation|first|"
-         "SCR onset|no reading|SCR onset|marker 2",
+         "SCR 0.12 uS|no reading|SCR 0.12 uS|marker 2",
          "1 records hold no reading"},
         // Records of a multiple of 1/32 s: EDFlib writes no other duration so that it reads back.
         {"a rate that is not whole: 99 intervals in 49.532 s", ramp(1800, 100),
