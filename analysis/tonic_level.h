@@ -22,6 +22,10 @@ public:
 
     explicit TonicLevel(double windowSeconds = kWindowSeconds);
 
+    // Room for the levels of this many readings, when the number is known (a day at 53 a second
+    // is 18 MB; grown a piece at a time it would take up to twice that).
+    void reserve(std::size_t readings) { m_levels.reserve(readings); }
+
     // One reading at seconds (non-decreasing). The levels of the readings whose window is now
     // complete are appended to levels(), one a reading in the order they came.
     void add(double seconds, float microsiemens);

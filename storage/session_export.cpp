@@ -314,6 +314,7 @@ bool sessionFromBytes(const ExportSource& source, const SessionBytes& bytes,
 
     analysis::ResponseDetector detector(options.responseThreshold);
     analysis::TonicLevel tonic;
+    tonic.reserve(static_cast<std::size_t>(s.soundReadings));
     for (std::size_t i = 0; i < s.values.size(); ++i) {
         const auto g = analysis::conductanceOfAdc(s.values[i]);
         if (!g) continue;
