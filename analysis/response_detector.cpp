@@ -107,6 +107,9 @@ std::size_t ResponseDetector::onsetOfRise() const {
         if (m_recent[i].g - m_recent[before].g < m_threshold / 10) break;
         --i;
     }
+    // A foot that already stands clearly above the reading before it (the rise began between
+    // them) is that reading's.
+    if (i > 0 && m_recent[i].g - m_recent[i - 1].g >= m_threshold / 50) --i;
     return i;
 }
 

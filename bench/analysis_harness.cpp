@@ -87,15 +87,17 @@ int main(int argc, char** argv) {
             peak = before;
             const auto start = std::chrono::steady_clock::now();
             sylvane::analysis::ResponseDetector detector;
-            sylvane::analysis::TonicLevel tonic;
-            tonic.reserve(n);
             for (std::size_t i = 0; i < n; ++i) {
-                const auto g = sylvane::analysis::conductanceOfAdc(values[i]);
-                if (!g) continue;
-                detector.add(static_cast<std::int64_t>(i) + 1, ms[i] / 1000.0, *g);
-                tonic.add(ms[i] / 1000.0, *g);
+                if (const auto g = sylvane::analysis::conductanceOfAdc(values[i]))
+                    detector.add(static_cast<std::int64_t>(i) + 1, ms[i] / 1000.0, *g);
             }
             detector.finish();
+            sylvane::analysis::TonicLevel tonic(detector.responses());
+            tonic.reserve(n);
+            for (std::size_t i = 0; i < n; ++i) {
+                if (const auto g = sylvane::analysis::conductanceOfAdc(values[i]))
+                    tonic.add(static_cast<std::int64_t>(i) + 1, ms[i] / 1000.0, *g);
+            }
             tonic.finish();
             const std::chrono::duration<double, std::milli> took =
                 std::chrono::steady_clock::now() - start;

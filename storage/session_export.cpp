@@ -312,20 +312,25 @@ bool sessionFromBytes(const ExportSource& source, const SessionBytes& bytes,
         s.start = localTimeOf(mtime).plus(-s.secondsOf(static_cast<std::int64_t>(readings)));
     }
 
+    // The responses first: the tonic level leaves them out.
     analysis::ResponseDetector detector(options.responseThreshold);
-    analysis::TonicLevel tonic;
-    tonic.reserve(static_cast<std::size_t>(s.soundReadings));
     for (std::size_t i = 0; i < s.values.size(); ++i) {
-        const auto g = analysis::conductanceOfAdc(s.values[i]);
-        if (!g) continue;
-        const auto record = static_cast<std::int64_t>(i) + 1;
-        const double seconds = s.secondsOf(record);
-        detector.add(record, seconds, *g);
-        tonic.add(seconds, *g);
+        if (const auto g = analysis::conductanceOfAdc(s.values[i])) {
+            const auto record = static_cast<std::int64_t>(i) + 1;
+            detector.add(record, s.secondsOf(record), *g);
+        }
     }
     detector.finish();
-    tonic.finish();
     s.responses = detector.takeResponses();
+    analysis::TonicLevel tonic(s.responses);
+    tonic.reserve(static_cast<std::size_t>(s.soundReadings));
+    for (std::size_t i = 0; i < s.values.size(); ++i) {
+        if (const auto g = analysis::conductanceOfAdc(s.values[i])) {
+            const auto record = static_cast<std::int64_t>(i) + 1;
+            tonic.add(record, s.secondsOf(record), *g);
+        }
+    }
+    tonic.finish();
     s.tonic = tonic.takeLevels();
 
     *out = std::move(s);

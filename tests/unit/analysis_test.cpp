@@ -162,17 +162,19 @@ TEST(ResponseDetector, MeasuresEachResponseOnADriftingNoisyTonicLevel) {
 
         probesim::Random noise(7);
         ResponseDetector detector(row.threshold);
-        analysis::TonicLevel tonic;
-        std::vector<double> times;
+        std::vector<double> times, readings;
         const int n = static_cast<int>(600 * row.rate);
         for (int i = 0; i < n; ++i) {
             const double t = i / row.rate;
-            const double g = signal(t) + 0.0003 * noise.normal();
-            detector.add(i + 1, t, g);
-            tonic.add(t, static_cast<float>(g));
             times.push_back(t);
+            readings.push_back(signal(t) + 0.0003 * noise.normal());
+            detector.add(i + 1, t, readings.back());
         }
         detector.finish();
+        analysis::TonicLevel tonic(detector.responses());
+        for (int i = 0; i < n; ++i)
+            tonic.add(i + 1, times[static_cast<std::size_t>(i)],
+                      static_cast<float>(readings[static_cast<std::size_t>(i)]));
         tonic.finish();
 
         const auto& found = detector.responses();
@@ -196,17 +198,15 @@ TEST(ResponseDetector, MeasuresEachResponseOnADriftingNoisyTonicLevel) {
             EXPECT_NEAR(*r.halfRecoverySeconds, halfAt - peakAt, 1.0);
         }
 
-        // The tonic level where no response adds more than 0.002 uS within 4 s.
+        // The tonic level: the drift's, the responses left out, wherever its 20 s window is
+        // whole.
         const std::vector<float>& levels = tonic.levels();
         ASSERT_EQ(levels.size(), times.size());
-        int quiet = 0;
         for (std::size_t i = 0; i < times.size(); ++i) {
-            const double t = times[i];
-            if (phasic(t - 4) > 0.002 || phasic(t) > 0.002 || phasic(t + 4) > 0.002) continue;
-            ++quiet;
-            EXPECT_NEAR(levels[i], drift(t), 0.002) << "at " << t << " s";
+            if (times[i] < 10 || times[i] > 590) continue;
+            ASSERT_NEAR(levels[i], drift(times[i]), 0.002 + 0.02 * row.amplitude)
+                << "at " << times[i] << " s";
         }
-        EXPECT_GT(quiet, 60 * row.rate);
     }
 }
 

@@ -53,8 +53,9 @@ TEST(CsvExport, OneRowAReadingInPlainDecimalsWithQuotedTexts) {
     const std::locale before = std::locale::global(std::locale(std::locale(), new CommaNumbers));
     TempFolder folder;
     // Readings, a record of no reading, a value beyond the probe's range, a cut record; the rise
-    // from 2000 to 2100 is a skin response with its onset at 2000 (2.2396417 - 2.0311785 uS), and
-    // the tonic level of each reading, the median of the three within 4 s, is 2.128699 uS.
+    // from 2000 to 2100 is a skin response with its onset at 2000 (2.2396417 - 2.0311785 uS); the
+    // tonic level of each reading is the median of the three with the response taken out (the
+    // session ends under it: its reading stands at the onset's level), 2.0311785 uS.
     // Markers at records without a reading go with the next one.
     writeFile(folder / "s.Tst", records({2048, 0, 2000, 99999, 2100}) + "\x01");
     writeFile(folder / "s.Hdr", headerBytes(sessionHeader(2000, 2100, "c")));
@@ -73,16 +74,16 @@ TEST(CsvExport, OneRowAReadingInPlainDecimalsWithQuotedTexts) {
     std::locale::global(before);
     EXPECT_EQ(out,
               "time_s,adc,resistance_ohm,conductance_us,marker,scr_onset,tonic_us,phasic_us\r\n"
-              "1.000,2048,469770.5,2.128699,\"left, \"\"hand\"\"\",0,2.128699,0\r\n"
-              "2.000,2000,492325,2.0311785,gap; marker 3,1,2.128699,-0.09752059\r\n"
-              "3.000,2100,446500,2.2396417,,0,2.128699,0.1109426\r\n");
+              "1.000,2048,469770.5,2.128699,\"left, \"\"hand\"\"\",0,2.0311785,0.09752059\r\n"
+              "2.000,2000,492325,2.0311785,gap; marker 3,1,2.0311785,0\r\n"
+              "3.000,2100,446500,2.2396417,,0,2.0311785,0.20846319\r\n");
     // The markers by their records' times (this session has no recorded times): the first one
     // 1 s before the onset, the window's first second; the response is still rising at the end.
     EXPECT_EQ(responses,
               "marker_s,marker,responses,latency_s,amplitude_us,rise_s,half_recovery_s,tonic_us\r\n"
-              "1.000,\"left, \"\"hand\"\"\",1,1.000,0.2085,1.000,,2.128699\r\n"
-              "1.500,gap,0,,,,,2.128699\r\n"
-              "2.000,marker 3,0,,,,,2.128699\r\n");
+              "1.000,\"left, \"\"hand\"\"\",1,1.000,0.2085,1.000,,2.0311785\r\n"
+              "1.500,gap,0,,,,,2.0311785\r\n"
+              "2.000,marker 3,0,,,,,2.0311785\r\n");
 }
 
 TEST(EdfExport, ReadsBackThroughEdflibWithinOneStep) {
