@@ -4,9 +4,10 @@
 //                  whose level the amplitude is measured from, and the time, between that reading
 //                  and the next, where the first step of the rise extended back leaves that level;
 //   peak           the top of the rise, between readings: the top of a cubic fitted to the
-//                  readings within a fifth of the rise of the highest one (at least four, so at 2
-//                  readings a second the highest and its neighbours), so that the peak is neither
-//                  up to half a second early nor cut short, and a broad top is found among noise;
+//                  readings within a fifth of the rise of the highest one (at least four: at 2
+//                  readings a second the highest, its neighbours and one more), so that the peak
+//                  is neither up to a quarter of a second off nor cut short, and a broad top is
+//                  found among noise;
 //   amplitude      peak minus onset, in uS;
 //   rise time      onset to peak;
 //   half-recovery  peak to the moment the conductance is back down by half the amplitude (the
@@ -17,10 +18,11 @@
 // its onset and at least 0.75 s after it (a faster jump is the probe moving). The foot is found by
 // walking back from where the rise came to the threshold to the first reading that stands less
 // than a tenth of the threshold above the one half a second before it, so that noise and a slow
-// drift do not move the onset back. The peak is confirmed once the conductance has fallen a fifth
-// of the rise below it, or has not risen for 5 s, and the response is counted then. A rise from
-// the session's first reading is the contact settling on the skin, not a response. Works at any
-// reading rate: the times come with the readings.
+// drift do not move the onset back (one reading further when that one already stands clearly
+// above the one before it: the rise began between them). The peak is confirmed once the conductance
+// has fallen a fifth of the rise below it, or has not risen for 5 s, and the response is counted
+// then. A rise from the session's first reading is the contact settling on the skin, not a
+// response. Works at any reading rate: the times come with the readings.
 
 #include <cstdint>
 #include <deque>

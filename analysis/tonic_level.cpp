@@ -19,16 +19,23 @@ void TonicLevel::add(std::int64_t record, double seconds, float g) {
     m_lastSeconds = seconds;
 
     if (m_inResponse) {
+        // The next response begins: its onset is where the line ends when the last one had come
+        // half way back; one that begins before that joins the last, the line going on under
+        // the tail it leaves to where the later one is over.
+        bool next = m_response + 1 < m_responses.size() &&
+                    record >= m_responses[m_response + 1].onsetRecord;
+        if (next && !m_responses[m_response].halfRecoverySeconds) {
+            ++m_response;
+            next = false;
+        }
         const Response& r = m_responses[m_response];
-        const bool nextBegins = m_response + 1 < m_responses.size() &&
-                                record >= m_responses[m_response + 1].onsetRecord;
         const bool over = r.halfRecoverySeconds &&
                           seconds >= r.peakSeconds + kHalfRecoveries * *r.halfRecoverySeconds;
-        if (!over && !nextBegins && seconds - m_fromSeconds <= kLongestResponse) {
+        if (!over && !next && seconds - m_fromSeconds <= kLongestResponse) {
             m_underResponse.push_back(seconds);
             return;
         }
-        // The line from the onset to here stands for the readings under the response.
+        // The line from the onset to here stands for the readings under the responses.
         const double span = seconds - m_fromSeconds;
         for (const double t : m_underResponse) {
             const double part = span > 0 ? (t - m_fromSeconds) / span : 0;

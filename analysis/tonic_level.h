@@ -4,8 +4,10 @@
 // conductance level:
 //   1. the responses are taken out: from each response's onset to six half-recovery times after
 //      its peak (where what is left of it is about 1/64 of its amplitude), or to the next
-//      response's onset when that comes first, or to a minute after the onset, the readings are
-//      replaced by the straight line from the onset's reading to the reading there;
+//      response's onset (the trough between them), or to a minute after the onset, the readings
+//      are replaced by the straight line from the onset's reading to the reading there. A
+//      response that begins before the last one has come half way back joins it: the line runs
+//      on under the tail the first one leaves, to where the later one ends;
 //   2. the running median over 20 s centred on each reading, of the readings taken at most four a
 //      second (so that it costs the same at the line's 53 a second as at the probe's 2, where it
 //      takes every reading), the levels of the readings between them interpolated.
