@@ -36,10 +36,11 @@ test: test-fast test-asan
 demo: build
 	scripts/demo.sh $(BUILD)
 
-# The Debian package, $(BUILD)/sylvane_<version>_<arch>.deb; or an install under PREFIX.
+# The Debian package, $(BUILD)/sylvane_<version>_<arch>.deb; or an install under PREFIX. The
+# package's folders take the umask's permissions, which must be Debian's 755.
 PREFIX ?= /usr/local
 package: build
-	cd $(BUILD) && cpack -G DEB
+	cd $(BUILD) && umask 022 && cpack -G DEB
 
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX) --strip

@@ -1,6 +1,6 @@
 #include "app/command_line.h"
 
-#include "app/version.h"
+#include "platform/version.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -13,11 +13,8 @@ namespace {
 constexpr int kUsageError = 2;
 
 QString versionText() {
-    return QStringLiteral("%1 %2.%3.%4")
-        .arg(QString::fromLatin1(kAppTitle))
-        .arg(kVersionMajor)
-        .arg(kVersionMinor)
-        .arg(kVersionRevision);
+    return QStringLiteral("%1 %2").arg(QString::fromLatin1(platform::kAppTitle),
+                                       QString::fromLatin1(platform::kVersionText));
 }
 
 } // namespace
@@ -27,16 +24,25 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     // Qt's own options (-platform, -session from a restored desktop session...) are read by
     // QApplication afterwards; single-dash words must reach it whole.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(
-        QStringLiteral("The desktop front end of the Sylvane skin-resistance probe."));
+    // Also the manual page's description (help2man).
+    parser.setApplicationDescription(QStringLiteral(
+        "Reads a skin-resistance probe on a serial port (COM1 to COM8) and shows\n"
+        "resistance, conductance and the change of resistance since the start of the\n"
+        "session as readouts, a scrolling graph, a bar graph and colour lamps. Sessions\n"
+        "are recorded while they run, saved with comments and compared, up to six on\n"
+        "one graph.\n"
+        "\n"
+        "The program folder holds the settings (sylvane.ini), the working files of the\n"
+        "current session (tempdata.*) and the folder ports/, whose link comN names the\n"
+        "device of COM port N. It is the program's own folder or, when that cannot be\n"
+        "written, $XDG_DATA_HOME/Sylvane Interface (~/.local/share/Sylvane Interface)."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and exit."));
     const QCommandLineOption folder(
         QStringLiteral("folder"),
-        QStringLiteral("Use DIR as the program folder (sylvane.ini, the working session files, "
-                       "the ports/ links), created when missing."),
+        QStringLiteral("Use DIR as the program folder, created when missing."),
         QStringLiteral("DIR"));
     parser.addOptions({help, version, folder});
     for (const char* name : {"platform", "platformtheme", "plugin", "display", "style",
@@ -61,8 +67,16 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     if (parser.isSet(help)) {
         result.run = false;
         // Without an application object the parser does not know the program's name.
-        result.output = parser.helpText().replace(QStringLiteral("<executable_name>"),
-                                                  QStringLiteral("sylvane"));
+        result.output =
+            parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                      QStringLiteral("sylvane")) +
+            QStringLiteral(
+                "\nQt's own options (-platform, -style, -session...) are passed on to Qt.\n"
+                "\n"
+                "Exit status: 0 when the window is closed (also by SIGTERM or SIGINT) and for\n"
+                "--help and --version; 1 when the folder given cannot be created or written,\n"
+                "or when another copy of the program already runs on the program folder;\n"
+                "2 for an unknown option or a stray argument.\n");
         return result;
     }
     if (parser.isSet(version)) {

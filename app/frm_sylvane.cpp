@@ -138,8 +138,9 @@ void frmSylvane::connectEvents() {
         connect(LblParams[i], &Label::clicked, this, [this, i] { LblParams_Click(i); });
     }
     // The graph widens itself by the sensitivity caption; the dialogs and the settings set it.
-    connect(LblParams[3], &Label::captionChanged, this,
-            [this](const QString& caption) { engine.setSensitivityCaption(caption.toStdString()); });
+    connect(LblParams[3], &Label::captionChanged, this, [this](const QString& caption) {
+        engine.setSensitivityCaption(caption.toStdString());
+    });
     connect(pixXYgraf, &PictureBox::clicked, this, [this] { pixXYgraf_Click(); });
     connect(pixXYgraf, &PictureBox::modifiedClicked, this, [this] {
         if (sessionRunning()) mnuMark_Click();

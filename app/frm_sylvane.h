@@ -12,13 +12,14 @@
 //   window_markers.cpp       event markers: Session > Mark, its input box, saved markers drawn
 //   window_reconnect.cpp     waiting for a lost probe port to come back
 //   window_export.cpp        export as CSV and EDF+, the skin responses: count and export
-// State and controls are public so that the dialogs and the tests can reach them, as they reach
-// the controls of any window.
+// State and controls are public so that the tests can reach them, as they reach the controls of
+// any window; the dialogs get the labels they work on, or the file manager's small interface.
 
 #include "acquisition/response_counter.h"
 #include "acquisition/session_engine.h"
 #include "acquisition/session_markers.h"
 #include "acquisition/session_times_recorder.h"
+#include "dialogs/file_manager_host.h"
 #include "storage/extra_settings.h"
 #include "storage/working_files.h"
 
@@ -65,22 +66,16 @@ public:
     void setLocked(bool locked) { setReadOnly(locked); }
 };
 
-// Program-wide variables shared by the window and its dialogs.
-struct Module1 {
-    QString appPath;
+// Program-wide variables shared by the window and its dialogs; those of the file manager
+// (appPath, lastMsgBoxResult, display*) come from it.
+struct Module1 : dialogs::FileManagerVariables {
     std::int32_t minADC = 0;
     std::int32_t maxADC = 0;
-    std::int32_t lastMsgBoxResult = 0;
-    std::int16_t displayFileCount = 0;
-    std::array<QString, 6> displayTstFiles;
-    std::array<QString, 6> displayHdrFiles;
-    QString displayTstPath;
-    QString displayHdrPath;
     std::uint32_t traceColor = 0;
     bool displayMode = false;
 };
 
-class frmSylvane : public QMainWindow {
+class frmSylvane : public QMainWindow, public dialogs::FileManagerHost {
     Q_OBJECT
 public:
     struct Options {
@@ -93,7 +88,7 @@ public:
     explicit frmSylvane(Options options);
     ~frmSylvane() override;
 
-    QString programFolder() const { return m_programFolder; }
+    QString programFolder() const override { return m_programFolder; }
     // True once Exit has run (start-up may end the program before the window is shown).
     bool exitRequested() const { return m_exitRequested; }
 
@@ -166,6 +161,11 @@ public:
     void pixXYgraf_Click();
     void restoreSavedPanels();
     void ResumeNormalDisplay();
+    // What the file manager asks of the window.
+    dialogs::FileManagerVariables& fileManagerVariables() override { return module1; }
+    QString sessionComments() const override;
+    void setSessionComments(const QString& text) override;
+    const storage::SessionHeader* unwrittenHeader() const override;
 
     // ---- dialogs (app/window_dialogs.cpp) ----
     void mnuSetComPort_Click();
@@ -309,6 +309,9 @@ private:
                                bool closePortFirst);
     // The Session menu and the port label as they are while no session runs.
     void showStoppedControls();
+    // Start over a session that was never saved moves it into unsaved/ first; false, with
+    // *error, when it cannot (then nothing starts and nothing is lost).
+    bool keepUnsavedSession(std::string* error);
     // Start could not open the port or the working files: back to the stopped state, then say so.
     void abandonStart(const QString& prompt, const QString& title);
     bool openPortForStart();

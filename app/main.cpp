@@ -1,8 +1,9 @@
 #include "app/command_line.h"
 #include "app/frm_sylvane.h"
+#include "app/program_lock.h"
 #include "app/termination_signals.h"
-#include "app/version.h"
 #include "platform/program_folder.h"
+#include "platform/version.h"
 
 #include <QApplication>
 
@@ -26,26 +27,17 @@ int main(int argc, char* argv[]) {
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(sylvane::app::kAppTitle));
-    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                            .arg(sylvane::app::kVersionMajor)
-                                            .arg(sylvane::app::kVersionMinor)
-                                            .arg(sylvane::app::kVersionRevision));
+    QApplication::setApplicationName(QString::fromLatin1(sylvane::platform::kAppTitle));
+    QApplication::setApplicationVersion(QString::fromLatin1(sylvane::platform::kVersionText));
     // Lets the desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.sylvane.Interface"));
     if (folder.isEmpty()) folder = sylvane::platform::programFolder();
+    // Before anything reads or writes the folder.
+    sylvane::app::ProgramFolderLock lock(folder);
+    if (!lock.take()) return 1;
 
     sylvane::app::frmSylvane window({folder, {}});
-    sylvane::app::closeOnTerminationSignals([&window] {
-        // As the window's close box; before the window shows (a first-run message or dialog of
-        // the load), as Exit.
-        if (window.isVisible())
-            window.close();
-        else
-            window.mnuExit_Click();
-        // Also ends a modal dialog or message box that is open at the time.
-        QCoreApplication::exit(0);
-    });
+    sylvane::app::closeOnTerminationSignals(window);
     window.Form_Load();
     if (window.exitRequested()) return 0;
     window.show();

@@ -2,10 +2,10 @@
 // captions, colours, fonts and design positions (twips, relative to the containing panel).
 
 #include "app/frm_sylvane.h"
-#include "app/program_icon.h"
 
 #include "platform/label.h"
 #include "platform/picture_box.h"
+#include "platform/program_icon.h"
 #include "platform/twips.h"
 #include "platform/vb_colors.h"
 
@@ -63,7 +63,7 @@ QFrame* panel(QWidget* parent, const char* name, double top, double height) {
 
 void frmSylvane::composeMenus() {
     setWindowTitle(QStringLiteral("Sylvane Interface"));
-    setWindowIcon(programIcon());
+    setWindowIcon(platform::programIcon());
     QMenuBar* bar = menuBar();
 
     mnuFile = bar->addMenu(QStringLiteral("File"));

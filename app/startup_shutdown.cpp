@@ -12,6 +12,7 @@
 #include "platform/number_rules.h"
 #include "platform/twips.h"
 #include "storage/session_recovery.h"
+#include "storage/unsaved_sessions.h"
 
 #include <QAction>
 #include <QDir>
@@ -68,25 +69,49 @@ QString fromStd(const std::string& s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-// The last run's working files: cleared, or a session that never reached Stop made whole and
-// offered for saving.
+// The last run's working files: a saved session cleared; an unsaved one kept (made whole when it
+// never reached Stop) and said so, since the user may not know it is there; readings that cannot
+// be read left as they are, with the reason.
 void clearOrRecoverLastSession(frmSylvane& w) {
+    using Found = storage::WorkingSessionRecovery::Found;
     storage::WorkingSessionRecovery r =
         storage::clearOrRecoverWorkingSession(w.programFolder().toStdString());
-    if (!r.recovered) return;
-    if (!r.headerWritten) w.workingFiles.keepUnwrittenHeader(std::move(r.header));
+    if (r.found == Found::Unreadable) {
+        QString prompt = QStringLiteral("The last session's readings cannot be read:");
+        for (const std::string& problem : r.problems)
+            prompt += QStringLiteral("\r\n") + fromStd(problem);
+        prompt += QStringLiteral("\r\nNothing was deleted: the working files stay as they are.");
+        platform::MsgBox(prompt, platform::vbOKOnly | platform::vbExclamation,
+                         QStringLiteral("Working files error"));
+        return;
+    }
+    if (r.found != Found::Kept) return;
+    if (r.recovered && !r.headerWritten) w.workingFiles.keepUnwrittenHeader(std::move(r.header));
     w.mnuSaveFile->setEnabled(true);
+    const QString readings = r.readings == 1 ? QStringLiteral("1 reading")
+                                             : QStringLiteral("%1 readings").arg(r.readings);
+    QString started;
+    if (r.start) {
+        started = QStringLiteral(", started %1")
+                      .arg(QString::fromStdString(r.start->iso().substr(0, 19)).replace('T', ' '));
+    }
     QString prompt =
-        QStringLiteral("The last session was not stopped: ") +
-        (r.readings == 1 ? QStringLiteral("1 reading was recovered.")
-                         : QStringLiteral("%1 readings were recovered.").arg(r.readings)) +
-        QStringLiteral("\r\nFile > Save session keeps them; the next Start clears them.");
+        r.recovered
+            ? QStringLiteral("The last session was not stopped: %1 were recovered%2.")
+                  .arg(readings, started)
+            : QStringLiteral("The last session was not saved: %1%2.").arg(readings, started);
+    prompt +=
+        QStringLiteral("\r\nFile > Save session keeps it; Session > Start first moves it to "
+                       "%1.")
+            .arg(QDir::toNativeSeparators(
+                QDir(w.programFolder()).filePath(QString::fromLatin1(storage::kUnsavedFolder))));
     for (const std::string& problem : r.problems)
         prompt += QStringLiteral("\r\nNot mended: ") + fromStd(problem);
     platform::MsgBox(prompt,
                      platform::vbOKOnly |
                          (r.problems.empty() ? platform::vbInformation : platform::vbExclamation),
-                     QStringLiteral("Session recovered"));
+                     r.recovered ? QStringLiteral("Session recovered")
+                                 : QStringLiteral("Unsaved session"));
 }
 
 } // namespace
@@ -214,8 +239,10 @@ void frmSylvane::Form_Unload() {
     Timer1->stop();
     if (MSComm1->isOpen()) MSComm1->close();
     // A session still running keeps its readings: its header is written as Stop writes it, so
-    // the working files stay a complete session that can be saved until the next Start.
+    // the working files stay a complete session that can be saved. A marker box still open
+    // keeps its marker, as at Stop.
     if (engine.running()) {
+        closeMarkerBox();
         QString comments = TxtSeshnComnts->Text();
         if (comments.isEmpty()) comments = QStringLiteral(" ");
         engine.stop(comments.toStdString(), nullptr);

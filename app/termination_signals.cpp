@@ -1,5 +1,7 @@
 #include "app/termination_signals.h"
 
+#include "app/frm_sylvane.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
@@ -54,5 +56,15 @@ void closeOnTerminationSignals(std::function<void()> closeOnce) {
 void closeOnTerminationSignals(std::function<void()>) {}
 
 #endif
+
+void closeOnTerminationSignals(frmSylvane& window) {
+    closeOnTerminationSignals([&window] {
+        if (window.isVisible())
+            window.close();
+        else
+            window.mnuExit_Click();
+        QCoreApplication::exit(0);
+    });
+}
 
 } // namespace sylvane::app

@@ -10,4 +10,9 @@ namespace sylvane::app {
 // ignored. The signal handler itself only writes a byte into a pipe.
 void closeOnTerminationSignals(std::function<void()> closeOnce);
 
+class frmSylvane;
+// The window closes as its close box closes it (before it is shown, as Exit), and a modal
+// dialog or message box open at the time ends too.
+void closeOnTerminationSignals(frmSylvane& window);
+
 } // namespace sylvane::app

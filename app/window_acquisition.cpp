@@ -10,8 +10,11 @@
 #include "platform/number_rules.h"
 #include "platform/twips.h"
 #include "platform/vb_colors.h"
+#include "storage/extra_settings.h"
+#include "storage/unsaved_sessions.h"
 
 #include <QAction>
+#include <QDir>
 
 namespace sylvane::app {
 
@@ -70,6 +73,19 @@ void frmSylvane::Timer1_Timer() {
 
 // ---- Start, Stop, Restart ----
 
+bool frmSylvane::keepUnsavedSession(std::string* error) {
+    const std::string folder = m_programFolder.toStdString();
+    if (!storage::unsavedWorkingSession(folder)) return true;
+    // The comments as Save would keep them.
+    QString comments = TxtSeshnComnts->Text();
+    if (comments.isEmpty()) comments = QStringLiteral(" ");
+    const auto kept = storage::unsavedKeptOf(storage::extraSettingsText(folder));
+    const auto& unwritten = workingFiles.unwrittenHeader();
+    return storage::keepUnsavedSession(folder, comments.toStdString(),
+                                       unwritten ? &*unwritten : nullptr, kept.sessions, nullptr,
+                                       error);
+}
+
 void frmSylvane::mnuStart_Click() {
     stopWaitingForProbe();
     mnuSaveFile->setEnabled(false);
@@ -83,11 +99,28 @@ void frmSylvane::mnuStart_Click() {
     mnuMark->setEnabled(true);
 
     std::string error;
-    switch (engine.start(
-        clockSeconds(), [this] { return openPortForStart(); }, &error)) {
+    std::string notKept;
+    // An unsaved session is moved aside once the port is open (a refused port leaves it where it
+    // is) and before the working files are, all before the first frame is read.
+    const auto openPort = [this, &notKept] {
+        return openPortForStart() && keepUnsavedSession(&notKept);
+    };
+    switch (engine.start(clockSeconds(), openPort, &error)) {
     case acquisition::SessionEngine::StartOutcome::Started:
         break;
     case acquisition::SessionEngine::StartOutcome::PortRefused: {
+        if (!notKept.empty()) {
+            abandonStart(QStringLiteral("The last session was not saved, and it could not be "
+                                        "kept in %1:\r\n")
+                                 .arg(QDir::toNativeSeparators(
+                                     QDir(m_programFolder)
+                                         .filePath(QString::fromLatin1(storage::kUnsavedFolder)))) +
+                             QString::fromStdString(notKept) +
+                             QStringLiteral("\r\nFile > Save session keeps it.\r\nSession not "
+                                            "started."),
+                         QStringLiteral("Working files error"));
+            break;
+        }
         QString reason = MSComm1->errorString();
         if (reason.isEmpty())
             reason = QStringLiteral("COM%1 could not be opened.").arg(MSComm1->commPort());
@@ -162,10 +195,9 @@ void frmSylvane::mnuStop_Click() {
 }
 
 void frmSylvane::mnuRestart_Click() {
-    MSComm1->close();
-    closeMarkerBox();
-    engine.discard();
-    markers.clear();
+    // The session so far ends as Stop ends it, so that its copy under unsaved/ is whole; Start
+    // then moves it aside and begins afresh.
+    mnuStop_Click();
     mnuStart_Click();
 }
 

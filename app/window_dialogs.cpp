@@ -22,14 +22,15 @@ void frmSylvane::mnuSetComPort_Click() {
             return static_cast<acquisition::SerialLink::OpenError>(portProber(port));
         };
     }
-    auto* dialog = new dialogs::frmPortChange(*this, prober, this);
+    auto* dialog = new dialogs::frmPortChange(
+        {*LblParams[5], *LblParams[6], module1.lastMsgBoxResult, programFolder()}, prober, this);
     dialog->exec();
     delete dialog;
     LblParams[6]->setVisible(false);
 }
 
 void frmSylvane::mnuSetSense_Click() {
-    auto* dialog = new dialogs::frmSetSense(*this, this);
+    auto* dialog = new dialogs::frmSetSense(*LblParams[3], this);
     dialog->exec();
     delete dialog;
 }

@@ -13,7 +13,9 @@
 #include "platform/message_box.h"
 #include "platform/picture_box.h"
 #include "platform/twips.h"
+#include "storage/reading_times.h"
 #include "storage/saved_sessions.h"
+#include "storage/session_export.h"
 
 #include <QAction>
 #include <QDir>
@@ -37,6 +39,19 @@ void showProblem(frmSylvane& w, const std::string& problem) {
 }
 
 } // namespace
+
+QString frmSylvane::sessionComments() const {
+    return TxtSeshnComnts->Text();
+}
+
+void frmSylvane::setSessionComments(const QString& text) {
+    TxtSeshnComnts->setText(text);
+}
+
+const storage::SessionHeader* frmSylvane::unwrittenHeader() const {
+    const auto& header = workingFiles.unwrittenHeader();
+    return header ? &*header : nullptr;
+}
 
 void frmSylvane::mnuSaveFile_Click() {
     if (mnuSaveFile->text() == QStringLiteral("Resume normal display")) {
@@ -154,12 +169,22 @@ void frmSylvane::ShowSavedSessions() {
         module1.traceColor = storage::kTraceColors[session.position];
         graph.stepSum = 0;
         bool first = true;
+        // Where the session's own times show a gap (the probe was away), the trace starts a new
+        // piece, as the live graph does.
+        std::vector<std::int32_t> pieces;
+        const auto records = static_cast<std::size_t>(session.info.tstBytes / 4);
+        for (const std::int64_t r : storage::recordsAfterGaps(storage::readTimesFile(
+                 storage::ExportSource::saved(session.tst, chosen[session.position].hdr).tms,
+                 records)))
+            pieces.push_back(acquisition::stepOfRecord(r, readingsPerStep));
         const display::ReplayResult replay = display::replayTrace(
             session.tst, display::kAllRecords, readingsPerStep,
-            [this, &graph, &first, width, height](std::int32_t step, float ohms) {
+            [this, &graph, &first, &pieces, width, height](std::int32_t step, float ohms) {
                 // A trace whose first step had no valid reading still starts on its own
                 // first point, not with a line from the end of the previous trace.
-                if (first && step != 1 && !display::pictureTooSmall(width, height)) {
+                const bool newPiece =
+                    (first && step != 1) || std::ranges::binary_search(pieces, step);
+                if (newPiece && !display::pictureTooSmall(width, height)) {
                     pixXYgraf->PSet(static_cast<float>(display::wrapX(step, width)),
                                     static_cast<float>(display::plotY(ohms, graph.graphBottomOhms,
                                                                       graph.graphYScale, height)),

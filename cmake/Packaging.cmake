@@ -7,7 +7,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "front end of a skin-resistance probe on a
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Sylvane Interface developers")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Sylvane Interface developers <developers@sylvane.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Sylvane Interface reads a battery-powered skin-resistance probe over a serial
@@ -20,3 +20,12 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 include(CPack)
+
+# A stripped copy (`--strip`, the package) also loses the compiler's version notes, as Debian's
+# own packages do.
+install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+    foreach(program sylvane sylvane-probe-sim)
+        execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\")
+    endforeach()
+endif()")

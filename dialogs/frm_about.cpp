@@ -1,8 +1,8 @@
 #include "dialogs/frm_about.h"
 
-#include "app/program_icon.h"
-#include "app/version.h"
+#include "platform/program_icon.h"
 #include "platform/twips.h"
+#include "platform/version.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -18,7 +18,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
 
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
-    picIcon->setPixmap(app::programIcon().pixmap(32, 32));
+    picIcon->setPixmap(platform::programIcon().pixmap(32, 32));
     platform::setTwipsGeometry(picIcon, 240, 240, 540, 540);
 
     lblTitle = new QLabel(QStringLiteral("Application Title"), this);
@@ -49,12 +49,12 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
 }
 
 void frmAbout::Form_Load() {
-    setWindowTitle(QStringLiteral("About ") + QString::fromLatin1(app::kAppTitle));
+    setWindowTitle(QStringLiteral("About ") + QString::fromLatin1(platform::kAppTitle));
     lblVersion->setText(QStringLiteral("Version %1.%2.%3")
-                            .arg(app::kVersionMajor)
-                            .arg(app::kVersionMinor)
-                            .arg(app::kVersionRevision));
-    lblTitle->setText(QString::fromLatin1(app::kAppTitle));
+                            .arg(platform::kVersionMajor)
+                            .arg(platform::kVersionMinor)
+                            .arg(platform::kVersionRevision));
+    lblTitle->setText(QString::fromLatin1(platform::kAppTitle));
 }
 
 // Esc reaches reject(), which closes the box the same way.

@@ -1,6 +1,5 @@
 #include "dialogs/frm_file_manager.h"
 
-#include "app/frm_sylvane.h"
 #include "platform/file_list_boxes.h"
 #include "platform/label.h"
 #include "platform/message_box.h"
@@ -37,8 +36,8 @@ QString fromStd(const std::string& text) {
 
 } // namespace
 
-frmFileManager::frmFileManager(app::frmSylvane& main, QWidget* parent)
-    : QDialog(parent), m_main(main) {
+frmFileManager::frmFileManager(FileManagerHost& host, QWidget* parent)
+    : QDialog(parent), m_host(host), m_vars(host.fileManagerVariables()) {
     setObjectName(QStringLiteral("frmFileManager"));
     setWindowTitle(QStringLiteral("File Manager"));
     setModal(true);
@@ -105,30 +104,29 @@ void frmFileManager::setWidth(double twips) {
 }
 
 void frmFileManager::Form_Load() {
-    app::Module1& m = m_main.module1;
-    m.displayFileCount = 0;
+    m_vars.displayFileCount = 0;
     for (std::size_t i = 0; i < 6; ++i) {
         lblFile2Display[i]->setCaption(QStringLiteral("File to Display"));
-        m.displayTstFiles[i].clear();
-        m.displayHdrFiles[i].clear();
+        m_vars.displayTstFiles[i].clear();
+        m_vars.displayHdrFiles[i].clear();
     }
-    drvFM->showVolumeOf(m.appPath);
-    dirFM->setPath(m.appPath);
+    drvFM->showVolumeOf(m_vars.appPath);
+    dirFM->setPath(m_vars.appPath);
 }
 
 void frmFileManager::drvFM_Change() {
     // The volume that holds the remembered folder opens on it; any other on its root.
     const QString drive = drvFM->Drive();
-    const QString remembered = platform::nearestExistingFolder(m_main.module1.appPath);
+    const QString remembered = platform::nearestExistingFolder(m_vars.appPath);
     if (QStorageInfo(remembered).rootPath() == drive) {
-        dirFM->setPath(m_main.module1.appPath);
+        dirFM->setPath(m_vars.appPath);
     } else {
         dirFM->setPath(drive);
     }
 }
 
 void frmFileManager::dirFM_Change() {
-    m_main.module1.appPath = dirFM->Path();
+    m_vars.appPath = dirFM->Path();
     filFM->setPath(dirFM->Path());
 }
 
@@ -178,52 +176,50 @@ void frmFileManager::defaultAction() {
 }
 
 std::optional<ParsedFilePath> frmFileManager::buildPath() {
-    app::Module1& m = m_main.module1;
     const std::string typed = txtFM->text().toStdString();
     if (isReservedName(typed)) {
-        m.lastMsgBoxResult = platform::MsgBox(QString::fromLatin1(kReservedNameText),
-                                              platform::vbOKOnly | platform::vbInformation);
+        m_vars.lastMsgBoxResult = platform::MsgBox(QString::fromLatin1(kReservedNameText),
+                                                   platform::vbOKOnly | platform::vbInformation);
         return std::nullopt;
     }
-    m.displayTstPath = fromStd(joinFolderAndName(dirFM->Path().toStdString(), typed));
-    ParsedFilePath parsed = ParseFilePath(m.displayTstPath.toStdString());
+    m_vars.displayTstPath = fromStd(joinFolderAndName(dirFM->Path().toStdString(), typed));
+    ParsedFilePath parsed = ParseFilePath(m_vars.displayTstPath.toStdString());
     if (parsed.outcome == ParsedFilePath::Outcome::NotAbsolute) {
-        m.lastMsgBoxResult = platform::MsgBox(QString::fromLatin1(kNotAbsoluteText));
-        m.displayTstPath.clear();
+        m_vars.lastMsgBoxResult = platform::MsgBox(QString::fromLatin1(kNotAbsoluteText));
+        m_vars.displayTstPath.clear();
         return std::nullopt;
     }
-    m.appPath = QDir::cleanPath(fromStd(parsed.folder));
+    m_vars.appPath = QDir::cleanPath(fromStd(parsed.folder));
     if (!parsed.parsed()) {
-        m.displayTstPath.clear();
+        m_vars.displayTstPath.clear();
         return std::nullopt;
     }
     useNamesOnDisk(parsed);
-    m.displayTstPath = fromStd(parsed.tstPath);
-    m.displayHdrPath = fromStd(parsed.hdrPath);
+    m_vars.displayTstPath = fromStd(parsed.tstPath);
+    m_vars.displayHdrPath = fromStd(parsed.hdrPath);
     return parsed;
 }
 
 void frmFileManager::cmdAdd2List_Click() {
     const std::optional<ParsedFilePath> parsed = buildPath();
     if (!parsed) return;
-    app::Module1& m = m_main.module1;
     const storage::TargetProbe probe = storage::probeFile(parsed->tstPath);
     if (probe.state != storage::TargetState::Exists) {
-        m.lastMsgBoxResult = platform::MsgBox(fromStd(probe.description),
-                                              platform::vbOKOnly | platform::vbExclamation,
-                                              QString::fromLatin1(kAccessErrorTitle));
+        m_vars.lastMsgBoxResult = platform::MsgBox(fromStd(probe.description),
+                                                   platform::vbOKOnly | platform::vbExclamation,
+                                                   QString::fromLatin1(kAccessErrorTitle));
         return;
     }
-    if (m.displayFileCount >= 6) {
+    if (m_vars.displayFileCount >= 6) {
         cmdFileOption_Click();
         return;
     }
-    const auto slot = static_cast<std::size_t>(m.displayFileCount);
+    const auto slot = static_cast<std::size_t>(m_vars.displayFileCount);
     lblFile2Display[slot]->setCaption(txtFM->text());
-    m.displayTstFiles[slot] = fromStd(parsed->tstPath);
-    m.displayHdrFiles[slot] = fromStd(parsed->hdrPath);
-    ++m.displayFileCount;
-    if (m.displayFileCount >= 6) cmdFileOption_Click();
+    m_vars.displayTstFiles[slot] = fromStd(parsed->tstPath);
+    m_vars.displayHdrFiles[slot] = fromStd(parsed->hdrPath);
+    ++m_vars.displayFileCount;
+    if (m_vars.displayFileCount >= 6) cmdFileOption_Click();
 }
 
 void frmFileManager::cmdFileOption_Click() {
@@ -239,43 +235,40 @@ void frmFileManager::cmdFileOption_Click() {
 }
 
 void frmFileManager::saveTo(const ParsedFilePath& target) {
-    app::Module1& m = m_main.module1;
-    const std::filesystem::path working = m_main.programFolder().toStdString();
+    const std::filesystem::path working = m_host.programFolder().toStdString();
     const storage::SaveTargets targets{target.tstPath, target.txtPath, target.hdrPath};
 
     // Whatever was typed, the working files are never written over or copied onto themselves.
     if (storage::targetsWorkingSet(targets, working)) {
-        m.lastMsgBoxResult = platform::MsgBox(QString::fromLatin1(kReservedNameText),
-                                              platform::vbOKOnly | platform::vbInformation);
+        m_vars.lastMsgBoxResult = platform::MsgBox(QString::fromLatin1(kReservedNameText),
+                                                   platform::vbOKOnly | platform::vbInformation);
         return;
     }
 
-    if (m_main.TxtSeshnComnts->Text().isEmpty())
-        m_main.TxtSeshnComnts->setText(QStringLiteral(" "));
+    if (m_host.sessionComments().isEmpty()) m_host.setSessionComments(QStringLiteral(" "));
     std::string error;
-    const auto& unwritten = m_main.workingFiles.unwrittenHeader();
-    if (!storage::refreshWorkingHeader(working, m_main.TxtSeshnComnts->Text().toStdString(), &error,
-                                       unwritten ? &*unwritten : nullptr)) {
-        m.lastMsgBoxResult =
+    if (!storage::refreshWorkingHeader(working, m_host.sessionComments().toStdString(), &error,
+                                       m_host.unwrittenHeader())) {
+        m_vars.lastMsgBoxResult =
             platform::MsgBox(fromStd(error), platform::vbOKOnly | platform::vbExclamation);
         return;
     }
 
     const storage::TargetProbe probe = storage::probeFile(targets.tst);
     if (probe.state == storage::TargetState::Exists) {
-        m.lastMsgBoxResult = platform::MsgBox(QString::fromLatin1(kOverwriteText),
-                                              platform::vbYesNo | platform::vbQuestion);
-        if (m.lastMsgBoxResult == platform::vbNo) return;
+        m_vars.lastMsgBoxResult = platform::MsgBox(QString::fromLatin1(kOverwriteText),
+                                                   platform::vbYesNo | platform::vbQuestion);
+        if (m_vars.lastMsgBoxResult == platform::vbNo) return;
     } else if (probe.state == storage::TargetState::Unusable) {
-        m.lastMsgBoxResult = platform::MsgBox(fromStd(probe.description),
-                                              platform::vbOKOnly | platform::vbInformation);
+        m_vars.lastMsgBoxResult = platform::MsgBox(fromStd(probe.description),
+                                                   platform::vbOKOnly | platform::vbInformation);
         return;
     }
 
     // A copy that fails is reported and the dialog stays open, so the user can choose another
     // place: the session is never believed saved when it is not.
     if (!storage::copyWorkingSet(working, targets, &error)) {
-        m.lastMsgBoxResult =
+        m_vars.lastMsgBoxResult =
             platform::MsgBox(fromStd(error), platform::vbOKOnly | platform::vbExclamation);
         return;
     }
@@ -283,7 +276,7 @@ void frmFileManager::saveTo(const ParsedFilePath& target) {
 }
 
 void frmFileManager::cmdCancel_Click() {
-    m_main.module1.displayFileCount = 0;
+    m_vars.displayFileCount = 0;
     reject();
 }
 

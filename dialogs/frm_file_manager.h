@@ -5,6 +5,7 @@
 // sessions for the picture graph. The caller chooses the mode through cmdFileOption's caption
 // ("Save" or "Display") before showing it.
 
+#include "dialogs/file_manager_host.h"
 #include "dialogs/file_path_parse.h"
 
 #include <QDialog>
@@ -15,9 +16,6 @@
 class QLineEdit;
 class QPushButton;
 
-namespace sylvane::app {
-class frmSylvane;
-}
 namespace sylvane::platform {
 class DirListBox;
 class DriveListBox;
@@ -33,7 +31,7 @@ inline constexpr const char* kOverwriteText = "File already exists !\rDo you wis
 class frmFileManager : public QDialog {
     Q_OBJECT
 public:
-    explicit frmFileManager(app::frmSylvane& main, QWidget* parent = nullptr);
+    explicit frmFileManager(FileManagerHost& host, QWidget* parent = nullptr);
 
     QLineEdit* txtFM = nullptr;
     platform::DirListBox* dirFM = nullptr;
@@ -70,7 +68,8 @@ private:
     std::optional<ParsedFilePath> buildPath();
     void saveTo(const ParsedFilePath& target);
 
-    app::frmSylvane& m_main;
+    FileManagerHost& m_host;
+    FileManagerVariables& m_vars;
     // Enter went down in the name box: only its release there runs the command, not the
     // release of an Enter that closed a message box.
     bool m_enterDown = false;

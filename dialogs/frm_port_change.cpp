@@ -1,6 +1,5 @@
 #include "dialogs/frm_port_change.h"
 
-#include "app/frm_sylvane.h"
 #include "dialogs/port_preselect.h"
 #include "platform/label.h"
 #include "platform/message_box.h"
@@ -16,8 +15,8 @@ namespace sylvane::dialogs {
 
 using acquisition::SerialLink;
 
-frmPortChange::frmPortChange(app::frmSylvane& main, PortProber prober, QWidget* parent)
-    : QDialog(parent), m_main(main), m_prober(std::move(prober)) {
+frmPortChange::frmPortChange(MainWindowItems main, PortProber prober, QWidget* parent)
+    : QDialog(parent), m_main(std::move(main)), m_prober(std::move(prober)) {
     setObjectName(QStringLiteral("frmPortChange"));
     setWindowTitle(QStringLiteral("Select Communication Port"));
     setModal(true);
@@ -45,7 +44,7 @@ frmPortChange::frmPortChange(app::frmSylvane& main, PortProber prober, QWidget* 
     connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
 
     if (!m_prober) {
-        m_prober = [folder = main.programFolder()](int port) {
+        m_prober = [folder = m_main.programFolder](int port) {
             SerialLink probe(folder);
             probe.setCommPort(port);
             probe.setSettings(QStringLiteral("1200,N,8,1"));
@@ -72,16 +71,15 @@ void frmPortChange::Form_Load() {
         }
     }
 
-    platform::Label* portLabel = m_main.LblParams[5];
-    const PortPreselection choice = preselectPort(portLabel->caption().toStdString(), usable);
+    const PortPreselection choice = preselectPort(m_main.port.caption().toStdString(), usable);
     if (choice.noPortsMessage) {
-        m_main.module1.lastMsgBoxResult =
+        m_main.lastMsgBoxResult =
             platform::MsgBox(QStringLiteral("There are no available COMM ports."));
     }
-    portLabel->setCaption(QString::fromStdString(choice.caption));
+    m_main.port.setCaption(QString::fromStdString(choice.caption));
     if (choice.selectedPort > 0) optCom[choice.selectedPort - 1]->setChecked(true);
 
-    m_main.LblParams[6]->setVisible(false);
+    m_main.notice.setVisible(false);
 }
 
 void frmPortChange::cmdOK_Click() {
@@ -92,7 +90,7 @@ void frmPortChange::cmdOK_Click() {
             break;
         }
     }
-    m_main.LblParams[5]->setCaption(port);
+    m_main.port.setCaption(port);
     accept();
 }
 
@@ -106,9 +104,8 @@ void frmPortChange::keyPressEvent(QKeyEvent* event) {
 }
 
 void frmPortChange::cmdCancel_Click() {
-    platform::Label* portLabel = m_main.LblParams[5];
-    portLabel->setCaption(
-        QString::fromStdString(cancelPortCaption(portLabel->caption().toStdString())));
+    m_main.port.setCaption(
+        QString::fromStdString(cancelPortCaption(m_main.port.caption().toStdString())));
     reject();
 }
 

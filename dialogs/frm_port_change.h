@@ -5,15 +5,18 @@
 #include "acquisition/serial_link.h"
 
 #include <QDialog>
+#include <QString>
+
 #include <array>
+#include <cstdint>
 #include <functional>
 
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
 
-namespace sylvane::app {
-class frmSylvane;
+namespace sylvane::platform {
+class Label;
 }
 
 namespace sylvane::dialogs {
@@ -24,8 +27,19 @@ public:
     // Tries to open COM n; the answer tells "no such port" and "in use" from the rest.
     using PortProber = std::function<acquisition::SerialLink::OpenError(int port)>;
 
+    // What the dialog works on in the main window.
+    struct MainWindowItems {
+        // LblParams(5): the port number as text, read and written.
+        platform::Label& port;
+        // LblParams(6): the notice shown while the ports are examined; hidden once they are.
+        platform::Label& notice;
+        std::int32_t& lastMsgBoxResult;
+        // Where the real ports are found (its ports/comN links); used when prober is empty.
+        QString programFolder;
+    };
+
     // Probing and pre-selection run here, before the dialog is shown.
-    frmPortChange(app::frmSylvane& main, PortProber prober, QWidget* parent = nullptr);
+    frmPortChange(MainWindowItems main, PortProber prober, QWidget* parent = nullptr);
 
     QGroupBox* fraPortChange = nullptr;
     std::array<QRadioButton*, 8> optCom{};
@@ -41,7 +55,7 @@ protected:
 private:
     void Form_Load();
 
-    app::frmSylvane& m_main;
+    MainWindowItems m_main;
     PortProber m_prober;
 };
 

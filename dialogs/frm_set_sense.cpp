@@ -1,6 +1,5 @@
 #include "dialogs/frm_set_sense.h"
 
-#include "app/frm_sylvane.h"
 #include "dialogs/slider_steps.h"
 #include "platform/label.h"
 #include "platform/number_rules.h"
@@ -25,7 +24,8 @@ int modifierMask(Qt::KeyboardModifiers modifiers) {
 }
 } // namespace
 
-frmSetSense::frmSetSense(app::frmSylvane& main, QWidget* parent) : QDialog(parent), m_main(main) {
+frmSetSense::frmSetSense(platform::Label& sensitivity, QWidget* parent)
+    : QDialog(parent), m_sensitivity(sensitivity) {
     setObjectName(QStringLiteral("frmSetSense"));
     setWindowTitle(QStringLiteral("Set Sensitivity"));
     setModal(true);
@@ -74,15 +74,14 @@ frmSetSense::frmSetSense(app::frmSylvane& main, QWidget* parent) : QDialog(paren
 void frmSetSense::Form_Load() {
     Slider1->setPageStep(10);
     Slider1->setSingleStep(1);
-    platform::Label* senseLabel = m_main.LblParams[3];
-    const double v = platform::numericValue(senseLabel->caption().toStdString());
+    const double v = platform::numericValue(m_sensitivity.caption().toStdString());
     // An out-of-range value is replaced by 20 at either end, before the user sees it.
-    if (v < 20 || v > 1000) senseLabel->setCaption(QStringLiteral("20"));
-    lblSenseValu->setCaption(senseLabel->caption());
+    if (v < 20 || v > 1000) m_sensitivity.setCaption(QStringLiteral("20"));
+    lblSenseValu->setCaption(m_sensitivity.caption());
     // The value shown stays the caption as it stands until the user moves the slider.
     const QSignalBlocker quiet(Slider1);
     Slider1->setValue(
-        platform::nearest(platform::numericValue(senseLabel->caption().toStdString())));
+        platform::nearest(platform::numericValue(m_sensitivity.caption().toStdString())));
     Slider1->update();
 }
 
@@ -117,12 +116,12 @@ void frmSetSense::cmdOkay_Click() {
     const double v = platform::numericValue(lblSenseValu->caption().toStdString());
     if (v < 20) lblSenseValu->setCaption(QStringLiteral("20"));
     if (v > 1000) lblSenseValu->setCaption(QStringLiteral("1000"));
-    m_main.LblParams[3]->setCaption(lblSenseValu->caption());
+    m_sensitivity.setCaption(lblSenseValu->caption());
     accept();
 }
 
 void frmSetSense::cmdCancel_Click() {
-    lblSenseValu->setCaption(m_main.LblParams[3]->caption());
+    lblSenseValu->setCaption(m_sensitivity.caption());
     reject();
 }
 

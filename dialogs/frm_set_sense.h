@@ -8,9 +8,6 @@ class QLabel;
 class QPushButton;
 class QSlider;
 
-namespace sylvane::app {
-class frmSylvane;
-}
 namespace sylvane::platform {
 class Label;
 }
@@ -20,7 +17,8 @@ namespace sylvane::dialogs {
 class frmSetSense : public QDialog {
     Q_OBJECT
 public:
-    explicit frmSetSense(app::frmSylvane& main, QWidget* parent = nullptr);
+    // sensitivity: the main window's LblParams(3), whose caption is the sensitivity in effect.
+    explicit frmSetSense(platform::Label& sensitivity, QWidget* parent = nullptr);
 
     QSlider* Slider1 = nullptr;
     platform::Label* lblSenseValu = nullptr;
@@ -40,7 +38,7 @@ private:
     void Form_Load();
     void Slider1_Change();
 
-    app::frmSylvane& m_main;
+    platform::Label& m_sensitivity;
 };
 
 } // namespace sylvane::dialogs

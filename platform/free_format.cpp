@@ -27,11 +27,13 @@ std::optional<std::string> FreeFormatReader::nextField() {
     if (m_pos >= m_data.size()) return std::nullopt;
 
     std::string field;
+    m_unclosed = false;
     if (m_data[m_pos] == '"') {
         const std::size_t close = m_data.find('"', m_pos + 1);
         if (close == std::string_view::npos) {
             field = std::string(m_data.substr(m_pos + 1));
             m_pos = m_data.size();
+            m_unclosed = true;
             return field;
         }
         field = std::string(m_data.substr(m_pos + 1, close - m_pos - 1));

@@ -23,10 +23,13 @@ public:
     std::optional<std::int32_t> nextWholeNumber();
 
     bool atEnd() const;
+    // The last field began with a quote that the data never closed.
+    bool lastFieldUnclosed() const { return m_unclosed; }
 
 private:
     std::string_view m_data;
     std::size_t m_pos = 0;
+    bool m_unclosed = false;
 };
 
 // One quoted text line: quote, text, quote, CR LF.

@@ -11,6 +11,7 @@ packages=(
     libedf-dev
     xvfb xauth xdotool
     desktop-file-utils appstream dpkg-dev
+    help2man lintian
     clang libclang-rt-14-dev
 )
 

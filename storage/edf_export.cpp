@@ -1,6 +1,7 @@
 #include "storage/edf_export.h"
 
 #include "platform/number_rules.h"
+#include "storage/reading_times.h"
 
 #include <edflib.h>
 

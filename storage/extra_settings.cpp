@@ -52,6 +52,24 @@ ReconnectWait reconnectWaitOf(std::string_view text) {
     return wait;
 }
 
+UnsavedKept unsavedKeptOf(std::string_view text) {
+    UnsavedKept kept;
+    const auto value = valueOf(text, kUnsavedKeptKey);
+    if (!value) return kept;
+    int sessions = 0;
+    const auto r = std::from_chars(value->data(), value->data() + value->size(), sessions);
+    if (value->empty() || r.ec != std::errc() || r.ptr != value->data() + value->size() ||
+        sessions < 1 || sessions > kMostUnsavedKept) {
+        kept.problem = std::string(kExtraSettingsFileName) + ": " + kUnsavedKeptKey + " \"" +
+                       std::string(*value) + "\" is not a whole number from 1 to " +
+                       std::to_string(kMostUnsavedKept) + "; " +
+                       std::to_string(kDefaultUnsavedKept) + " are kept instead.";
+    } else {
+        kept.sessions = sessions;
+    }
+    return kept;
+}
+
 namespace {
 
 // A whole text that is a decimal number, "." whatever the locale.

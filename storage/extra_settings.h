@@ -25,6 +25,10 @@ inline constexpr int kLongestReconnectWait = 3600;
 inline constexpr const char* kResponseThresholdKey = "ResponseThresholdMicrosiemens";
 inline constexpr double kDefaultResponseThreshold = 0.05;
 
+inline constexpr const char* kUnsavedKeptKey = "UnsavedSessionsKept";
+inline constexpr int kDefaultUnsavedKept = 100;
+inline constexpr int kMostUnsavedKept = 100000;
+
 struct ReconnectWait {
     // How long a session waits for a lost probe port to come back; 0 ends it at once.
     int seconds = kDefaultReconnectWait;
@@ -39,6 +43,16 @@ ReconnectWait reconnectWaitOf(std::string_view fileText);
 // ResponseThresholdMicrosiemens of the file's text: the smallest rise of conductance counted as
 // a skin response; the default without the key or for a value that is not above 0 and below 100.
 double responseThresholdOf(std::string_view fileText);
+
+struct UnsavedKept {
+    // How many unsaved sessions unsaved/ keeps, at least 1.
+    int sessions = kDefaultUnsavedKept;
+    std::string problem;
+};
+
+// UnsavedSessionsKept of the file's text: the default without the key, and the default with a
+// problem when the value is not a whole number from 1 to 100000.
+UnsavedKept unsavedKeptOf(std::string_view fileText);
 
 inline constexpr const char* kResponseWindowKey = "ResponseWindowSeconds";
 inline constexpr double kDefaultResponseWindowFrom = 1;

@@ -111,6 +111,22 @@ int DiskFileStore::truncate(WorkingFile file, std::int64_t size) {
     return ::ftruncate(fd, static_cast<off_t>(size)) == 0 ? 0 : errno;
 }
 
+int DiskFileStore::replace(WorkingFile file, const void* data, std::size_t size) {
+    close(file);
+    const std::filesystem::path target = path(file);
+    std::filesystem::path fresh = target;
+    fresh += ".new";
+    const int fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return errno;
+    m_fd[slot(file)] = fd;
+    int e = writeAt(file, 0, data, size);
+    m_fd[slot(file)] = -1;
+    if (::close(fd) != 0 && e == 0) e = errno;
+    if (e == 0 && ::rename(fresh.c_str(), target.c_str()) != 0) e = errno;
+    if (e != 0) ::unlink(fresh.c_str());
+    return e;
+}
+
 int DiskFileStore::close(WorkingFile file) {
     int& fd = m_fd[slot(file)];
     if (fd < 0) return 0;
@@ -177,6 +193,17 @@ int MemoryFileStore::truncate(WorkingFile file, std::int64_t size) {
     File& f = m_files[index(file)];
     if (!f.open || size < 0) return EBADF;
     f.bytes.resize(static_cast<std::size_t>(size));
+    return 0;
+}
+
+int MemoryFileStore::replace(WorkingFile file, const void* data, std::size_t size) {
+    File& f = m_files[index(file)];
+    f.open = false;
+    ++m_writes;
+    if (m_budget >= 0 && m_budget < static_cast<std::int64_t>(size)) return ENOSPC;
+    if (m_budget >= 0) m_budget -= static_cast<std::int64_t>(size);
+    f.bytes.assign(static_cast<const char*>(data), size);
+    f.exists = true;
     return 0;
 }
 

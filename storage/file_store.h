@@ -46,6 +46,9 @@ public:
     virtual std::int64_t readAt(WorkingFile file, std::int64_t offset, void* out,
                                 std::size_t size) = 0;
     virtual int truncate(WorkingFile file, std::int64_t size) = 0;
+    // Closes the file and puts data in its place in one step: the file then holds all of data or
+    // is as it was. 0 or an errno.
+    virtual int replace(WorkingFile file, const void* data, std::size_t size) = 0;
     // Closes the file: 0, or the errno of a write the close found refused.
     virtual int close(WorkingFile file) = 0;
     // Removes the file (closing it first); a missing file is no error.
@@ -73,6 +76,7 @@ public:
     std::int64_t readAt(WorkingFile file, std::int64_t offset, void* out,
                         std::size_t size) override;
     int truncate(WorkingFile file, std::int64_t size) override;
+    int replace(WorkingFile file, const void* data, std::size_t size) override;
     int close(WorkingFile file) override;
     void remove(WorkingFile file) override;
 
@@ -93,6 +97,7 @@ public:
     std::int64_t readAt(WorkingFile file, std::int64_t offset, void* out,
                         std::size_t size) override;
     int truncate(WorkingFile file, std::int64_t size) override;
+    int replace(WorkingFile file, const void* data, std::size_t size) override;
     int close(WorkingFile file) override;
     void remove(WorkingFile file) override;
 

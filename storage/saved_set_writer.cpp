@@ -4,6 +4,7 @@
 #include "storage/marker_file.h"
 #include "storage/saved_markers.h"
 #include "storage/session_header.h"
+#include "storage/session_recovery.h"
 #include "storage/session_times.h"
 #include "storage/tst_reader.h"
 #include "storage/working_files.h"
@@ -154,6 +155,9 @@ bool copyWorkingSet(const fs::path& workingFolder, const SaveTargets& targets, s
             fs::remove(target, ec);
         }
     }
+    // The session is kept now: the next start may clear it. A note that cannot be written only
+    // keeps it longer.
+    markWorkingSessionSaved(workingFolder);
     return true;
 }
 

@@ -50,7 +50,8 @@ bool refreshWorkingHeader(const std::filesystem::path& workingFolder, const std:
 // complete, so a failure (disk full, no permission) leaves any older saved file as it was. False
 // at the first failure, with *error naming the file and the reason.
 // The session times tempdata.tim and the reading times tempdata.tms follow the same way, as
-// name.Tim and name.Tms beside name.Hdr.
+// name.Tim and name.Tms beside name.Hdr. Once all is copied, tempdata.tim notes that the session
+// has been saved (session_recovery.h).
 bool copyWorkingSet(const std::filesystem::path& workingFolder, const SaveTargets& targets,
                     std::string* error = nullptr);
 

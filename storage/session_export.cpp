@@ -4,6 +4,7 @@
 #include "analysis/tonic_level.h"
 #include "platform/number_rules.h"
 #include "storage/file_store.h"
+#include "storage/reading_times.h"
 #include "storage/session_header.h"
 
 #include <algorithm>
@@ -58,54 +59,16 @@ double snappedRate(double rate, double span) {
 // The readings' recorded times from the .Tms, and the EDF+ grid of the session's nominal rate.
 void recordedTimes(const ExportSource& source, std::string_view tms, ExportedSession* s) {
     const std::size_t n = s->values.size();
-    const std::size_t kept = std::min(n, tms.size() / 4);
-    s->times.resize(kept);
     bool backwards = false;
-    for (std::size_t i = 0; i < kept; ++i) {
-        const auto* b = reinterpret_cast<const unsigned char*>(tms.data() + 4 * i);
-        const std::uint32_t ms = std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 |
-                                 std::uint32_t{b[2]} << 16 | std::uint32_t{b[3]} << 24;
-        // A time before the one of the reading before is damage: the reading keeps that one.
-        if (i > 0 && ms < s->times[i - 1]) backwards = true;
-        s->times[i] = i > 0 ? std::max(ms, s->times[i - 1]) : ms;
-    }
+    s->times = readTimes(tms, n, &backwards);
+    const std::size_t kept = s->times.size();
     if (backwards)
         s->notes.push_back(source.tms.string() +
                            ": times that go backwards are taken as the time before them.");
-
-    // The nominal interval: the median interval between sound readings, then the mean of the
-    // intervals near it, so that gaps do not count and the arrival's jitter averages out.
-    std::vector<std::uint32_t> intervals;
-    std::int64_t previous = -1;
-    for (std::size_t i = 0; i < kept; ++i) {
-        if (!soundReading(s->values[i])) continue;
-        if (previous >= 0 && s->times[i] > s->times[static_cast<std::size_t>(previous)])
-            intervals.push_back(s->times[i] - s->times[static_cast<std::size_t>(previous)]);
-        previous = static_cast<std::int64_t>(i);
-    }
-    double period = 1.0 / kNominalRate;
-    // The longest stretch of readings without a gap, in seconds.
-    double longestRun = 0;
-    if (!intervals.empty()) {
-        std::vector<std::uint32_t> sorted = intervals;
-        const auto middle = sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2);
-        std::nth_element(sorted.begin(), middle, sorted.end());
-        const double median = *middle;
-        double sum = 0;
-        std::int64_t count = 0;
-        double run = 0;
-        for (const std::uint32_t d : intervals) {
-            if (d < 0.5 * median || d > 1.5 * median) {
-                run = 0;
-                continue;
-            }
-            sum += d;
-            ++count;
-            run += d / 1000.0;
-            longestRun = std::max(longestRun, run);
-        }
-        period = sum / static_cast<double>(count) / 1000.0;
-    }
+    const Cadence cadence =
+        cadenceOf(s->times, [s](std::size_t i) { return soundReading(s->values[i]); });
+    const double period = cadence.period;
+    const double longestRun = cadence.longestRun;
 
     // Records the .Tms does not reach (a cut file) follow the last time at the nominal rate.
     if (kept < n) {

@@ -106,6 +106,7 @@ SessionHeader readSessionHeader(std::string_view bytes) {
         if (!field) break;
         *item = std::move(*field);
         ++h.itemCount;
+        h.torn = reader.lastFieldUnclosed();
     }
     h.comments = readComment(h.comments);
     return h;

@@ -28,6 +28,8 @@ struct SessionHeader {
     std::string comments;
     // How many of the five items the data held.
     int itemCount = 0;
+    // The last item read was cut in its quotes (a write cut short).
+    bool torn = false;
 
     bool complete() const { return itemCount == 5; }
     // Numeric values of the number items (0 when an item holds no number).

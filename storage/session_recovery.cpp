@@ -1,11 +1,14 @@
 #include "storage/session_recovery.h"
 
 #include "platform/free_format.h"
+#include "platform/number_rules.h"
 #include "storage/file_store.h"
 #include "storage/marker_file.h"
+#include "storage/session_times.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include <fcntl.h>
@@ -58,7 +61,7 @@ int writeAll(int fd, std::int64_t offset, std::string_view bytes) {
 
 // Writes the file beside itself and puts it in place in one step, so a refusal leaves it as it
 // was. 0 or an errno.
-int replaceFile(const fs::path& path, std::string_view bytes) {
+int replaceWhole(const fs::path& path, std::string_view bytes) {
     fs::path fresh = path;
     fresh += ".new";
     const int fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -91,26 +94,68 @@ std::string problem(const fs::path& path, int errnum) {
            (errnum == kNotAPlainFile ? "Not a regular file" : std::strerror(errnum));
 }
 
+std::optional<SessionTimes> timesOf(const fs::path& folder) {
+    std::string bytes;
+    if (readWhole(folder / kWorkingTim, &bytes) != 0) return std::nullopt;
+    return readSessionTimes(bytes);
+}
+
 } // namespace
 
+bool workingSessionSaved(const fs::path& folder) {
+    const auto times = timesOf(folder);
+    return times && times->saved;
+}
+
+bool markWorkingSessionSaved(const fs::path& folder, std::string* error) {
+    const fs::path path = folder / kWorkingTim;
+    std::string bytes;
+    if (const int e = readWhole(path, &bytes); e != 0 && e != ENOENT) {
+        if (error) *error = problem(path, e);
+        return false;
+    }
+    // A line cut by an earlier failure is not continued.
+    if (!bytes.empty() && bytes.back() != '\n') bytes += "\r\n";
+    bytes += savedLine(localTimeOf(std::chrono::system_clock::now()));
+    if (const int e = replaceWhole(path, bytes)) {
+        if (error) *error = problem(path, e);
+        return false;
+    }
+    return true;
+}
+
 WorkingSessionRecovery clearOrRecoverWorkingSession(const fs::path& folder) {
+    using Found = WorkingSessionRecovery::Found;
     WorkingSessionRecovery r;
     const fs::path tstPath = folder / kWorkingTst;
     const fs::path txtPath = folder / kWorkingTxt;
     const fs::path hdrPath = folder / kWorkingHdr;
 
-    std::string bytes;
-    const bool headerComplete =
-        readWhole(hdrPath, &bytes) == 0 && readSessionHeader(bytes).complete();
     std::string tst;
-    if (headerComplete || readWhole(tstPath, &tst) != 0 || tst.size() < 4) {
+    if (const int e = readWhole(tstPath, &tst); e != 0 && e != ENOENT) {
+        // Readings that cannot be read now may be readable later (a disk that is back, rights
+        // given again): nothing is touched.
+        r.found = Found::Unreadable;
+        r.problems.push_back(problem(tstPath, e));
+        return r;
+    }
+    const auto times = timesOf(folder);
+    if (times) r.start = times->start;
+    if (tst.size() < 4 || (times && times->saved)) {
+        r.found = tst.size() < 4 ? Found::Nothing : Found::Saved;
         ::unlink(tstPath.c_str());
         ::unlink(hdrPath.c_str());
         return r;
     }
 
-    r.recovered = true;
+    r.found = Found::Kept;
     r.readings = static_cast<std::int64_t>(tst.size() / 4);
+    std::string bytes;
+    const SessionHeader header =
+        readWhole(hdrPath, &bytes) == 0 ? readSessionHeader(bytes) : SessionHeader{};
+    if (header.complete() && !header.torn) return r;
+
+    r.recovered = true;
     if (tst.size() % 4 != 0) {
         tst.resize(tst.size() / 4 * 4);
         if (::truncate(tstPath.c_str(), static_cast<off_t>(tst.size())) == 0) {
@@ -123,9 +168,9 @@ WorkingSessionRecovery clearOrRecoverWorkingSession(const fs::path& folder) {
 
     // A time written just before the program stopped, without its record, goes.
     const fs::path tmsPath = folder / kWorkingTms;
-    struct stat times {};
-    if (::stat(tmsPath.c_str(), &times) == 0 && S_ISREG(times.st_mode) &&
-        times.st_size > static_cast<off_t>(tst.size())) {
+    struct stat timesFile {};
+    if (::stat(tmsPath.c_str(), &timesFile) == 0 && S_ISREG(timesFile.st_mode) &&
+        timesFile.st_size > static_cast<off_t>(tst.size())) {
         if (::truncate(tmsPath.c_str(), static_cast<off_t>(tst.size())) != 0)
             r.problems.push_back(problem(tmsPath, errno));
     }
@@ -170,7 +215,7 @@ WorkingSessionRecovery clearOrRecoverWorkingSession(const fs::path& folder) {
         if (!sound.badLines.empty()) {
             std::string kept;
             for (const Marker& m : sound.markers) kept += markerLine(m);
-            if (const int e = replaceFile(mrkPath, kept)) {
+            if (const int e = replaceWhole(mrkPath, kept)) {
                 r.problems.push_back(problem(mrkPath, e));
             } else {
                 r.markerLinesDropped = static_cast<int>(sound.badLines.size());
@@ -178,8 +223,12 @@ WorkingSessionRecovery clearOrRecoverWorkingSession(const fs::path& folder) {
         }
     }
 
-    r.header = sessionHeader(minADC, maxADC, " ");
-    if (const int e = replaceFile(hdrPath, headerBytes(r.header))) {
+    // What a cut header still holds of the comments is theirs.
+    r.header = sessionHeader(minADC, maxADC,
+                             header.itemCount == 5 && !platform::trimmed(header.comments).empty()
+                                 ? header.comments
+                                 : std::string(" "));
+    if (const int e = replaceWhole(hdrPath, headerBytes(r.header))) {
         r.problems.push_back(problem(hdrPath, e));
     } else {
         r.headerWritten = true;

@@ -123,6 +123,10 @@ std::string startLine(const LocalTime& start) {
     return "start," + start.iso() + "\r\n";
 }
 
+std::string savedLine(const LocalTime& when) {
+    return "saved," + when.iso() + "\r\n";
+}
+
 std::string readingsLine(std::int64_t readings, double firstSeconds, double lastSeconds) {
     // to_chars: "." whatever the locale.
     char text[96];
@@ -141,9 +145,9 @@ SessionTimes readSessionTimes(std::string_view bytes) {
         if (line.empty() && whole) return;
         const auto f = fields(line);
         bool ok = false;
-        if (whole && f.size() == 2 && f[0] == "start") {
-            if (const auto start = parseIso(f[1])) {
-                times.start = start;
+        if (whole && f.size() == 2 && (f[0] == "start" || f[0] == "saved")) {
+            if (const auto when = parseIso(f[1])) {
+                (f[0] == "start" ? times.start : times.saved) = when;
                 ok = true;
             }
         } else if (whole && f.size() == 4 && f[0] == "readings") {

@@ -6,8 +6,13 @@
 //     readings,3600,2.500,1801.000
 //
 // the local date and time of Start with its offset from UTC, then the readings recorded and the
-// seconds from Start to the first and to the last of them. The exports take the session's start
-// and its reading rate from it. A session without this file has its working and saved files
+// seconds from Start to the first and to the last of them. File > Save session adds a line to
+// the working file once it has copied the session (the saved copy has none):
+//
+//     saved,2024-05-01T10:45:12.031+02:00
+//
+// so that the next program start and the next Start know the session is kept. The exports take
+// the session's start from it. A session without this file has its working and saved files
 // exactly as before.
 
 #include <chrono>
@@ -52,11 +57,14 @@ struct SessionTimes {
     std::int64_t readings = -1;
     double firstSeconds = 0;
     double lastSeconds = 0;
+    // When File > Save session last copied the session.
+    std::optional<LocalTime> saved;
     // Line numbers (1-based) of lines that were not understood.
     std::vector<int> badLines;
 };
 
 std::string startLine(const LocalTime& start);
+std::string savedLine(const LocalTime& when);
 std::string readingsLine(std::int64_t readings, double firstSeconds, double lastSeconds);
 SessionTimes readSessionTimes(std::string_view bytes);
 

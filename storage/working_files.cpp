@@ -151,17 +151,13 @@ bool WorkingFiles::writeHeaderAndClose(std::int32_t minADC, std::int32_t maxADC,
     if (!ok) {
         setError(error, *m_store, WorkingFile::Hdr, EBADF);
     } else {
+        // Written beside the empty header and put in its place in one step: a header is whole
+        // or absent, whatever stops the program or the disk meanwhile.
         const std::string bytes = headerBytes(sessionHeader(minADC, maxADC, comments));
-        if (const int e = m_store->writeAt(WorkingFile::Hdr, 0, bytes.data(), bytes.size())) {
+        if (const int e = m_store->replace(WorkingFile::Hdr, bytes.data(), bytes.size())) {
             ok = false;
             setError(error, *m_store, WorkingFile::Hdr, e);
-            // Part of a header is no header: the next start must see none.
-            m_store->truncate(WorkingFile::Hdr, 0);
         }
-    }
-    if (const int e = m_store->close(WorkingFile::Hdr); e && ok) {
-        ok = false;
-        setError(error, *m_store, WorkingFile::Hdr, e);
     }
     close();
     if (!ok && wasOpen) m_unwrittenHeader = sessionHeader(minADC, maxADC, comments);

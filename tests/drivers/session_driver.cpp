@@ -1,21 +1,31 @@
 // sylvane-session-driver --folder DIR: the real main window, offscreen, with a session started
-// on COM2 of DIR, running until it is killed; tests end it in ways a test process cannot survive
-// itself (SIGKILL mid-session), or use it as another program holding the port.
+// on COM2 of DIR, running until it ends; tests end it in ways a test process cannot survive
+// itself (SIGKILL mid-session), or use it as another program holding the port or the folder.
+// As the program does, it holds the program folder first and closes on SIGTERM and SIGINT.
+// Commands on standard input, a line each: "mark TEXT" opens Session > Mark's box with TEXT typed
+// and leaves it open; "exit" runs File > Exit; "close" closes the window as its close box does.
 // Standard output, a line each, flushed at once: "started", "recorded N" whenever the count of
 // recorded readings grows, "message TITLE: PROMPT" for each message box (answered with OK).
-// Exit status 2 for bad arguments, 3 when the session could not be started.
+// Exit status 2 for bad arguments, 3 when the session could not be started, 4 when another
+// program holds the folder.
 
 #include "acquisition/serial_link.h"
 #include "app/frm_sylvane.h"
+#include "app/program_lock.h"
+#include "app/termination_signals.h"
 #include "platform/label.h"
 #include "platform/message_box.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstring>
+
+#include <unistd.h>
 
 namespace {
 
@@ -38,8 +48,12 @@ int main(int argc, char** argv) {
         return int{sylvane::platform::vbOK};
     });
 
+    const QString folder = QString::fromLocal8Bit(argv[2]);
+    sylvane::app::ProgramFolderLock lock(folder);
+    if (!lock.take()) return 4;
     // What start-up leaves for a session on COM2; never shown, so no layout is asked for.
-    sylvane::app::frmSylvane w({QString::fromLocal8Bit(argv[2]), {}});
+    sylvane::app::frmSylvane w({folder, {}});
+    sylvane::app::closeOnTerminationSignals(w);
     w.LblParams[5]->setCaption(QStringLiteral("2"));
     w.engine.state().awaitingStartValue = true;
     w.layoutReason = 1;
@@ -56,5 +70,34 @@ int main(int argc, char** argv) {
         say(QStringLiteral("recorded %1").arg(reported));
     });
     progress.start(20);
+
+    QSocketNotifier commands(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray typed;
+    QObject::connect(&commands, &QSocketNotifier::activated, [&] {
+        char buffer[256];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0) {
+            commands.setEnabled(false);
+            return;
+        }
+        typed.append(buffer, n);
+        for (qsizetype end; (end = typed.indexOf('\n')) >= 0; typed.remove(0, end + 1)) {
+            const QByteArray line = typed.left(end).trimmed();
+            if (line.startsWith("mark ")) {
+                w.mnuMark_Click();
+                if (w.markerBox())
+                    w.markerBox()
+                        ->findChild<QLineEdit*>(QStringLiteral("txtMarker"))
+                        ->setText(QString::fromUtf8(line.mid(5)));
+                say(QStringLiteral("marking"));
+            } else if (line == "exit" || line == "close") {
+                if (line == "exit")
+                    w.mnuExit_Click();
+                else
+                    w.close();
+                QCoreApplication::quit();
+            }
+        }
+    });
     return QApplication::exec();
 }

@@ -1,10 +1,13 @@
-// What the disk or a crash can do to a session: a full disk, a read-only settings file, the
-// program killed outright. A clear message, nothing recorded lost, and the next start recovers
-// an unfinished session so that it can be saved and displayed.
+// What the disk, a crash or the user can do to a session: a full disk, a read-only settings file,
+// the program killed outright or closed without saving, a new session over an unsaved one, a
+// second copy on the same folder. A clear message, nothing recorded lost, and the next start
+// recovers an unfinished session so that it can be saved and displayed.
 
 #include "acquisition/serial_link.h"
+#include "app/program_lock.h"
 #include "platform/label.h"
 #include "storage/saved_sessions.h"
+#include "storage/session_header.h"
 #include "tests/support/fault_injection.h"
 #include "tests/support/gtest_qt_main.h"
 #include "tests/support/live_session.h"
@@ -12,6 +15,7 @@
 #include "tests/support/pty_probe.h"
 
 #include <QAction>
+#include <QDate>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -20,7 +24,11 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdio>
 #include <memory>
+
+#include <signal.h>
 
 using namespace sylvane::testing;
 
@@ -93,7 +101,7 @@ TEST(StorageFaults, ADiskFillingUpWhileRecordingStopsWithOneMessageAndTheNextSta
         EXPECT_EQ(next.messages.messages.size(), onDisk > 0 ? 1u : 0u) << next.said();
         if (onDisk > 0) {
             EXPECT_TRUE(next.messages.messages[0].prompt.contains(
-                QStringLiteral(": %1 readings were recovered.").arg(onDisk)))
+                QStringLiteral("not stopped: %1 readings were recovered").arg(onDisk)))
                 << next.said();
             expectConsistent(next, 1500, onDisk);
             EXPECT_EQ(next.file("tempdata.hdr"), hdrOf(1500, 1500, " "));
@@ -171,28 +179,299 @@ TEST(CrashRecovery, KilledMidSessionTheNextStartRecoversEveryRecordedReadingForS
     LiveSession next(folder.path());
     next.load(settingsOf("2", "25"));
     ASSERT_EQ(next.messages.titles(), QStringList{"Session recovered"}) << next.said();
-    EXPECT_EQ(next.messages.messages[0].prompt,
-              QStringLiteral("The last session was not stopped: %1 readings were recovered.\r\n"
-                             "File > Save session keeps them; the next Start clears them.")
-                  .arg(values.size()));
+    EXPECT_TRUE(next.messages.messages[0].prompt.startsWith(
+        QStringLiteral("The last session was not stopped: %1 readings were recovered, started ")
+            .arg(values.size())))
+        << next.said();
     EXPECT_EQ(next.file("tempdata.tst"), tst);
     EXPECT_EQ(next.file("tempdata.txt"), txtOf(values));
     EXPECT_EQ(next.file("tempdata.hdr"), hdrOf(*low, *high, " "));
+    EXPECT_EQ(next.file("tempdata.tms").size(), tst.size()) << "a time for each record";
     ASSERT_TRUE(next.showSettled());
     answerFileManager({"recovered"});
     next.w.mnuSaveFile->trigger();
     EXPECT_EQ(next.file("recovered.Tst"), tst);
     EXPECT_EQ(next.file("recovered.Hdr"), hdrOf(*low, *high)) << "with the comments as typed";
+    EXPECT_EQ(next.file("recovered.Tms"), next.file("tempdata.tms"));
 
-    // The killed program let go of the port; Start clears the recovered session as always.
+    // Saved, it is cleared by the next Start; displayed and exported, it has the times it was
+    // recorded with, at the line's 53 a second.
     next.w.mnuStart_Click();
     EXPECT_TRUE(waitUntil([&] { return next.w.engine.state().recordNumber > 5; }, 60000));
     next.w.mnuStop_Click();
+    EXPECT_FALSE(QDir(next.path("unsaved")).exists()) << "a saved session is not kept twice";
     answerFileManager({"recovered"});
     next.w.mnuDisplayOld->trigger();
     EXPECT_EQ(next.messages.messages.size(), 1u) << next.said();
     EXPECT_TRUE(next.w.module1.displayMode);
     EXPECT_GT(next.pixels(sylvane::storage::kTraceColors[0]), 20);
+    next.w.exportFileChooser = [&](const QString&, const QString&, const QString&) {
+        return next.path("recovered.csv");
+    };
+    next.w.mnuExportCsv->trigger();
+    QList<QByteArray> rows = next.file("recovered.csv").split('\n').mid(1);
+    rows.removeAll(QByteArray());
+    ASSERT_EQ(rows.size(), static_cast<qsizetype>(values.size()));
+    std::vector<double> steps;
+    for (qsizetype i = 1; i < rows.size(); ++i)
+        steps.push_back(rows[i].split(',')[0].toDouble() - rows[i - 1].split(',')[0].toDouble());
+    std::ranges::nth_element(steps, steps.begin() + static_cast<long>(steps.size() / 2));
+    EXPECT_NEAR(steps[steps.size() / 2], 1.0 / 53, 0.004);
+}
+
+namespace {
+
+// What a program holding the folder leaves on disk: each file's name, size and time.
+QStringList snapshot(const QString& folder) {
+    QStringList out;
+    for (const QFileInfo& f : QDir(folder).entryInfoList(
+             QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name))
+        out << QStringLiteral("%1 %2 %3")
+                   .arg(f.fileName())
+                   .arg(f.size())
+                   .arg(f.lastModified().toMSecsSinceEpoch());
+    return out;
+}
+
+} // namespace
+
+// However a session ends, no program start throws it away until it is saved.
+TEST(UnsavedSessions, NoEndingAndNoProgramStartThrowsOneAway) {
+    const struct {
+        const char* name;
+        const char* command; // to the driver, or
+        int signal;          // sent to it
+        bool markerOpen;     // Session > Mark's box open at the end
+        const char* title;   // of the message at the next start
+    } rows[] = {
+        {"File > Exit", "exit", 0, false, "Unsaved session"},
+        {"the close box, a marker box open", "close", 0, true, "Unsaved session"},
+        {"SIGTERM, a marker box open", nullptr, SIGTERM, true, "Unsaved session"},
+        {"SIGINT", nullptr, SIGINT, false, "Unsaved session"},
+        {"SIGKILL", nullptr, SIGKILL, false, "Session recovered"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        ProgramFolder folder;
+        ProbeSimProcess sim(folder.path(), 2, {"--rate", "53", "--seed", "4"});
+        ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+        QProcess driver;
+        driver.start(QStringLiteral(SYLVANE_SESSION_DRIVER), {"--folder", folder.path()});
+        QByteArray said;
+        const auto saidLine = [&](const QByteArray& start) {
+            for (QDeadlineTimer deadline(60000); !deadline.hasExpired();) {
+                driver.waitForReadyRead(50);
+                while (driver.canReadLine()) {
+                    const QByteArray line = driver.readLine();
+                    said += line;
+                    if (line.startsWith(start)) return line;
+                }
+            }
+            return QByteArray();
+        };
+        ASSERT_FALSE(saidLine("recorded 4").isEmpty()) << said.toStdString();
+        if (r.markerOpen) {
+            driver.write("mark stimulus\n");
+            ASSERT_FALSE(saidLine("marking").isEmpty()) << said.toStdString();
+        }
+        if (r.command) {
+            driver.write(QByteArray(r.command) + "\n");
+        } else {
+            ::kill(static_cast<pid_t>(driver.processId()), r.signal);
+        }
+        ASSERT_TRUE(driver.waitForFinished(10000));
+        if (r.signal != SIGKILL) {
+            EXPECT_EQ(driver.exitCode(), 0) << said.toStdString();
+        }
+        EXPECT_FALSE(said.contains("message")) << said.toStdString();
+        const QByteArray tst = readFileBytes(folder.file("tempdata.tst"));
+        const auto readings = tst.size() / 4;
+        ASSERT_GE(readings, 4);
+        std::printf("[ %s ] %lld readings recorded\n", r.name, static_cast<long long>(readings));
+
+        // Two starts, each saying so once; nothing changes.
+        for (int start = 1; start <= 2; ++start) {
+            LiveSession next(folder.path());
+            next.load(settingsOf("2", "25"));
+            ASSERT_EQ(next.messages.titles(), QStringList{start == 1 ? r.title : "Unsaved session"})
+                << next.said();
+            EXPECT_TRUE(
+                next.messages.prompts()[0].contains(QStringLiteral("%1 readings").arg(readings)))
+                << next.said();
+            EXPECT_TRUE(next.messages.prompts()[0].contains("File > Save session keeps it"));
+            EXPECT_EQ(next.file("tempdata.tst"), tst) << "start " << start;
+            EXPECT_EQ(next.file("tempdata.tms").size(), tst.size());
+            EXPECT_TRUE(next.w.mnuSaveFile->isEnabled());
+            if (r.markerOpen) {
+                EXPECT_TRUE(next.file("tempdata.mrk").contains("\"stimulus\""));
+            }
+            next.w.mnuExit_Click();
+            EXPECT_EQ(next.file("tempdata.tst"), tst) << "Exit without saving, start " << start;
+        }
+        // The third start saves it whole.
+        LiveSession last(folder.path());
+        last.load(settingsOf("2", "25"));
+        ASSERT_TRUE(last.showSettled());
+        answerFileManager({"kept"});
+        last.w.mnuSaveFile->trigger();
+        EXPECT_EQ(last.file("kept.Tst"), tst);
+        EXPECT_EQ(last.file("kept.Txt"), last.file("tempdata.txt"));
+        EXPECT_TRUE(
+            sylvane::storage::readSessionHeader(last.file("kept.Hdr").toStdString()).complete());
+        std::printf("[ %s ] %lld readings saved\n", r.name,
+                    static_cast<long long>(last.file("kept.Tst").size() / 4));
+    }
+}
+
+// Start and Restart over an unsaved session move it to unsaved/ first, byte for byte, where
+// the file manager and Display open it; the oldest beyond UnsavedSessionsKept go first.
+TEST(UnsavedSessions, StartAndRestartKeepACopyAndTheOldestGoFirst) {
+    LiveSession s;
+    PtyProbe probe(s.folder, 2);
+    s.load(settingsOf("2", "25"));
+    ASSERT_TRUE(s.showSettled());
+    ASSERT_TRUE(QDir(s.folder).mkdir("unsaved"));
+    // 100 kept already, the default number, from long ago.
+    for (int i = 0; i < 100; ++i) {
+        const QString base =
+            s.path("unsaved/") + QString::asprintf("2020-01-%02d %02d-00-00", i / 24 + 1, i % 24);
+        ASSERT_TRUE(writeFileBytes(base + ".Tst", tstOf({1500})));
+        ASSERT_TRUE(writeFileBytes(base + ".Hdr", hdrOf(1500, 1500, " ")));
+    }
+    // Frames, one receive event at a time, until the session has recorded `count` readings.
+    int events = 0;
+    QObject::connect(s.w.MSComm1, &sylvane::acquisition::SerialLink::OnComm, [&] { ++events; });
+    const auto session = [&](int count) {
+        while (s.w.engine.state().recordNumber <= count) {
+            const int before = events;
+            probe.send(frames(1, 1500));
+            ASSERT_TRUE(waitUntil([&] { return events > before; }, kWait));
+        }
+    };
+    const char* set[] = {"tempdata.tst", "tempdata.txt", "tempdata.hdr",
+                         "tempdata.tim", "tempdata.tms", "tempdata.mrk"};
+    const char* saved[] = {".Tst", ".Txt", ".Hdr", ".Tim", ".Tms", ".Mrk"};
+    const auto files = [&] {
+        std::vector<QByteArray> out;
+        for (const char* name : set) out.push_back(s.file(name));
+        return out;
+    };
+    const auto kept = [&] {
+        return QDir(s.path("unsaved")).entryList({"*.Tst"}, QDir::Files, QDir::Name);
+    };
+
+    s.w.mnuStart_Click();
+    session(3);
+    ASSERT_TRUE(s.w.markers.add(s.w.markers.at()));
+    s.w.mnuStop_Click();
+    const std::vector<QByteArray> first = files();
+
+    // Start: the stopped session goes to unsaved/ under its Start, the oldest kept one goes.
+    s.w.mnuStart_Click();
+    ASSERT_TRUE(s.running()) << s.said();
+    QStringList names = kept();
+    ASSERT_EQ(names.size(), 100);
+    EXPECT_EQ(names.first(), "2020-01-01 01-00-00.Tst");
+    EXPECT_FALSE(QFileInfo::exists(s.path("unsaved/2020-01-01 00-00-00.Hdr")));
+    const QString stamp = names.last().chopped(4);
+    ASSERT_EQ(readFileBytes(s.path("unsaved/") + stamp + ".Tst").size(), 3 * 4);
+    EXPECT_TRUE(stamp.startsWith(QDate::currentDate().toString("yyyy-MM-dd ")))
+        << stamp.toStdString();
+    for (std::size_t i = 0; i < std::size(set); ++i)
+        EXPECT_EQ(readFileBytes(s.path("unsaved/") + stamp + saved[i]), first[i]) << saved[i];
+    // The new session from record 1.
+    session(5);
+    EXPECT_EQ(s.file("tempdata.tst"), tstOf({1500, 1500, 1500, 1500, 1500}));
+
+    // Restart: the session so far goes too, with its header and the comments typed.
+    s.w.TxtSeshnComnts->setText("second");
+    s.w.mnuRestart_Click();
+    ASSERT_TRUE(s.running()) << s.said();
+    const QStringList before = names;
+    names = kept();
+    ASSERT_EQ(names.size(), 100);
+    EXPECT_EQ(names.first(), "2020-01-01 02-00-00.Tst");
+    // Started in the same second as the first, maybe: "... (2)".
+    QStringList added = names;
+    added.removeIf([&](const QString& n) { return before.contains(n); });
+    ASSERT_EQ(added.size(), 1);
+    const QString second = added[0].chopped(4);
+    EXPECT_EQ(readFileBytes(s.path("unsaved/") + second + ".Hdr"), hdrOf(1500, 1500, "second"));
+    EXPECT_EQ(readFileBytes(s.path("unsaved/") + second + ".Tst").size(), 5 * 4);
+    session(2);
+    s.w.mnuStop_Click();
+
+    // A saved session is not kept twice; the kept ones open as any saved session.
+    answerFileManager({"third"});
+    s.w.mnuSaveFile->trigger();
+    s.w.mnuStart_Click();
+    EXPECT_EQ(kept(), names);
+    s.w.mnuStop_Click();
+    s.w.module1.appPath = s.path("unsaved");
+    answerFileManager({stamp, second});
+    s.w.mnuDisplayOld->trigger();
+    EXPECT_TRUE(s.w.module1.displayMode) << s.said();
+    EXPECT_EQ(s.w.module1.displayFileCount, 2);
+    EXPECT_TRUE(s.messages.messages.empty()) << s.said();
+}
+
+// What a program start finds: a header cut in its comments is recovered; readings that cannot
+// be read are left as they are; a second copy on the same folder ends without touching a file.
+TEST(UnsavedSessions, ProgramStartsThatFindTheUnexpected) {
+    const QByteArray tst = tstOf({1500, 1502, 1499});
+    {
+        LiveSession s;
+        writeFileBytes(s.path("tempdata.tst"), tst);
+        writeFileBytes(s.path("tempdata.txt"), txtOf({1500, 1502, 1499}));
+        writeFileBytes(s.path("tempdata.hdr"), hdrOf(1499, 1502, "Resting, eyes closed").left(51));
+        s.load(settingsOf("2", "25"));
+        EXPECT_EQ(s.messages.titles(), QStringList{"Session recovered"}) << s.said();
+        EXPECT_EQ(s.file("tempdata.hdr"), hdrOf(1499, 1502, "Resting, eye"));
+        EXPECT_EQ(s.file("tempdata.tst"), tst);
+    }
+    {
+        LiveSession s;
+        ASSERT_TRUE(QDir(s.folder).mkdir("tempdata.tst"));
+        writeFileBytes(s.path("tempdata.hdr"), "");
+        writeFileBytes(s.path("tempdata.txt"), "1500\r\n");
+        const QStringList before = snapshot(s.folder);
+        s.load(settingsOf("2", "25"));
+        ASSERT_EQ(s.messages.titles(), QStringList{"Working files error"}) << s.said();
+        EXPECT_TRUE(s.messages.prompts()[0].contains(s.path("tempdata.tst") + ": Is a directory"));
+        EXPECT_TRUE(s.messages.prompts()[0].contains("Nothing was deleted"));
+        QStringList after = snapshot(s.folder);
+        after.removeIf([](const QString& f) { return f.startsWith("sylvane.ini "); });
+        QStringList expected = before;
+        expected.removeIf([](const QString& f) { return f.startsWith("sylvane.ini "); });
+        EXPECT_EQ(after, expected);
+    }
+    // A second copy: the first holds the folder (the real program, idle), the second says so
+    // once, naming the folder, and touches nothing; once the first is killed its lock is taken.
+    ProgramFolder folder;
+    writeFileBytes(folder.file("sylvane.ini"), settingsOf("2", "25"));
+    writeFileBytes(folder.file("tempdata.tst"), tst);
+    QProcess first;
+    first.start(QStringLiteral(SYLVANE_PROGRAM),
+                {"--folder", folder.path(), "-platform", "offscreen"});
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(folder.file("sylvane.lock")); }, kWait));
+    pump(500);
+    const QStringList before = snapshot(folder.path());
+    {
+        MessageRecorder messages;
+        sylvane::app::ProgramFolderLock second(folder.path());
+        EXPECT_FALSE(second.take());
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_TRUE(messages.messages[0].prompt.contains(folder.path()))
+            << messages.prompts().join("|").toStdString();
+        EXPECT_TRUE(messages.messages[0].prompt.contains("already running"));
+    }
+    EXPECT_EQ(snapshot(folder.path()), before);
+    first.kill();
+    ASSERT_TRUE(first.waitForFinished(10000));
+    MessageRecorder messages;
+    sylvane::app::ProgramFolderLock again(folder.path());
+    EXPECT_TRUE(again.take()) << "a killed program's lock is taken over";
+    EXPECT_TRUE(messages.messages.empty());
 }
 
 SYLVANE_GTEST_QT_MAIN

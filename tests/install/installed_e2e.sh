@@ -4,7 +4,10 @@
 #   installed_e2e.sh package BUILD VERSION   the .deb from cpack, unpacked into a scratch root
 # Both validate the desktop files, run --version, --help and bad command lines without a
 # display, then run sessions on a virtual screen (Xvfb, keys typed by xdotool) against the
-# installed probe simulator, ended by SIGTERM and SIGINT. Exit 77: skipped.
+# installed probe simulator, ended by SIGTERM and SIGINT.
+#   installed_e2e.sh lintian BUILD VERSION   the .deb from cpack checked by lintian, Debian's
+#                                            policy checker: any error or warning fails
+# Exit 77: skipped.
 set -uo pipefail
 
 fail() {
@@ -103,24 +106,55 @@ if [ "${1:-}" = sessions ]; then
 fi
 
 mode=$1 build=$2 version=$3
-for tool in desktop-file-validate appstreamcli xvfb-run xdotool; do
-    command -v $tool >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
-done
 scratch=$(mktemp -d)
 trap 'chmod -R u+w "$scratch" 2>/dev/null; rm -rf "$scratch"' EXIT
 chmod 755 "$scratch"
 
+# Makes the package as `make package` does, into the scratch folder: $deb.
+build_deb() {
+    for tool in cpack dpkg-deb dpkg-shlibdeps; do
+        command -v $tool >/dev/null || skip "$tool is missing: no .deb can be built here"
+    done
+    (cd "$build" && umask 022 && cpack -G DEB -B "$scratch/package" >"$scratch/cpack.log" 2>&1) ||
+        fail "cpack: $(cat "$scratch/cpack.log")"
+    deb=$scratch/package/sylvane_${version}_$(dpkg --print-architecture).deb
+    [ -f "$deb" ] || fail "no $(basename "$deb"): $(ls "$scratch/package")"
+}
+
+if [ "$mode" = lintian ]; then
+    # lintian needs dpkg-dev and man-db, which make and read the package.
+    command -v lintian >/dev/null || skip "lintian is missing"
+    build_deb
+    dpkg -x "$deb" "$scratch/root" || fail "dpkg -x"
+    # The version is set once, in CMakeLists.txt; the changelog and the metainfo repeat it.
+    zcat "$scratch/root/usr/share/doc/sylvane/changelog.gz" >"$scratch/changelog" &&
+        changelog=$(dpkg-parsechangelog -l "$scratch/changelog" -S Version) ||
+        fail "the changelog cannot be read"
+    [ "$changelog" = "$version" ] || fail "the changelog's last entry is $changelog, not $version"
+    grep -q "<release version=\"$version\"" \
+        "$scratch/root/usr/share/metainfo/org.sylvane.Interface.metainfo.xml" ||
+        fail "the metainfo has no release $version"
+    for page in sylvane sylvane-probe-sim; do
+        sections=$(zgrep -h '^\.SH' "$scratch/root/usr/share/man/man1/$page.1.gz" | tr -d '"' | xargs)
+        [[ $sections == ".SH NAME .SH SYNOPSIS .SH DESCRIPTION .SH OPTIONS"* ]] ||
+            fail "$page.1: sections $sections"
+    done
+    # root only when it must: lintian refuses it otherwise.
+    args=(--info --fail-on error,warning)
+    [ "$(id -u)" -ne 0 ] || args+=(--allow-root)
+    lintian "${args[@]}" "$deb" || fail "lintian ${args[*]} $(basename "$deb")"
+    echo "installed_e2e lintian: passed"
+    exit 0
+fi
+
+for tool in desktop-file-validate appstreamcli xvfb-run xdotool; do
+    command -v $tool >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
+done
 if [ "$mode" = install ]; then
     prefix=$scratch/usr
     cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install"
 else
-    for tool in cpack dpkg-deb dpkg-shlibdeps; do
-        command -v $tool >/dev/null || skip "$tool is missing: no .deb can be built here"
-    done
-    (cd "$build" && cpack -G DEB -B "$scratch/package" >"$scratch/cpack.log" 2>&1) ||
-        fail "cpack: $(cat "$scratch/cpack.log")"
-    deb=$scratch/package/sylvane_${version}_$(dpkg --print-architecture).deb
-    [ -f "$deb" ] || fail "no $(basename "$deb"): $(ls "$scratch/package")"
+    build_deb
     dpkg-deb -c "$deb" | awk '{print $6}'
     depends=$(dpkg-deb -f "$deb" Depends)
     echo "Depends: $depends"
@@ -133,7 +167,9 @@ fi
 
 id=org.sylvane.Interface
 for f in bin/sylvane bin/sylvane-probe-sim share/applications/$id.desktop \
-    share/metainfo/$id.metainfo.xml share/icons/hicolor/scalable/apps/$id.svg; do
+    share/metainfo/$id.metainfo.xml share/icons/hicolor/scalable/apps/$id.svg \
+    share/doc/sylvane/copyright share/doc/sylvane/changelog.gz \
+    share/man/man1/sylvane.1.gz share/man/man1/sylvane-probe-sim.1.gz; do
     [ -f "$prefix/$f" ] || fail "$f is not installed"
 done
 desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop-file-validate"

@@ -3,6 +3,7 @@
 #include "platform/number_rules.h"
 #include "probe_signal.h"
 #include "storage/marker_file.h"
+#include "storage/reading_times.h"
 #include "storage/saved_markers.h"
 #include "storage/saved_sessions.h"
 #include "storage/saved_set_writer.h"
@@ -414,6 +415,44 @@ TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
     }
 }
 
+TEST(ReadingTimes, TheCadenceAndTheGapsOfASessionsTimes) {
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::size_t records;
+        std::vector<std::uint32_t> times;
+        double period, longestRun;
+        std::vector<std::int64_t> afterGaps;
+    } rows[] = {
+        {"two a second", records({0, 500, 1000, 1500}), 4, {0, 500, 1000, 1500}, 0.5, 1.5, {}},
+        // Jitter averages out; a gap of 6 s neither counts in the rate nor in a stretch.
+        {"ten a second, a gap",
+         records({100, 190, 310, 400, 6400, 6500, 6590}),
+         7,
+         {100, 190, 310, 400, 6400, 6500, 6590},
+         0.098,
+         0.3,
+         {5}},
+        {"a time that goes back, a cut record",
+         records({0, 500, 400, 1000}) + "\x01\x02",
+         9,
+         {0, 500, 500, 1000},
+         0.5,
+         1.0,
+         {}},
+        {"fewer records than times", records({0, 500, 9000}), 2, {0, 500}, 0.5, 0.5, {}},
+        {"one time", records({42}), 1, {42}, 0.5, 0, {}},
+    };
+    for (const auto& r : rows) {
+        const auto times = readTimes(r.bytes, r.records);
+        EXPECT_EQ(times, r.times) << r.what;
+        const Cadence c = cadenceOf(times);
+        EXPECT_NEAR(c.period, r.period, 1e-9) << r.what;
+        EXPECT_NEAR(c.longestRun, r.longestRun, 1e-9) << r.what;
+        EXPECT_EQ(recordsAfterGaps(times), r.afterGaps) << r.what;
+    }
+}
+
 TEST(MarkerFile, ReadsWhatIsSoundAndNamesTheOtherLines) {
     EXPECT_EQ(markerLine({12, 6.0, "stimulus"}), "12,6.000,\"stimulus\"\r\n");
     EXPECT_EQ(markerLine({3, 0.25, "say \"hi\"\r\nagain"}),
@@ -460,70 +499,98 @@ TEST(MarkerFile, ReadsWhatIsSoundAndNamesTheOtherLines) {
     EXPECT_EQ(savedMarkerFile(t / "run1.Hdr"), t / "run1.Mrk");
 }
 
-TEST(SessionRecovery, AnUnfinishedSessionIsMadeWholeAndAFinishedOneClearedAsAlways) {
+TEST(SessionRecovery, OnlyASavedSessionIsClearedAnUnfinishedOneIsMadeWholeNoneIsLost) {
+    using Found = WorkingSessionRecovery::Found;
     const std::string none = "<none>", dir = "<dir>";
     const std::string three = records({1500, 1502, 1499}), threeLines = "1500\r\n1502\r\n1499\r\n";
     const std::string recoveredHdr = hdr(" 1499", " 1502", " ");
     const std::string mark1 = markerLine({1, 0.5, "one"}), mark3 = markerLine({3, 1.5, "three"});
+    const std::string started = startLine({2026, 12, 7, 10, 15, 2, 0, 60});
+    const std::string saved = started + savedLine({2026, 12, 7, 11, 0, 0, 0, 60});
+    const std::string times4 = records({500, 1000, 1500, 2000});
     const struct {
         const char* what;
-        std::string tst, txt, header, mrk; // as the last run left them; none: no such file
-        std::int64_t readings;             // 0: cleared
-        std::string tstAfter, txtAfter, headerAfter, mrkAfter;
-    } rows[] = {
-        {"killed, files agree", three, threeLines, "", none, 3, three, threeLines, recoveredHdr,
-         none},
-        {"no header file", three, threeLines, none, none, 3, three, threeLines, recoveredHdr, none},
-        {"header cut short", three, threeLines, hdr(" 1", " 2", " ").substr(0, 20), none, 3, three,
-         threeLines, recoveredHdr, none},
-        {"torn record and torn line", three + "\x05\x06", "1500\r\n1502\r\n14", "", none, 3, three,
-         threeLines, recoveredHdr, none},
-        {"text one line short", three, "1500\r\n1502\r\n", "", none, 3, three, threeLines,
-         recoveredHdr, none},
-        {"text longer", records({1500}), threeLines, "", none, 1, records({1500}), "1500\r\n",
-         hdr(" 1500", " 1500", " "), none},
-        {"text differs", three, "1500\r\n9999\r\n1499\r\n", "", none, 3, three, threeLines,
-         recoveredHdr, none},
-        {"no text", three, none, "", none, 3, three, threeLines, recoveredHdr, none},
-        {"only a value below 1", records({0}), "0\r\n", "", none, 1, records({0}), "0\r\n",
-         hdr(" 4095", " 0", " "), none},
-        {"text is a folder", three, dir, "", none, 3, three, dir, recoveredHdr, none},
-        {"values below 1", records({0, 1500, -3, 1400}), none, "", none, 4,
-         records({0, 1500, -3, 1400}), "0\r\n1500\r\n-3\r\n1400\r\n", hdr(" 1400", " 1500", " "),
-         none},
-        {"markers past the records", records({1500, 1502}) + "\x01", "1500\r\n1502\r\n", "",
-         mark1 + mark3 + "2,1.0", 2, records({1500, 1502}), "1500\r\n1502\r\n",
-         hdr(" 1500", " 1502", " "), mark1},
-        {"stopped: header there", three, threeLines, recoveredHdr, mark1, 0, none, threeLines, none,
-         mark1},
-        {"empty readings", "", threeLines, "", none, 0, none, threeLines, none, none},
-        {"less than a record", "\x05\x06\x07", none, "", none, 0, none, none, none, none}};
+        std::string tst, txt, header, mrk, tim, tms; // as the last run left them
+        Found found;
+        bool recovered;
+        std::string tstAfter, txtAfter, headerAfter, mrkAfter, tmsAfter;
+    } rows[] = {{"killed, files agree", three, threeLines, "", none, started, none, Found::Kept,
+                 true, three, threeLines, recoveredHdr, none, none},
+                {"no header file", three, threeLines, none, none, none, none, Found::Kept, true,
+                 three, threeLines, recoveredHdr, none, none},
+                {"header cut short", three, threeLines, hdr(" 1", " 2", " ").substr(0, 20), none,
+                 none, none, Found::Kept, true, three, threeLines, recoveredHdr, none, none},
+                {"header cut inside its comments", three, threeLines,
+                 hdr(" 1499", " 1502", "Resting, eyes closed").substr(0, 51), none, none, none,
+                 Found::Kept, true, three, threeLines, hdr(" 1499", " 1502", "Resting, eye"), none,
+                 none},
+                {"torn record, line and time", three + "\x05\x06", "1500\r\n1502\r\n14", "", none,
+                 started, times4, Found::Kept, true, three, threeLines, recoveredHdr, none,
+                 records({500, 1000, 1500})},
+                {"text one line short", three, "1500\r\n1502\r\n", "", none, none, none,
+                 Found::Kept, true, three, threeLines, recoveredHdr, none, none},
+                {"text longer", records({1500}), threeLines, "", none, none, none, Found::Kept,
+                 true, records({1500}), "1500\r\n", hdr(" 1500", " 1500", " "), none, none},
+                {"text differs", three, "1500\r\n9999\r\n1499\r\n", "", none, none, none,
+                 Found::Kept, true, three, threeLines, recoveredHdr, none, none},
+                {"no text", three, none, "", none, none, none, Found::Kept, true, three, threeLines,
+                 recoveredHdr, none, none},
+                {"text is a folder", three, dir, "", none, none, none, Found::Kept, true, three,
+                 dir, recoveredHdr, none, none},
+                {"values below 1", records({0, 1500, -3, 1400}), none, "", none, none, none,
+                 Found::Kept, true, records({0, 1500, -3, 1400}), "0\r\n1500\r\n-3\r\n1400\r\n",
+                 hdr(" 1400", " 1500", " "), none, none},
+                {"markers past the records", records({1500, 1502}) + "\x01", "1500\r\n1502\r\n", "",
+                 mark1 + mark3 + "2,1.0", none, none, Found::Kept, true, records({1500, 1502}),
+                 "1500\r\n1502\r\n", hdr(" 1500", " 1502", " "), mark1, none},
+                // A stopped session is kept until it is saved; a saved one is cleared as always.
+                {"stopped, not saved", three, threeLines, recoveredHdr, mark1, started,
+                 times4.substr(0, 12), Found::Kept, false, three, threeLines, recoveredHdr, mark1,
+                 times4.substr(0, 12)},
+                {"stopped and saved", three, threeLines, recoveredHdr, mark1, saved, none,
+                 Found::Saved, false, none, threeLines, none, mark1, none},
+                {"killed after it was saved", three, threeLines, "", none, saved, none,
+                 Found::Saved, false, none, threeLines, none, none, none},
+                // Readings that cannot be read are left alone, and everything beside them.
+                {"readings unreadable", dir, threeLines, "", mark1, started, none,
+                 Found::Unreadable, false, dir, threeLines, "", mark1, none},
+                {"empty readings", "", threeLines, "", none, none, none, Found::Nothing, false,
+                 none, threeLines, none, none, none},
+                {"less than a record", "\x05\x06\x07", none, "", none, none, none, Found::Nothing,
+                 false, none, none, none, none, none}};
     for (const auto& r : rows) {
         TempFolder t;
-        const char* names[] = {"tempdata.tst", "tempdata.txt", "tempdata.hdr", "tempdata.mrk"};
-        const std::string* before[] = {&r.tst, &r.txt, &r.header, &r.mrk};
-        const std::string* after[] = {&r.tstAfter, &r.txtAfter, &r.headerAfter, &r.mrkAfter};
-        for (int i = 0; i < 4; ++i) {
+        const char* names[] = {"tempdata.tst", "tempdata.txt", "tempdata.hdr", "tempdata.mrk",
+                               "tempdata.tms"};
+        const std::string* before[] = {&r.tst, &r.txt, &r.header, &r.mrk, &r.tms};
+        const std::string* after[] = {&r.tstAfter, &r.txtAfter, &r.headerAfter, &r.mrkAfter,
+                                      &r.tmsAfter};
+        for (int i = 0; i < 5; ++i) {
             if (*before[i] == dir) fs::create_directory(t / names[i]);
             if (*before[i] != none && *before[i] != dir) writeFile(t / names[i], *before[i]);
         }
+        if (r.tim != none) writeFile(t / "tempdata.tim", r.tim);
         const WorkingSessionRecovery got = clearOrRecoverWorkingSession(t.path());
-        EXPECT_EQ(got.recovered, r.readings > 0) << r.what;
-        EXPECT_EQ(got.readings, r.readings) << r.what;
+        EXPECT_EQ(got.found, r.found) << r.what;
+        EXPECT_EQ(got.recovered, r.recovered) << r.what;
+        EXPECT_EQ(got.readings, r.found == Found::Kept ? std::ssize(r.tstAfter) / 4 : 0) << r.what;
+        EXPECT_EQ(got.start.has_value(), r.tim != none && r.found != Found::Unreadable) << r.what;
         // What cannot be mended is named; the rest of the session is recovered all the same.
-        EXPECT_EQ(got.problems,
-                  r.txt == dir ? std::vector{(t / "tempdata.txt").string() + ": Is a directory"}
-                               : std::vector<std::string>{})
-            << r.what;
-        EXPECT_EQ(got.headerWritten, r.readings > 0) << r.what;
-        for (int i = 0; i < 4; ++i) {
+        const std::string named = r.tst == dir   ? "tempdata.tst: Is a directory"
+                                  : r.txt == dir ? "tempdata.txt: Is a directory"
+                                                 : "";
+        EXPECT_EQ(got.problems.size(), named.empty() ? 0u : 1u) << r.what;
+        for (const auto& p : got.problems) EXPECT_NE(p.find(named), std::string::npos) << p;
+        EXPECT_EQ(got.headerWritten, r.recovered) << r.what;
+        for (int i = 0; i < 5; ++i) {
             EXPECT_EQ(fs::exists(t / names[i]), *after[i] != none) << r.what << ": " << names[i];
             if (*after[i] != none && *after[i] != dir) {
                 EXPECT_EQ(readFile(t / names[i]), *after[i]) << r.what << ": " << names[i];
             }
         }
         EXPECT_EQ(std::distance(fs::directory_iterator(t.path()), fs::directory_iterator()),
-                  std::count_if(after, after + 4, [&](const auto* a) { return *a != none; }))
+                  std::count_if(after, after + 5, [&](const auto* a) { return *a != none; }) +
+                      (r.tim != none))
             << r.what << ": no file left behind";
     }
 }

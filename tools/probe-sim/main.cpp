@@ -2,6 +2,7 @@
 // without hardware. It links the pseudo-terminal as <folder>/ports/com<N>, where the program
 // looks for COM port N, and writes the probe's 9-byte frames while a program has the port open.
 
+#include "platform/version.h"
 #include "probe_signal.h"
 
 #include <cerrno>
@@ -31,50 +32,70 @@ using namespace sylvane::probesim;
 
 namespace {
 
-constexpr const char* usageText = R"(Usage: probe-sim [options]
+// Follows "Usage: <name> [options]"; also the manual page (help2man).
+constexpr const char* usageText = R"(
+Simulates the skin-resistance probe on a pseudo-terminal. The pseudo-terminal
+is linked as <folder>/ports/com<N>, which the program opens as COM port N;
+"COM<N> -> <device>" is printed once the link exists. Frames are written only
+while a program has the port open, and each opening starts afresh: the signal
+from its beginning, a frames file from its first line, --count and
+--silent-after from zero. SIGINT or SIGTERM ends the simulator and removes the
+link.
 
-Simulates the skin-resistance probe on a pseudo-terminal. The pseudo-terminal is linked as
-<folder>/ports/com<N>, which the program opens as COM port N; "COM<N> -> <device>" is printed
-once the link exists. Frames are written only while a program has the port open, and each
-opening starts afresh: the signal from its beginning, a frames file from its first line, --count
-and --silent-after from zero. SIGINT or SIGTERM ends the simulator and removes the link.
+Frame (9 bytes): AA AA 01, frame number (mod 256), ADC low, ADC high, status,
+00 00.
 
-Frame (9 bytes): AA AA 01, frame number (mod 256), ADC low, ADC high, status, 00 00.
-
-The signal is a probe just placed on the skin: the reading rises to a resting level (ADC 1800
-to 2300) and steadies within about 2 s, then repeats its value for many frames at a time while
-it drifts slowly in whole counts; from 10 s on a skin response comes about every 25 s (the
-value rises over 1 to 3 s and recovers slowly). The program's reference reading latches within
-about 8 s at the default rate.
+The signal is a probe just placed on the skin: the reading rises to a resting
+level (ADC 1800 to 2300) and steadies within about 2 s, then repeats its value
+for many frames at a time while it drifts slowly in whole counts; from 10 s on
+a skin response comes about every 25 s (the value rises over 1 to 3 s and
+recovers slowly). The program's reference reading latches within about 8 s at
+the default rate.
 
 Options:
-  --folder DIR          program folder that gets ports/com<N> (default: the folder of probe-sim)
-  --port N              COM port number, 1 to 255 (default 2)
-  --rate HZ             frames a second, up to 53 (the line's limit at 4800 baud; default 2)
-  --seed N              seed of the signal and of stray bytes (default 1); same seed, same bytes
-  --adc N               send this ADC value (0 to 65535) in every frame, no signal, no noise
-  --noise COUNTS        noise of the signal, its standard deviation in ADC counts, 0 to 500
-                        (default 0.15: a probe at rest repeats its value, and the reference
-                        latches within about 8 s at 2 frames a second; 2 or more makes equal
-                        neighbours rare and the latch slow)
-  --status HEX          status byte (default 04: readings valid)
-  --probe-error         set status bit 0 (probe error)
-  --battery-low         set status bit 1 (battery needs replacing)
-  --invalid             clear status bit 2 (readings not valid)
-  --stray P             with probability P (0 to 1), put 1 to 4 stray bytes (never AA) before a
-                        frame
-  --frames FILE         send the lines of FILE instead of generated frames, one line per frame
-                        time, then stay open and silent. A line holds hex bytes separated by
-                        blanks or commas ("AA AA 01 03 D2 04 04 00 07"), any number of them;
-                        "#" starts a comment. The signal and status options do not apply.
-  --count N             send N frames (or N lines of the frames file), then stay silent
-  --silent-after S      stop sending S seconds after the port is opened; the port stays open
-  --vanish-after S      S seconds after a program first opens the port, close the
-                        pseudo-terminal and remove the link, as an unplugged adapter, and end
-  --reappear-after S    with --vanish-after: instead of ending, come back S seconds after
-                        vanishing on a new pseudo-terminal under the same link, as the adapter
-                        plugged in again, and go on as before (it vanishes only once)
-  -h, --help            show this text
+  --folder DIR        program folder that gets ports/com<N> (default: the
+                      folder of the simulator)
+  --port N            COM port number, 1 to 255 (default 2)
+  --rate HZ           frames a second, up to 53 (the line's limit at 4800 baud;
+                      default 2)
+  --seed N            seed of the signal and of stray bytes (default 1); same
+                      seed, same bytes
+  --adc N             send this ADC value (0 to 65535) in every frame, no
+                      signal, no noise
+  --noise COUNTS      noise of the signal, its standard deviation in ADC
+                      counts, 0 to 500 (default 0.15: a probe at rest repeats
+                      its value, and the reference latches within about 8 s at
+                      2 frames a second; 2 or more makes equal neighbours rare
+                      and the latch slow)
+  --status HEX        status byte (default 04: readings valid)
+  --probe-error       set status bit 0 (probe error)
+  --battery-low       set status bit 1 (battery needs replacing)
+  --invalid           clear status bit 2 (readings not valid)
+  --stray P           with probability P (0 to 1), put 1 to 4 stray bytes
+                      (never AA) before a frame
+  --frames FILE       send the lines of FILE instead of generated frames, one
+                      line per frame time, then stay open and silent. A line
+                      holds hex bytes separated by blanks or commas
+                      ("AA AA 01 03 D2 04 04 00 07"), any number of them; "#"
+                      starts a comment. The signal and status options do not
+                      apply.
+  --count N           send N frames (or N lines of the frames file), then stay
+                      silent
+  --silent-after S    stop sending S seconds after the port is opened; the port
+                      stays open
+  --vanish-after S    S seconds after a program first opens the port, close the
+                      pseudo-terminal and remove the link, as an unplugged
+                      adapter, and end
+  --reappear-after S  with --vanish-after: instead of ending, come back S
+                      seconds after vanishing on a new pseudo-terminal under
+                      the same link, as the adapter plugged in again, and go on
+                      as before (it vanishes only once)
+  -h, --help          show this text and exit
+  --version           show the version and exit
+
+Exit status: 0 when ended by SIGINT or SIGTERM or by --vanish-after; 1 when
+the pseudo-terminal or its link cannot be made; 2 for a bad command line or a
+frames file that cannot be read.
 )";
 
 struct Options {
@@ -130,6 +151,9 @@ Options parseOptions(int argc, char** argv) {
     o.folder = executableFolder();
     int status = statusValid;
     bool probeError = false, batteryLow = false, invalid = false, noiseGiven = false;
+    // Installed, it is sylvane-probe-sim; in the build folder, probe-sim.
+    std::string name = argc > 0 ? fs::path(argv[0]).filename().string() : "";
+    if (name.empty()) name = "probe-sim";
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         auto value = [&]() -> std::string_view {
@@ -137,7 +161,11 @@ Options parseOptions(int argc, char** argv) {
             return argv[++i];
         };
         if (arg == "-h" || arg == "--help") {
-            std::cout << usageText;
+            std::cout << "Usage: " << name << " [options]\n" << usageText;
+            std::exit(0);
+        } else if (arg == "--version") {
+            std::cout << name << " (" << sylvane::platform::kAppTitle << ") "
+                      << sylvane::platform::kVersionText << "\n";
             std::exit(0);
         } else if (arg == "--folder") {
             o.folder = std::string(value());

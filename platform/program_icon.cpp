@@ -1,10 +1,10 @@
-#include "app/program_icon.h"
+#include "platform/program_icon.h"
 
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
 
-namespace sylvane::app {
+namespace sylvane::platform {
 
 namespace {
 QPixmap iconImage(int size) {
@@ -36,4 +36,4 @@ QIcon programIcon() {
     return icon;
 }
 
-} // namespace sylvane::app
+} // namespace sylvane::platform
