@@ -210,6 +210,49 @@ TEST(ResponseDetector, MeasuresEachResponseOnADriftingNoisyTonicLevel) {
     }
 }
 
+TEST(TonicLevel, LeavesOutResponsesFromTroughToTroughOrOverlappingAsOne) {
+    // At 2 readings a second on a level of 2 uS: a response of 0.3 uS at 20 s (half recovered
+    // 3.2 s after its peak at 21.5 s), and a second one; the tonic level at the second's onset.
+    // After the first came half way back, the second rises from the first's tail (2.033 uS at
+    // 30 s): the lines run onset to trough to where the second is over, and the 20 s median
+    // around the trough lies between the two lines' values there. Before that (23 s, the tail at
+    // 2.236 uS), one line runs from the first onset under both, a hundredth above 2 uS at most.
+    // A response still at its peak at the end leaves the level of its onset.
+    const struct {
+        const char* name;
+        double second; // s; 0: none
+        double end;    // s
+        double at;     // s
+        double lo, hi;
+    } rows[] = {
+        {"the second after the first came half way back", 30, 120, 30, 2.015, 2.035},
+        {"the second before", 23, 120, 23, 1.998, 2.012},
+        {"still at its peak at the end", 0, 22, 21.5, 1.999, 2.001},
+    };
+    for (const auto& r : rows) {
+        std::vector<Scr> scrs{{20, 0.3, 0.75, 3.5}};
+        if (r.second > 0) scrs.push_back({r.second, 0.3, 0.75, 3.5});
+        ResponseDetector detector;
+        std::vector<double> g;
+        for (int i = 0; i < static_cast<int>(2 * r.end); ++i) {
+            double sum = 2;
+            for (const Scr& scr : scrs) sum += scr.at(i / 2.0);
+            g.push_back(sum);
+            detector.add(i + 1, i / 2.0, sum);
+        }
+        detector.finish();
+        ASSERT_EQ(detector.count(), static_cast<int>(scrs.size())) << r.name;
+        analysis::TonicLevel tonic(detector.responses());
+        for (std::size_t i = 0; i < g.size(); ++i)
+            tonic.add(static_cast<std::int64_t>(i) + 1, static_cast<double>(i) / 2,
+                      static_cast<float>(g[i]));
+        tonic.finish();
+        const float level = tonic.levels()[static_cast<std::size_t>(2 * r.at)];
+        EXPECT_GE(level, r.lo) << r.name;
+        EXPECT_LE(level, r.hi) << r.name;
+    }
+}
+
 TEST(MarkerResponses, CountsTheOnsetsInEachMarkersWindow) {
     std::vector<Response> responses;
     for (const double onset : {3.0, 12.5, 14.0, 40.25})
