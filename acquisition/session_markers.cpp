@@ -65,6 +65,7 @@ bool SessionMarkers::add(storage::Marker marker, std::string* error) {
         drawMarkers(m_engine.canvas(), {m_markers.back()}, s.readingsPerStep, kLiveMarkerColor,
                     m_markers.size());
     }
+    if (added) added(m_markers.back());
     return true;
 }
 

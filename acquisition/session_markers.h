@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,8 @@ public:
     void clear();
     // The file's bytes when it is kept in memory.
     const std::string& memoryFile() const { return m_memory; }
+    // Told each marker once it is kept, whatever made it (the Mark box, a reconnect, OSC).
+    std::function<void(const storage::Marker&)> added;
 
     void sessionStarted(float startClock) override;
     void readingRecorded(std::int32_t, std::int32_t, double) override {}

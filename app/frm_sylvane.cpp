@@ -41,7 +41,9 @@ frmSylvane::frmSylvane(Options options)
     composeMenus();
     composePanels();
     composeExport();
+    composeOsc();
     connectEvents();
+    composeTone();
     engine.setSensitivityCaption(LblParams[3]->caption().toStdString());
 }
 

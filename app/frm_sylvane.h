@@ -12,9 +12,12 @@
 //   window_markers.cpp       event markers: Session > Mark, its input box, saved markers drawn
 //   window_reconnect.cpp     waiting for a lost probe port to come back
 //   window_export.cpp        export as CSV and EDF+, the skin responses: count and export
+//   window_osc.cpp           stimulus software over OSC, File > Preferences...
+//   window_tone.cpp          the biofeedback tone: Session > Tone
 // State and controls are public so that the tests can reach them, as they reach the controls of
 // any window; the dialogs get the labels they work on, or the file manager's small interface.
 
+#include "acquisition/osc_packets.h"
 #include "acquisition/response_counter.h"
 #include "acquisition/session_engine.h"
 #include "acquisition/session_markers.h"
@@ -47,8 +50,9 @@ class PictureBox;
 } // namespace sylvane::platform
 
 namespace sylvane::acquisition {
+class OscLink;
 class SerialLink;
-}
+} // namespace sylvane::acquisition
 
 namespace sylvane::app {
 
@@ -135,6 +139,10 @@ public:
     // back before it ends; while it waits, this is true.
     bool waitingForProbe() const { return m_probeWait.isActive(); }
 
+    // ---- the biofeedback tone (app/window_tone.cpp) ----
+    // Session > Tone: the tone on or off, remembered in sylvane-extra.ini.
+    void mnuTone_Click();
+
     // ---- displays (app/window_graph.cpp, app/window_layout.cpp) ----
     // The picture graph as the saved-session display draws on it (the live graph is the
     // engine's): a resistance at step x in a colour, on the scale of graphBottomOhms and
@@ -183,6 +191,12 @@ public:
     // the standard file dialog (tests answer instead).
     std::function<QString(const QString&, const QString&, const QString&)> exportFileChooser;
 
+    // ---- stimulus software and preferences (app/window_osc.cpp) ----
+    // File > Preferences...: the settings of sylvane-extra.ini.
+    void mnuPreferences_Click();
+    // What the OSC link has done: markers taken and refused, packets sent and dropped.
+    QString oscStatus() const;
+
     // ---- controls ----
     QMenu* mnuFile = nullptr;
     QMenu* mnuSession = nullptr;
@@ -199,6 +213,7 @@ public:
     QAction* mnuSep2 = nullptr;
     QAction* mnuSetSense = nullptr;
     QAction* mnuMark = nullptr;
+    QAction* mnuTone = nullptr;
     QAction* mnuPixGraf = nullptr;
     QAction* mnuBarGrf = nullptr;
     QAction* mnuSmlGraf = nullptr;
@@ -211,6 +226,7 @@ public:
     QAction* mnuExportCsv = nullptr;
     QAction* mnuExportEdf = nullptr;
     QAction* mnuExportResponses = nullptr;
+    QAction* mnuPreferences = nullptr;
 
     QFrame* frmPixGraf = nullptr;
     QFrame* frameLEDdisp = nullptr;
@@ -233,6 +249,8 @@ public:
 
     QTimer* Timer1 = nullptr;
     acquisition::SerialLink* MSComm1 = nullptr;
+    // Markers from stimulus software, and the session's packets to a listener (OSC over UDP).
+    acquisition::OscLink* oscLink = nullptr;
 
     // ---- program-wide variables ----
     Module1 module1;
@@ -286,6 +304,16 @@ public:
     // Followers of the session: the skin-response count and the session's times (tempdata.tim).
     acquisition::ResponseCounter responseCounter;
     acquisition::SessionTimesRecorder sessionTimes{workingFiles};
+    // Sends each recorded reading, Start and Stop through oscLink while OscSendTo is set.
+    acquisition::OscReadingFollower oscReadings;
+
+private:
+    // The biofeedback tone: a follower of the session and the sound output.
+    class Tone;
+    struct ToneDeleter {
+        void operator()(Tone* tone) const;
+    };
+    std::unique_ptr<Tone, ToneDeleter> m_tone;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -294,6 +322,8 @@ private:
     void composeMenus();
     void composePanels();
     void composeExport();
+    void composeOsc();
+    void composeTone();
     enum class ExportKind { Csv, Edf, Responses };
     void exportSessions(ExportKind kind);
     void connectEvents();
@@ -333,6 +363,17 @@ private:
     QString m_probeLostReason;
     QRect m_noticeGeometry;
     bool m_arrangingPanels = false;
+
+    // ---- stimulus software (OSC) ----
+    // Start: the OSC settings and the response threshold of sylvane-extra.ini as they are now;
+    // what was wrong with them is told once the session runs.
+    void applyExtraSettingsAtStart();
+    void applyOscSettings(const std::string& fileText);
+    void tellExtraSettingsProblems();
+    // A marker from stimulus software: made as Session > Mark makes one, while a session runs.
+    bool takeOscMarker(const std::string& text);
+    QString m_extraSettingsProblems;
+    bool m_oscMarkerErrorTold = false;
 
     QString m_programFolder;
     std::function<double()> m_clock;

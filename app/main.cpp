@@ -3,11 +3,35 @@
 #include "app/program_lock.h"
 #include "app/termination_signals.h"
 #include "platform/program_folder.h"
+#include "platform/tone_output.h"
 #include "platform/version.h"
 
 #include <QApplication>
 
 #include <cstdio>
+
+namespace {
+
+int runWindow(int& argc, char* argv[], QString folder) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(sylvane::platform::kAppTitle));
+    QApplication::setApplicationVersion(QString::fromLatin1(sylvane::platform::kVersionText));
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.sylvane.Interface"));
+    if (folder.isEmpty()) folder = sylvane::platform::programFolder();
+    // Before anything reads or writes the folder.
+    sylvane::app::ProgramFolderLock lock(folder);
+    if (!lock.take()) return 1;
+
+    sylvane::app::frmSylvane window({folder, {}});
+    sylvane::app::closeOnTerminationSignals(window);
+    window.Form_Load();
+    if (window.exitRequested()) return 0;
+    window.show();
+    return QApplication::exec();
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QStringList arguments;
@@ -26,20 +50,9 @@ int main(int argc, char* argv[]) {
         }
     }
 
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(sylvane::platform::kAppTitle));
-    QApplication::setApplicationVersion(QString::fromLatin1(sylvane::platform::kVersionText));
-    // Lets the desktop match the window to its menu entry and icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.sylvane.Interface"));
-    if (folder.isEmpty()) folder = sylvane::platform::programFolder();
-    // Before anything reads or writes the folder.
-    sylvane::app::ProgramFolderLock lock(folder);
-    if (!lock.take()) return 1;
-
-    sylvane::app::frmSylvane window({folder, {}});
-    sylvane::app::closeOnTerminationSignals(window);
-    window.Form_Load();
-    if (window.exitRequested()) return 0;
-    window.show();
-    return QApplication::exec();
+    const int status = runWindow(argc, argv, folder);
+    // The window and the application are gone, every file written: an audio thread still stuck in
+    // the sound system must not hold the program's end.
+    sylvane::platform::leaveIfAudioStuck(status);
+    return status;
 }

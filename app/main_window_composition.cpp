@@ -84,6 +84,8 @@ void frmSylvane::composeMenus() {
     mnuMark = menuItem(mnuSession, "mnuMark", QStringLiteral("Mark"));
     mnuMark->setShortcut(QKeySequence(Qt::Key_M));
     mnuMark->setEnabled(false);
+    mnuTone = menuItem(mnuSession, "mnuTone", QStringLiteral("Tone"));
+    mnuTone->setCheckable(true);
     mnuSep2 = separator(mnuSession, "mnuSep2");
     mnuSetSense = menuItem(mnuSession, "mnuSetSense", QStringLiteral("Set Sensitivity"));
 

@@ -98,6 +98,7 @@ void frmSylvane::mnuStart_Click() {
     mnuRestart->setEnabled(true);
     mnuMark->setEnabled(true);
 
+    applyExtraSettingsAtStart();
     std::string error;
     std::string notKept;
     // An unsaved session is moved aside once the port is open (a refused port leaves it where it
@@ -107,6 +108,7 @@ void frmSylvane::mnuStart_Click() {
     };
     switch (engine.start(clockSeconds(), openPort, &error)) {
     case acquisition::SessionEngine::StartOutcome::Started:
+        tellExtraSettingsProblems();
         break;
     case acquisition::SessionEngine::StartOutcome::PortRefused: {
         if (!notKept.empty()) {

@@ -70,6 +70,47 @@ redraws=$(sed -n 's/.*full redraws of the graph [0-9]* (\([0-9]*\) while measuri
 latched=$(sed -n 's/.*reference latched: \([a-zA-Z]*\).*/\1/p' "$work/cpu.txt")
 row "  reference latched / full redraws in it" "${latched:-?} / ${redraws:-?}" "" "yes / > 0"
 
+echo "== the same with every reading sent over OSC to a listener on loopback, ${cpu_seconds} s"
+OSC=1 QT_QPA_PLATFORM=$platform "$here/measure-acquisition-cpu.sh" "$build" "$cpu_seconds" \
+    >"$work/osc.txt" 2>&1 || fail=1
+cat "$work/osc.txt"
+cpu=$(sed -n 's/.*cpu [0-9.]* s, \([0-9.]*\) % of one core.*/\1/p' "$work/osc.txt")
+row "CPU of a live session, OSC sending on" "${cpu:-?}" "% of a core" "< 1"
+p99=$(sed -n 's/.*record to packet ([^)]*) median [0-9.]* ms, p99 \([0-9.]*\) ms.*/\1/p' "$work/osc.txt")
+row "reading recorded to its OSC packet, p99" "${p99:-?}" "ms" "< 5"
+p99=$(sed -n 's/.*listener reading it median [0-9.]* ms, p99 \([0-9.]*\) ms.*/\1/p' "$work/osc.txt")
+row "  the same, read by the listener thread, p99" "${p99:-?}" "ms" "-"
+packets=$(sed -n 's/^osc: \([0-9]*\) packets received of \([0-9]*\) readings.*/\1 \/ \2/p' "$work/osc.txt")
+row "  OSC packets received / readings recorded" "${packets:-?}" "" "all"
+echo "== the biofeedback tone on a null sink of a sound server of its own"
+here_sink="$here/with-null-sink.sh"
+"$here_sink" "$build/bench/sylvane_tone_latency" 10 >"$work/tone.txt" 2>&1
+tone_status=$?
+cat "$work/tone.txt"
+if [ $tone_status -eq 77 ]; then
+    row "tone: new pitch to a 20 cent change heard" "no server" "" "< 100"
+else
+    [ $tone_status -eq 0 ] || fail=1
+    row "tone: new pitch to a 20 cent change heard" \
+        "$(sed -n 's/.*20 cent change: median \([0-9.]*\) ms.*/\1/p' "$work/tone.txt")" "ms (median)" "< 100"
+    row "  largest of 10" "$(sed -n 's/.*20 cent change: .*largest \([0-9.]*\) ms.*/\1/p' "$work/tone.txt")" "ms" "< 100"
+    row "tone: new pitch to 90 % of the interval" \
+        "$(sed -n 's/.*90 % of the interval: median \([0-9.]*\) ms.*/\1/p' "$work/tone.txt")" "ms (median)" "-"
+fi
+TONE=1 QT_QPA_PLATFORM=$platform "$here_sink" "$here/measure-acquisition-cpu.sh" "$build" \
+    "$cpu_seconds" >"$work/cpu-tone.txt" 2>&1
+tone_status=$?
+cat "$work/cpu-tone.txt"
+if [ $tone_status -eq 77 ]; then
+    row "CPU of a live session, tone on" "no server" "" "< 2"
+else
+    [ $tone_status -eq 0 ] || fail=1
+    cpu=$(sed -n 's/.*cpu [0-9.]* s, \([0-9.]*\) % of one core.*tone on.*/\1/p' "$work/cpu-tone.txt")
+    row "CPU of a live session, tone on" "${cpu:-?}" "% of a core" "< 2"
+    server=$(sed -n 's/^sound server: .*, \([0-9.]*\) % of one core/\1/p' "$work/cpu-tone.txt")
+    row "  the sound server meanwhile (null sink)" "${server:-?}" "% of a core" "-"
+fi
+
 echo "== system calls of a live session (strace -c, the difference of a 21 s and a 1 s run)"
 # Two runs, so that what the start and the end of a run cost cancels out.
 syscalls() { # seconds -> "readings-recorded pwrite64-calls all-calls tms-bytes"

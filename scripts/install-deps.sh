@@ -5,10 +5,12 @@ set -euo pipefail
 
 packages=(
     cmake make g++ pkg-config
-    qt6-base-dev qt6-serialport-dev
+    qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
+    pulseaudio pulseaudio-utils
     libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libedf-dev
+    liblo-dev liblo-tools
     xvfb xauth xdotool
     desktop-file-utils appstream dpkg-dev
     help2man lintian

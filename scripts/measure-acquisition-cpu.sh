@@ -8,6 +8,10 @@
 # since the graph then draws nothing and the figure would leave out its work.
 #   scripts/measure-acquisition-cpu.sh [BUILD_DIR] [SECONDS]
 # PROBE_SIM_OPTIONS adds options of the simulator, e.g. "--seed 7" or "--noise 2".
+# OSC=1 also sends every reading over OSC to a listener on loopback (the harness's --osc) and
+# prints the packets received and each reading's delay from its record to its packet.
+# TONE=1 turns the biofeedback tone on; it plays on the sound server of PULSE_SERVER (run the
+# script under scripts/with-null-sink.sh).
 set -euo pipefail
 build=${1:-build}
 seconds=${2:-60}
@@ -23,6 +27,8 @@ done
 # The window is shown on a display: the desktop's, or else a virtual one (Xvfb), so that what the
 # program draws reaches a screen as it does in use; offscreen only where neither is there.
 harness=("$build/bench/sylvane_cpu_harness" "$folder" 2 "$seconds")
+[ "${OSC:-0}" = 1 ] && harness+=(--osc)
+[ "${TONE:-0}" = 1 ] && harness+=(tone)
 if [ -n "${QT_QPA_PLATFORM:-}" ] || [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     "${harness[@]}"
 elif command -v xvfb-run >/dev/null; then

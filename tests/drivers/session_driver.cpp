@@ -3,11 +3,12 @@
 // itself (SIGKILL mid-session), or use it as another program holding the port or the folder.
 // As the program does, it holds the program folder first and closes on SIGTERM and SIGINT.
 // Commands on standard input, a line each: "mark TEXT" opens Session > Mark's box with TEXT typed
-// and leaves it open; "exit" runs File > Exit; "close" closes the window as its close box does.
+// and leaves it open; "exit" runs File > Exit; "close" (or "quit") closes the window as its close
+// box does.
 // Standard output, a line each, flushed at once: "started", "recorded N" whenever the count of
 // recorded readings grows, "message TITLE: PROMPT" for each message box (answered with OK).
 // Exit status 2 for bad arguments, 3 when the session could not be started, 4 when another
-// program holds the folder.
+// program holds the folder. It ends as the program does.
 
 #include "acquisition/serial_link.h"
 #include "app/frm_sylvane.h"
@@ -15,6 +16,7 @@
 #include "app/termination_signals.h"
 #include "platform/label.h"
 #include "platform/message_box.h"
+#include "platform/tone_output.h"
 
 #include <QAction>
 #include <QApplication>
@@ -34,10 +36,7 @@ void say(const QString& line) {
     std::fflush(stdout);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+int run(int& argc, char** argv) {
     QApplication app(argc, argv);
     if (argc != 3 || std::strcmp(argv[1], "--folder") != 0) {
         std::fputs("usage: sylvane-session-driver --folder DIR\n", stderr);
@@ -90,7 +89,7 @@ int main(int argc, char** argv) {
                         ->findChild<QLineEdit*>(QStringLiteral("txtMarker"))
                         ->setText(QString::fromUtf8(line.mid(5)));
                 say(QStringLiteral("marking"));
-            } else if (line == "exit" || line == "close") {
+            } else if (line == "exit" || line == "close" || line == "quit") {
                 if (line == "exit")
                     w.mnuExit_Click();
                 else
@@ -100,4 +99,13 @@ int main(int argc, char** argv) {
         }
     });
     return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    const int status = run(argc, argv);
+    sylvane::platform::leaveIfAudioStuck(status);
+    return status;
 }

@@ -1,12 +1,14 @@
 #include "display/color_levels.h"
 #include "display/graph_math.h"
 #include "display/layout_math.h"
+#include "display/tone_generator.h"
 #include "platform/number_rules.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <random>
 #include <set>
 #include <tuple>
@@ -297,5 +299,148 @@ TEST(TraceStepper, StepsSkipsAndTheStepLeftOpen) {
         }
         EXPECT_EQ(got, expected) << perStep;
         EXPECT_FLOAT_EQ(pieces.openOhms(), whole.openOhms()) << perStep;
+    }
+}
+
+TEST(TonePitch, LogarithmOfTheConductanceHeldToTheAudibleRange) {
+    const struct {
+        double g, reference, baseHz, octaves, hz;
+    } rows[] = {{1, 1, 440, 1, 440},        {2, 1, 440, 1, 880},      {0.5, 1, 440, 1, 220},
+                {3, 1, 440, 1, 1320},       {1.01, 1, 440, 1, 444.4}, {4, 2, 300, 0.5, 424.2640687},
+                {2e-6, 4e-6, 440, 2, 110},  {1000, 1, 440, 1, 4000},  {1, 1000, 440, 1, 50},
+                {2, 1, 30, 1, 60},          {1, 1, 10000, 1, 4000},   {1e300, 1e-300, 440, 1, 4000},
+                {1e-300, 1e300, 440, 1, 50}};
+    for (const auto& r : rows) {
+        const auto hz = tonePitchHz(r.g, r.reference, r.baseHz, r.octaves);
+        ASSERT_TRUE(hz) << r.g << " / " << r.reference;
+        EXPECT_NEAR(*hz, r.hz, 1e-6) << r.g << " / " << r.reference;
+    }
+    // 1 % more conductance is about 17 cents higher.
+    EXPECT_NEAR(1200 * std::log2(*tonePitchHz(1.01, 1, 440, 1) / 440), 17.2, 0.05);
+    const double nan = std::nan("");
+    for (const auto& [g, reference, baseHz, octaves] : {std::array{0.0, 1.0, 440.0, 1.0},
+                                                        {1, -1, 440, 1},
+                                                        {nan, 1, 440, 1},
+                                                        {1, 1, 0, 1},
+                                                        {1, 1, 440, nan},
+                                                        {1, 1, 1.0 / 0.0, 1}})
+        EXPECT_FALSE(tonePitchHz(g, reference, baseHz, octaves)) << g << " " << baseHz;
+}
+
+namespace {
+
+// Times of the upward zero crossings of x[from, to), in samples, each placed between the two
+// samples around it on the straight line through them.
+std::vector<double> upCrossings(const std::vector<double>& x, std::size_t from, std::size_t to) {
+    std::vector<double> at;
+    for (std::size_t n = std::max<std::size_t>(from, 1); n < to; ++n)
+        if (x[n - 1] < 0 && x[n] >= 0) at.push_back(double(n - 1) + x[n - 1] / (x[n - 1] - x[n]));
+    return at;
+}
+
+double cents(double hz, double from) {
+    return 1200 * std::log2(hz / from);
+}
+
+} // namespace
+
+TEST(ToneGenerator, SteadyPitchGlideWithoutJumpsAndSilenceAtStop) {
+    const struct {
+        int rate;
+        std::size_t block;
+        double from, to, volume;
+        bool int16;
+    } rows[] = {{48000, 480, 440, 880, 40, false},
+                {44100, 1024, 1000, 500, 100, true},
+                {48000, 256, 50, 75, 70, false},
+                {48000, 480, 4000, 2000, 100, true}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.rate << " Hz, " << r.from << " -> " << r.to);
+        ToneGenerator tone(r.rate);
+        tone.setVolume(r.volume);
+        std::vector<double> x;
+        const auto render = [&](double seconds) {
+            const auto end = x.size() + static_cast<std::size_t>(seconds * r.rate);
+            while (x.size() < end) {
+                if (r.int16) {
+                    std::vector<std::int16_t> b(r.block);
+                    tone.render(b);
+                    for (std::int16_t s : b) x.push_back(s / 32767.0);
+                } else {
+                    std::vector<float> b(r.block);
+                    tone.render(b);
+                    x.insert(x.end(), b.begin(), b.end());
+                }
+            }
+            return x.size();
+        };
+        // Steady: the pitch over a second, once the fade-in is over.
+        tone.play(r.from);
+        const std::size_t settled = render(0.5);
+        const std::size_t steadyEnd = render(1.0);
+        auto c = upCrossings(x, settled, steadyEnd);
+        ASSERT_GT(c.size(), 40u);
+        const double steadyHz = double(c.size() - 1) / (c.back() - c.front()) * r.rate;
+        EXPECT_NEAR(cents(steadyHz, r.from), 0, 5) << steadyHz;
+
+        // A step: the first period after it has hardly moved, 90 % of the interval (in cents)
+        // is reached within the glide time and one block, and the new pitch holds.
+        tone.play(r.to);
+        const std::size_t step = x.size();
+        const std::size_t after = render(1.0);
+        const double interval = cents(r.to, r.from);
+        c = upCrossings(x, step - r.rate / 20, after);
+        double reached = -1;
+        bool firstPeriod = true;
+        for (std::size_t i = 1; i < c.size(); ++i) {
+            if (c[i] <= double(step)) continue;
+            const double moved = cents(r.rate / (c[i] - c[i - 1]), r.from) / interval;
+            if (firstPeriod) {
+                EXPECT_LT(moved, 0.25) << "no jump at the step";
+            }
+            firstPeriod = false;
+            if (moved >= 0.9) {
+                reached = (c[i] - double(step)) / r.rate;
+                break;
+            }
+        }
+        EXPECT_GE(reached, 0);
+        // A pitch is measured over a whole period, which ends up to one period after the moment.
+        EXPECT_LE(reached, ToneGenerator::kGlideSeconds + double(r.block) / r.rate +
+                               1 / std::min(r.from, r.to));
+        c = upCrossings(x, after - static_cast<std::size_t>(r.rate / 2), after);
+        EXPECT_NEAR(cents(double(c.size() - 1) / (c.back() - c.front()) * r.rate, r.to), 0, 5);
+
+        // Stop: silence, exact zeros once the fade is over.
+        tone.silence();
+        const std::size_t stop = x.size();
+        render(ToneGenerator::kFadeSeconds + 0.1);
+        const auto fadeEnd = stop + static_cast<std::size_t>(ToneGenerator::kFadeSeconds * r.rate);
+        EXPECT_TRUE(std::all_of(x.begin() + std::ptrdiff_t(fadeEnd + 1), x.end(),
+                                [](double s) { return s == 0; }));
+        EXPECT_FALSE(tone.sounding());
+        EXPECT_GT(std::abs(x[stop]), 0.0) << "the fade starts where the tone was";
+        // Again out of silence: a fade-in from zero, at most the fade's share of the volume.
+        tone.play(r.from);
+        const std::size_t again = x.size();
+        render(0.2);
+        for (std::size_t n = again; n < again + std::size_t(r.rate / 1000); ++n)
+            EXPECT_LE(std::abs(x[n]), ToneGenerator::kFullScale * (double(n - again + 1) / r.rate) /
+                                              ToneGenerator::kFadeSeconds +
+                                          1.0 / 32767)
+                << n - again;
+
+        // No sample moves further than a sine of the highest pitch at the volume can in one
+        // sample, plus the fade's own step and a rounding of 16 bits.
+        const double amplitude = ToneGenerator::kFullScale * r.volume / 100;
+        const double bound =
+            2 * std::numbers::pi * std::max(r.from, r.to) * amplitude / r.rate * 1.001 +
+            ToneGenerator::kFullScale / (ToneGenerator::kFadeSeconds * r.rate) +
+            (r.int16 ? 1.0 / 32767 : 1e-7);
+        double largest = 0;
+        for (std::size_t n = 1; n < x.size(); ++n)
+            largest = std::max(largest, std::abs(x[n] - x[n - 1]));
+        EXPECT_LE(largest, bound);
+        EXPECT_GT(largest, 0.9 * bound - 0.01) << "the bound is near what the sine does";
     }
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -167,9 +168,104 @@ TEST(ExtraSettings, ReconnectWaitFromItsLineOrTheDefault) {
             EXPECT_NE(settings.problems[i].find(r.problems[i]), std::string::npos)
                 << settings.problems[i];
     }
-    // As the file keeps a window, and as a dialog reads it back.
+    // As the file keeps a window, and as the Preferences dialog checks one.
     EXPECT_EQ(responseWindowText(0.5, 3.25), "0.5,3.25");
-    EXPECT_EQ(responseWindowOfValue(responseWindowText(1, 4)).toSeconds, 4);
+    EXPECT_EQ(responseWindowProblem("0.5,3.25"), "");
+    EXPECT_EQ(responseWindowProblem("3"), "is not two numbers of seconds from 0 to 60, the first "
+                                          "below the second (as in 1,4)");
+}
+
+TEST(ExtraSettings, OscSettingsFromTheirLinesOrOff) {
+    const struct {
+        const char* text;
+        int markerPort;
+        const char* address;
+        const char* host;
+        int sendPort;
+        int problems;
+    } rows[] = {
+        {"", 0, "127.0.0.1", "", 0, 0},
+        {"OscMarkerPort=9000\r\nOscSendTo=localhost:9001\r\n", 9000, "127.0.0.1", "localhost", 9001,
+         0},
+        {"OscMarkerPort = 65535 \nOscMarkerAddress=0.0.0.0\nOscSendTo=[::1]:7000", 65535, "0.0.0.0",
+         "::1", 7000, 0},
+        {"OscMarkerAddress=::1\nOscSendTo=192.168.1.20:1", 0, "::1", "192.168.1.20", 1, 0},
+        {"OscSendTo=", 0, "127.0.0.1", "", 0, 0},
+        {"OscMarkerPort=65536", 0, "127.0.0.1", "", 0, 1},
+        {"OscMarkerPort=-1\nOscMarkerPort=9000", 9000, "127.0.0.1", "", 0, 0},
+        {"OscMarkerPort=90 00\nOscMarkerAddress=localhost", 0, "127.0.0.1", "", 0, 2},
+        {"OscMarkerAddress=127.0.0.256", 0, "127.0.0.1", "", 0, 1},
+        {"OscSendTo=9001", 0, "127.0.0.1", "", 0, 1},
+        {"OscSendTo=host:0", 0, "127.0.0.1", "", 0, 1},
+        {"OscSendTo=host:65536", 0, "127.0.0.1", "", 0, 1},
+        {"OscSendTo=:9001", 0, "127.0.0.1", "", 0, 1},
+        {"OscSendTo=::1:9001", 0, "127.0.0.1", "", 0, 1},
+        {"OscSendTo=[localhost]:9001", 0, "127.0.0.1", "", 0, 1},
+        {"OscSendTo=a b:9001", 0, "127.0.0.1", "", 0, 1},
+        {"OscSendTo=-x:9001", 0, "127.0.0.1", "", 0, 1},
+    };
+    for (const auto& r : rows) {
+        const OscSettings osc = oscSettingsOf(r.text);
+        EXPECT_EQ(osc.markerPort, r.markerPort) << r.text;
+        EXPECT_EQ(osc.markerAddress, r.address) << r.text;
+        EXPECT_EQ(osc.sendHost, r.host) << r.text;
+        EXPECT_EQ(osc.sendPort, r.sendPort) << r.text;
+        const int lines =
+            osc.problem.empty()
+                ? 0
+                : 1 + static_cast<int>(std::count(osc.problem.begin(), osc.problem.end(), '\n'));
+        EXPECT_EQ(lines, r.problems) << r.text << osc.problem;
+    }
+    EXPECT_EQ(oscSettingsOf("OscMarkerPort=x\nOscSendTo=y").problem,
+              "sylvane-extra.ini: OscMarkerPort \"x\" is not a UDP port from 1 to 65535, or 0 to "
+              "take no markers; no markers are taken.\r\nsylvane-extra.ini: OscSendTo \"y\" is not "
+              "host:port (such as 127.0.0.1:9001, localhost:9001 or [::1]:9001, a port from 1 to "
+              "65535), or empty to send nothing; no readings are sent.");
+    EXPECT_EQ(reconnectWaitOf("ReconnectWaitSeconds=x").problem,
+              "sylvane-extra.ini: ReconnectWaitSeconds \"x\" is not a whole number of seconds from "
+              "0 to 3600; 60 s are taken instead.");
+}
+
+TEST(ExtraSettings, ToneSettingsInTheirRangesOrTheDefaultWithTheReason) {
+    using Of = ToneSetting (*)(std::string_view);
+    const std::tuple<Of, std::string, double, bool> rows[] = {
+        // reader, text, value, a problem told
+        {toneBaseHzOf, "", 440, false},
+        {toneBaseHzOf, "ToneBaseHz=50", 50, false},
+        {toneBaseHzOf, " ToneBaseHz = 4000 \r\n", 4000, false},
+        {toneBaseHzOf, "ToneBaseHz=261.63", 261.63, false},
+        {toneBaseHzOf, "ToneBaseHz=49.9", 440, true},
+        {toneBaseHzOf, "ToneBaseHz=4001", 440, true},
+        {toneBaseHzOf, "ToneBaseHz=440Hz", 440, true},
+        {toneBaseHzOf, "ToneBaseHz=", 440, true},
+        {toneBaseHzOf, "ToneBaseHz=inf", 440, true},
+        {toneOctavesPerDoublingOf, "", 1, false},
+        {toneOctavesPerDoublingOf, "ToneOctavesPerDoubling=0.5", 0.5, false},
+        {toneOctavesPerDoublingOf, "ToneOctavesPerDoubling=10", 10, false},
+        {toneOctavesPerDoublingOf, "ToneOctavesPerDoubling=0", 1, true},
+        {toneOctavesPerDoublingOf, "ToneOctavesPerDoubling=-1", 1, true},
+        {toneOctavesPerDoublingOf, "ToneOctavesPerDoubling=nan", 1, true},
+        {toneVolumeOf, "", 40, false},
+        {toneVolumeOf, "ToneVolume=0", 0, false},
+        {toneVolumeOf, "ToneVolume=100\nToneBaseHz=1", 100, false},
+        {toneVolumeOf, "ToneVolume=101", 40, true},
+        {toneVolumeOf, "ToneVolume=loud", 40, true}};
+    for (const auto& [of, text, value, problem] : rows) {
+        const ToneSetting setting = of(text);
+        EXPECT_DOUBLE_EQ(setting.value, value) << text;
+        EXPECT_EQ(!setting.problem.empty(), problem) << text << setting.problem;
+    }
+    EXPECT_EQ(toneBaseHzOf("ToneBaseHz=9").problem,
+              "sylvane-extra.ini: ToneBaseHz \"9\" is not a frequency from 50 to 4000 Hz; 440 Hz "
+              "is taken instead.");
+    for (const auto& [text, on] : {std::pair{"", false},
+                                   {"Tone=1", true},
+                                   {"Tone = 1\r\n", true},
+                                   {"Tone=0", false},
+                                   {"Tone=yes", false},
+                                   {"Tone=1\nTone=0", false},
+                                   {"ToneVolume=1", false}})
+        EXPECT_EQ(toneOnOf(text), on) << text;
 }
 
 TEST(ExtraSettings, ASettingIsWrittenIntoItsOwnLineAndEveryOtherByteStays) {

@@ -8,6 +8,7 @@
 // A folder stands for the working files in it (tempdata.tst and the rest); a .Tst for a saved
 // session, with its .Hdr, .Mrk, .Tim and .Tms beside it. Runs without a display.
 
+#include "analysis/marker_responses.h"
 #include "storage/extra_settings.h"
 #include "storage/session_export.h"
 
@@ -55,20 +56,17 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 3) return usage();
-    double threshold = storage::kDefaultResponseThreshold;
-    storage::ResponseWindow window;
+    // The options as sylvane-extra.ini would have them, checked by its own reader.
+    std::string settings;
     int width = 1200, height = 520;
     for (qsizetype i = 3; i + 1 < args.size(); i += 2) {
-        const QString& value = args[i + 1];
+        const std::string value = args[i + 1].toStdString();
         if (args[i] == "--threshold") {
-            const auto t = storage::responseThresholdOfValue(value.toStdString());
-            if (!t.problem.empty()) std::fprintf(stderr, "%s\n", t.problem.c_str());
-            threshold = t.microsiemens;
+            settings += std::string(storage::kResponseThresholdKey) + "=" + value + "\n";
         } else if (args[i] == "--window") {
-            window = storage::responseWindowOfValue(value.toStdString());
-            if (!window.problem.empty()) std::fprintf(stderr, "%s\n", window.problem.c_str());
+            settings += std::string(storage::kResponseWindowKey) + "=" + value + "\n";
         } else if (args[i] == "--size") {
-            const QStringList wh = value.split('x');
+            const QStringList wh = args[i + 1].split('x');
             if (wh.size() != 2) return usage();
             width = std::clamp(wh[0].toInt(), 400, 8000);
             height = std::clamp(wh[1].toInt(), 200, 4000);
@@ -76,6 +74,11 @@ int main(int argc, char** argv) {
             return usage();
         }
     }
+    const storage::ResponseSettings chosen = storage::responseSettingsOf(settings);
+    for (const std::string& problem : chosen.problems)
+        std::fprintf(stderr, "%s\n", problem.c_str());
+    const double threshold = chosen.thresholdMicrosiemens;
+    const analysis::ResponseWindow window{chosen.windowFromSeconds, chosen.windowToSeconds};
 
     const QFileInfo in(args[1]);
     const storage::ExportSource source =

@@ -1,0 +1,474 @@
+// Stimulus software and a session over OSC, through the real window with the real tools: a
+// minute at the line's 53 readings a second streamed to liblo's oscdump, every reading once and in
+// order at its recorded time; markers sent with oscsend in tempdata.mrk and the CSV export; a few
+// thousand malformed and random packets that change nothing and are counted; markers outside a
+// session, beyond 50 a second and of any bytes; and File > Preferences... .
+
+#include "acquisition/osc_link.h"
+#include "dialogs/frm_preferences.h"
+#include "storage/extra_settings.h"
+#include "storage/marker_file.h"
+#include "tests/support/gtest_qt_main.h"
+#include "tests/support/live_session.h"
+#include "tests/support/probe_sim_process.h"
+
+#include <QAction>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QNetworkDatagram>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QUdpSocket>
+
+#include <array>
+#include <random>
+
+using namespace sylvane::testing;
+using namespace std::string_literals;
+namespace storage = sylvane::storage;
+namespace dialogs = sylvane::dialogs;
+
+namespace {
+
+// A UDP port of loopback that nothing holds now.
+quint16 freePort() {
+    QUdpSocket s;
+    s.bind(QHostAddress::LocalHost, 0);
+    return s.localPort();
+}
+
+void sendTo(quint16 port, const std::string& bytes) {
+    QUdpSocket s;
+    s.writeDatagram(bytes.data(), static_cast<qint64>(bytes.size()), QHostAddress::LocalHost, port);
+}
+
+std::string markerPacket(const std::string& text) {
+    std::string p = "/sylvane/marker\0,s\0\0"s + text;
+    p.append(4 - text.size() % 4, '\0');
+    return p;
+}
+
+// liblo's oscdump listening on a port, one line a message.
+struct OscDump {
+    QProcess p;
+    QByteArray out;
+    explicit OscDump(quint16 port) {
+        p.start(QStringLiteral("oscdump"), {QStringLiteral("-L"), QString::number(port)});
+        p.waitForStarted();
+        // It has no word for being ready: it is once it prints what it is sent.
+        waitUntil(
+            [&] {
+                sendTo(port, "/ready\0\0,\0\0\0"s);
+                return lines().contains("/ready");
+            },
+            10000);
+    }
+    ~OscDump() {
+        p.kill();
+        p.waitForFinished();
+    }
+    QString lines() {
+        out += p.readAllStandardOutput();
+        return QString::fromUtf8(out);
+    }
+};
+
+struct Program : LiveSession {
+    explicit Program(const QString& folder = {}) : LiveSession(folder) {
+        load(settingsOf("2", "25"));
+        showSettled();
+    }
+    const sylvane::acquisition::OscLink::Counts& counts() const { return w.oscLink->counts(); }
+    double now() const { return w.engine.secondsFromStart(w.engine.steadyNow()); }
+    storage::MarkerFile mrk() const {
+        return storage::readMarkers(file(storage::kWorkingMrk).toStdString());
+    }
+};
+
+// Packets that are not a marker, each counted as one refused message.
+std::vector<std::string> malformedPackets() {
+    std::vector<std::string> out;
+    std::mt19937 random(27);
+    const std::string good = markerPacket(std::string(40, 'm'));
+    // Every cut of a good marker.
+    for (std::size_t n = 0; n < good.size(); ++n) out.push_back(good.substr(0, n));
+    // Another address, one letter changed.
+    for (std::size_t i = 1; i < 15; ++i)
+        for (const char c : "xyzMQ_09"s) {
+            std::string p = good;
+            if (p[i] == c) continue;
+            p[i] = c;
+            out.push_back(p);
+        }
+    // Other types.
+    for (const char t : "ifdhSbcmTFNIx["s) {
+        std::string p = good;
+        p[17] = t;
+        out.push_back(p);
+    }
+    const auto element = [](const std::string& e) {
+        const auto n = static_cast<std::uint32_t>(e.size());
+        return std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16),
+                           static_cast<char>(n >> 8), static_cast<char>(n)} +
+               e;
+    };
+    const std::string head = "#bundle\0\0\0\0\0\0\0\0\1"s;
+    std::string deep = good;
+    for (int i = 0; i < 9; ++i) deep = head + element(deep);
+    for (const std::string& p :
+         {head, head.substr(0, 8), head + element(good).substr(0, 30),
+          head + element(good) + element(good.substr(0, 20)), head + element(good + "x"), deep,
+          head + element("/sylvane/reading\0\0\0\0,i\0\0\0\0\0\1"s), "/sylvane/session\0,s\0\0"s,
+          "/sylvane/marker\0,ss\0a\0\0\0b\0\0\0"s, "/sylvane/marker\0,is\0\0\0\0\7go\0\0"s})
+        out.push_back(p);
+    // Random bytes of random lengths, some starting like a message or a bundle.
+    while (out.size() < 3000) {
+        std::string p(random() % 120, '\0');
+        for (char& c : p) c = static_cast<char>(random());
+        if (!p.empty() && random() % 4 == 0) p[0] = '/';
+        if (p.size() > 16 && random() % 8 == 0) p.replace(0, 16, head);
+        out.push_back(p);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(Osc, AMinuteStreamedToOscdumpWithMarkersFromOscsendAndAFloodOfBadPackets) {
+    if (QStandardPaths::findExecutable(QStringLiteral("oscdump")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("oscsend")).isEmpty())
+        GTEST_SKIP() << "liblo-tools (oscdump, oscsend) is not installed";
+    Program p;
+    auto& w = p.w;
+    const quint16 dumpPort = freePort();
+    const quint16 markerPort = freePort();
+    OscDump dump(dumpPort);
+    ASSERT_TRUE(dump.lines().contains("/ready")) << "oscdump did not start";
+    writeFileBytes(p.path(storage::kExtraSettingsFileName),
+                   "; lab\r\nOscMarkerPort=" + QByteArray::number(markerPort) +
+                       "\r\nOscSendTo=127.0.0.1:" + QByteArray::number(dumpPort) + "\r\n");
+
+    ProbeSimProcess sim(p.folder, 2, {"--rate", "53"});
+    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+    w.mnuStart->trigger();
+    ASSERT_TRUE(p.running()) << p.said();
+    QElapsedTimer session;
+    session.start();
+
+    // Two markers from oscsend, as stimulus software sends them.
+    const QStringList texts = {"stimulus A", "odd, \"quoted\" \xC3\xA9t\xC3\xA9"};
+    std::vector<std::pair<double, double>> sentBetween;
+    for (int k = 0; k < 2; ++k) {
+        pump(15000);
+        const double before = p.now();
+        QProcess::execute(QStringLiteral("oscsend"), {"127.0.0.1", QString::number(markerPort),
+                                                      "/sylvane/marker", "s", texts[k]});
+        ASSERT_TRUE(waitUntil([&] { return w.markers.markers().size() == std::size_t(k) + 1; }))
+            << "marker " << k + 1 << " not taken; " << w.oscStatus().toStdString();
+        sentBetween.emplace_back(before, p.now());
+    }
+
+    // Bad packets while the session runs: no marker, no file changed or made, each refused.
+    const QByteArray mrkBefore = p.file(storage::kWorkingMrk);
+    const QStringList filesBefore = QDir(p.folder).entryList(QDir::Files);
+    const std::vector<std::string> bad = malformedPackets();
+    const std::int64_t refusedBefore = p.counts().refused;
+    for (std::size_t i = 0; i < bad.size(); ++i) {
+        sendTo(markerPort, bad[i]);
+        // In batches the system's buffer takes whole.
+        if (i % 100 == 99 || i + 1 == bad.size()) {
+            ASSERT_TRUE(waitUntil([&] {
+                return p.counts().refused == refusedBefore + static_cast<std::int64_t>(i) + 1;
+            })) << "after packet "
+                << i << ": " << w.oscStatus().toStdString();
+        }
+    }
+    EXPECT_EQ(p.counts().taken, 2);
+    EXPECT_EQ(w.markers.markers().size(), 2u);
+    EXPECT_EQ(p.file(storage::kWorkingMrk), mrkBefore);
+    EXPECT_EQ(QDir(p.folder).entryList(QDir::Files), filesBefore);
+
+    pump(static_cast<int>(std::max<qint64>(0, 60000 - session.elapsed())));
+    w.mnuStop->trigger();
+    ASSERT_TRUE(p.messages.messages.empty()) << p.said();
+    ASSERT_TRUE(waitUntil([&] { return dump.lines().contains("/sylvane/session s \"stop\""); }));
+
+    // What was recorded: values, times (ms from Start), markers.
+    std::vector<int> values;
+    for (const QByteArray& line : p.file("tempdata.txt").split('\n'))
+        if (!line.trimmed().isEmpty()) values.push_back(line.trimmed().toInt());
+    const QByteArray tms = p.file(storage::kWorkingTms);
+    ASSERT_EQ(tms.size(), static_cast<qsizetype>(values.size()) * 4);
+    ASSERT_GT(values.size(), 50u * 55) << "a minute at 53 a second";
+    const auto msOf = [&](std::size_t record) {
+        const auto* b = reinterpret_cast<const unsigned char*>(tms.constData()) + 4 * (record - 1);
+        return b[0] | b[1] << 8 | b[2] << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+    };
+    const storage::MarkerFile mrk = p.mrk();
+    ASSERT_EQ(mrk.markers.size(), 2u);
+    EXPECT_TRUE(mrk.badLines.empty());
+
+    // oscdump's lines: "<time tag> <address> <types> <arguments>", doubles and floats with 6
+    // decimals. Start, every reading once in order, the markers after the reading they stand
+    // at, Stop.
+    QStringList lines = dump.lines().split('\n', Qt::SkipEmptyParts);
+    for (QString& line : lines) line = line.section(' ', 1).trimmed();
+    lines.removeAll(QStringLiteral("/ready"));
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines.front(), "/sylvane/session s \"start\"");
+    EXPECT_EQ(lines.back(), "/sylvane/session s \"stop\"");
+    std::size_t record = 0;
+    std::size_t markerIndex = 0;
+    for (int i = 1; i + 1 < lines.size(); ++i) {
+        const QStringList f = lines[i].split(' ');
+        if (f[0] == "/sylvane/marker") {
+            ASSERT_LT(markerIndex, 2u) << lines[i].toStdString();
+            const storage::Marker& m = mrk.markers[markerIndex];
+            EXPECT_EQ(lines[i], QStringLiteral("/sylvane/marker is %1 \"%2\"")
+                                    .arg(m.record)
+                                    .arg(QString::fromStdString(m.text)));
+            EXPECT_EQ(static_cast<std::size_t>(m.record), record) << "after its reading";
+            ++markerIndex;
+            continue;
+        }
+        ASSERT_EQ(f.size(), 7) << lines[i].toStdString();
+        ASSERT_EQ(f[0] + ' ' + f[1], "/sylvane/reading idiff");
+        ++record;
+        ASSERT_EQ(f[2].toULongLong(), record) << "every reading once, in order";
+        ASSERT_LE(record, values.size());
+        EXPECT_NEAR(f[3].toDouble(), msOf(record) / 1000.0, 0.0005) << "record " << record;
+        const int adc = values[record - 1];
+        EXPECT_EQ(f[4].toInt(), adc) << "record " << record;
+        const auto ohms = static_cast<float>(1924650000.0 / adc - 470000.0);
+        EXPECT_NEAR(f[5].toDouble(), ohms, 0.0000005 + ohms * 1e-7) << "record " << record;
+        EXPECT_NEAR(f[6].toDouble(), 1e6 / ohms, 0.000001) << "record " << record;
+    }
+    EXPECT_EQ(record, values.size()) << "every recorded reading was sent";
+    EXPECT_EQ(markerIndex, 2u);
+
+    // The markers: their texts, at the last reading when they arrived, at their arrival times.
+    for (std::size_t k = 0; k < 2; ++k) {
+        const storage::Marker& m = mrk.markers[k];
+        EXPECT_EQ(QString::fromStdString(m.text), texts[static_cast<qsizetype>(k)]);
+        EXPECT_GE(m.seconds, sentBetween[k].first - 0.0005);
+        EXPECT_LE(m.seconds, sentBetween[k].second + 0.0005);
+        EXPECT_GE(m.seconds, msOf(static_cast<std::size_t>(m.record)) / 1000.0 - 0.0005);
+        EXPECT_LT(m.seconds, msOf(static_cast<std::size_t>(m.record)) / 1000.0 + 0.2);
+    }
+
+    // The CSV export has them in the rows of their readings, near their times.
+    w.exportFileChooser = [&](const QString&, const QString&, const QString&) {
+        return p.path("session.csv");
+    };
+    w.mnuExportCsv->trigger();
+    ASSERT_TRUE(p.messages.messages.empty()) << p.said();
+    const QList<QByteArray> rows = p.file("session.csv").split('\n');
+    ASSERT_EQ(rows.size(), static_cast<qsizetype>(values.size()) + 2);
+    const QByteArray cells[2] = {",stimulus A,", ",\"odd, \"\"quoted\"\" \xC3\xA9t\xC3\xA9\","};
+    for (std::size_t k = 0; k < 2; ++k) {
+        const QByteArray& row = rows[mrk.markers[k].record];
+        EXPECT_TRUE(row.contains(cells[k])) << row.toStdString();
+        EXPECT_NEAR(row.left(row.indexOf(',')).toDouble(), mrk.markers[k].seconds, 0.2);
+    }
+}
+
+TEST(Osc, MarkersOutsideASessionBeyondFiftyASecondAndOfAnyBytesSentToAHostByName) {
+    const quint16 port = freePort();
+    // The listener, by a name the program looks up while the session starts.
+    QUdpSocket listener;
+    ASSERT_TRUE(listener.bind(QHostAddress::LocalHost, 0));
+    ProgramFolder folder;
+    writeFileBytes(folder.file(storage::kExtraSettingsFileName),
+                   "OscMarkerPort=" + QByteArray::number(port) +
+                       "\nOscSendTo=localhost:" + QByteArray::number(listener.localPort()) + "\n");
+    Program p(folder.path());
+    auto& w = p.w;
+
+    // The port is open from the start; before a session a marker is refused.
+    sendTo(port, markerPacket("early"));
+    ASSERT_TRUE(waitUntil([&] { return p.counts().refused == 1; })) << w.oscStatus().toStdString();
+    EXPECT_FALSE(QFile::exists(p.path(storage::kWorkingMrk)));
+    ProbeSimProcess sim(p.folder, 2, {"--rate", "10"});
+    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+    w.mnuStart->trigger();
+    ASSERT_TRUE(p.running()) << p.said();
+    ASSERT_TRUE(waitUntil([&] { return w.engine.state().recordNumber > 5; }, 10000));
+
+    // 80 at once: 50 taken, 30 over the rate.
+    QUdpSocket s;
+    for (int i = 1; i <= 80; ++i) {
+        const std::string text = "burst " + std::to_string(i);
+        s.writeDatagram(markerPacket(text).data(), static_cast<qint64>(markerPacket(text).size()),
+                        QHostAddress::LocalHost, port);
+    }
+    ASSERT_TRUE(waitUntil([&] { return p.counts().taken + p.counts().refused == 81; }))
+        << w.oscStatus().toStdString();
+    EXPECT_EQ(p.counts().taken, 50);
+    EXPECT_EQ(p.counts().overRate, 30);
+    EXPECT_EQ(w.markers.markers().back().text, "burst 50");
+
+    // A second later, a text of any bytes: cut to 80 characters, controls blank, bytes that are
+    // not UTF-8 replaced, stored escaped and read back as it was taken.
+    pump(1100);
+    const std::string raw = "  \"go\"\r\n\xFF\\x" + std::string(68, 'y') + "\xC3\xA9tail";
+    sendTo(port, markerPacket(raw));
+    ASSERT_TRUE(waitUntil([&] { return p.counts().taken == 51; })) << w.oscStatus().toStdString();
+    const std::string taken = "\"go\"  \xEF\xBF\xBD\\x" + std::string(68, 'y') + "\xC3\xA9";
+    EXPECT_EQ(w.markers.markers().back().text, taken);
+    const storage::MarkerFile mrk = p.mrk();
+    ASSERT_EQ(mrk.markers.size(), 51u);
+    EXPECT_TRUE(mrk.badLines.empty());
+    EXPECT_EQ(mrk.markers.back().text, taken);
+
+    // After Stop a marker is refused and nothing changes.
+    w.mnuStop->trigger();
+    const QByteArray after = p.file(storage::kWorkingMrk);
+    sendTo(port, markerPacket("late"));
+    ASSERT_TRUE(waitUntil([&] { return p.counts().refused == 32; })) << w.oscStatus().toStdString();
+    EXPECT_EQ(p.file(storage::kWorkingMrk), after);
+    EXPECT_EQ(p.counts().taken, 51);
+    EXPECT_TRUE(p.messages.messages.empty()) << p.said();
+
+    // What went out: Start (kept while the name was looked up), every reading in order, each
+    // marker after the reading it stands at, Stop; nothing dropped.
+    const std::int32_t readings = w.engine.state().recordNumber - 1;
+    std::vector<std::string> out;
+    waitUntil([&] {
+        while (listener.hasPendingDatagrams())
+            out.push_back(listener.receiveDatagram().data().toStdString());
+        return out.size() == static_cast<std::size_t>(readings) + 51 + 2;
+    });
+    const auto be32 = [](std::int32_t n) {
+        return std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16),
+                           static_cast<char>(n >> 8), static_cast<char>(n)};
+    };
+    ASSERT_EQ(out.size(), static_cast<std::size_t>(readings) + 51 + 2);
+    EXPECT_EQ(out.front(), "/sylvane/session\0\0\0\0,s\0\0start\0\0\0"s);
+    EXPECT_EQ(out.back(), "/sylvane/session\0\0\0\0,s\0\0stop\0\0\0\0"s);
+    std::size_t at = 1;
+    std::size_t marker = 0;
+    for (std::int32_t record = 1; record <= readings && at + 1 < out.size(); ++record) {
+        // The readings' values are checked one by one against oscdump in the test above.
+        EXPECT_EQ(out[at++].substr(0, 32), "/sylvane/reading\0\0\0\0,idiff\0\0"s + be32(record));
+        for (; marker < mrk.markers.size() && mrk.markers[marker].record == record; ++marker) {
+            std::string text = mrk.markers[marker].text;
+            text.append(4 - text.size() % 4, '\0');
+            EXPECT_EQ(out[at++], "/sylvane/marker\0,is\0"s + be32(record) + text);
+        }
+    }
+    EXPECT_EQ(at + 1, out.size());
+    EXPECT_EQ(marker, mrk.markers.size());
+    EXPECT_EQ(
+        w.oscStatus(),
+        QStringLiteral("OSC: 51 markers taken, 32 refused (30 over 50 a second); listening on "
+                       "127.0.0.1 port %1.\nOSC: %2 packets sent, 0 dropped to localhost:%3.")
+            .arg(port)
+            .arg(readings + 53)
+            .arg(listener.localPort()));
+}
+
+TEST(Preferences, RowsCheckedChangedOnesWrittenIntoTheirLinesTakenAtTheNextStart) {
+    Program p;
+    auto& w = p.w;
+    const QString ini = p.path(storage::kExtraSettingsFileName);
+    const QByteArray handWritten = "; my lab\nReconnectWaitSeconds = 30\n# end\n";
+    writeFileBytes(ini, handWritten);
+    const quint16 port = freePort();
+
+    // Bad values are named with what the row takes, and the dialog stays open; OK writes the
+    // changed rows only.
+    QStringList shown;
+    QString status;
+    whenModalShown<dialogs::frmPreferences>([&](dialogs::frmPreferences* d) {
+        for (const auto& f : dialogs::preferenceFields()) shown << d->field(f.key)->text();
+        status = d->lblStatus->text();
+        // Each bad value, then a good one: the unchanged threshold, window, sending and address are
+        // not written, nor is the padding of a value.
+        const std::array<QString, 3> rows[] = {
+            {storage::kOscMarkerPortKey, "70000", QString::number(port)},
+            {storage::kResponseThresholdKey, "0", "0.05"},
+            {storage::kResponseWindowKey, "4,1", "1,4"},
+            {storage::kOscSendToKey, "nohost:", ""},
+            {storage::kOscMarkerAddressKey, "localhost", " 127.0.0.1 "}};
+        for (const auto& [key, bad, good] : rows) {
+            QLineEdit* edit = d->field(key.toStdString());
+            edit->setText(bad);
+            d->cmdOK->click();
+            EXPECT_TRUE(d->isVisible()) << key.toStdString();
+            edit->setText(good);
+        }
+        d->cmdOK->click();
+    });
+    w.mnuPreferences->trigger();
+    EXPECT_EQ(shown,
+              (QStringList{"30", "0.05", "1,4", "0", "127.0.0.1", "", "440", "1", "40", "100"}));
+    EXPECT_TRUE(status.startsWith("OSC: 0 markers taken, 0 refused; not listening.\nOSC: 0 packets "
+                                  "sent, 0 dropped; sending nothing."))
+        << status.toStdString();
+    EXPECT_EQ(p.messages.prompts(),
+              (QStringList{"OSC markers: UDP port: \"70000\" is not a UDP port from 1 to 65535, or "
+                           "0 to take no markers.",
+                           "Skin-response threshold (uS): \"0\" is not a number of microsiemens "
+                           "above 0 and below 100.",
+                           "Responses to a marker (s after it): \"4,1\" is not two numbers of "
+                           "seconds from 0 to 60, the first below the second (as in 1,4).",
+                           "OSC readings to (host:port): \"nohost:\" is not host:port (such as "
+                           "127.0.0.1:9001, localhost:9001 or [::1]:9001, a port from 1 to 65535), "
+                           "or empty to send nothing.",
+                           "OSC markers: address: \"localhost\" is not an IP address of this "
+                           "computer, such as 127.0.0.1 (this computer only), 0.0.0.0 (every "
+                           "network) or ::1."}));
+    EXPECT_EQ(readFileBytes(ini), handWritten + "OscMarkerPort=" + QByteArray::number(port) + "\n");
+    p.messages.messages.clear();
+
+    // Cancel writes nothing.
+    whenModalShown<dialogs::frmPreferences>([&](dialogs::frmPreferences* d) {
+        d->field(storage::kReconnectWaitKey)->setText(QStringLiteral("5"));
+        d->cmdCancel->click();
+    });
+    w.mnuPreferences->trigger();
+    EXPECT_EQ(readFileBytes(ini), handWritten + "OscMarkerPort=" + QByteArray::number(port) + "\n");
+
+    // Taken at the next Start: markers on the port.
+    ProbeSimProcess sim(p.folder, 2, {"--rate", "10"});
+    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
+    EXPECT_EQ(w.oscLink->listeningPort(), 0);
+    w.mnuStart->trigger();
+    ASSERT_TRUE(p.running()) << p.said();
+    EXPECT_EQ(w.oscLink->listeningPort(), port);
+    sendTo(port, markerPacket("from preferences"));
+    ASSERT_TRUE(waitUntil([&] { return w.markers.markers().size() == 1; }))
+        << w.oscStatus().toStdString();
+    w.mnuStop->trigger();
+
+    // A file that cannot be rewritten (a folder in its place): said, nothing lost, still open;
+    // a bad setting is told at Start, and the session runs.
+    QFile::remove(ini);
+    QDir(p.folder).mkdir(storage::kExtraSettingsFileName);
+    whenModalShown<dialogs::frmPreferences>([&](dialogs::frmPreferences* d) {
+        d->field(storage::kReconnectWaitKey)->setText(QStringLiteral("5"));
+        d->cmdOK->click();
+        EXPECT_TRUE(d->isVisible());
+        d->cmdCancel->click();
+    });
+    w.mnuPreferences->trigger();
+    ASSERT_EQ(p.messages.prompts().size(), 1);
+    EXPECT_EQ(p.messages.prompts()[0],
+              "The settings could not be written:\r\n" + ini + ": not a file");
+    QDir(p.folder).rmdir(storage::kExtraSettingsFileName);
+    writeFileBytes(ini, "OscMarkerPort=" + QByteArray::number(port) + "\nOscSendTo=nowhere\n");
+    p.messages.messages.clear();
+    w.mnuStart->trigger();
+    EXPECT_TRUE(p.running());
+    EXPECT_EQ(p.messages.prompts(),
+              QStringList{"sylvane-extra.ini: OscSendTo \"nowhere\" is not host:port (such as "
+                          "127.0.0.1:9001, localhost:9001 or [::1]:9001, a port from 1 to 65535), "
+                          "or empty to send nothing; no readings are sent."});
+    w.mnuStop->trigger();
+}
+
+SYLVANE_GTEST_QT_MAIN
