@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <span>
@@ -330,6 +331,10 @@ TEST(Export, ReadingsKeepTheirTimesAcrossAProbeUnpluggedAndPluggedInAgain) {
     std::ranges::nth_element(steps, steps.begin() + static_cast<long>(steps.size() / 2));
     EXPECT_NEAR(steps[steps.size() / 2], 0.100, 0.010);
     EXPECT_NEAR(times.back() - times.front(), lastSeen - firstSeen, 0.2);
+    std::printf(
+        "readings %zu, longest step %.3f s, median step %.3f s, span %.3f s (seen %.3f s)\n",
+        times.size(), *std::ranges::max_element(steps), steps[steps.size() / 2],
+        times.back() - times.front(), lastSeen - firstSeen);
 
     // EDF+: ten samples a second in records of 1 s from the first reading, over the whole span,
     // the gap under "no reading", the marker where the CSV has it, at most one record padded.
@@ -368,6 +373,9 @@ TEST(Export, ReadingsKeepTheirTimesAcrossAProbeUnpluggedAndPluggedInAgain) {
     EXPECT_NEAR(gapAt + gapFor, gapEnd, 0.1);
     ASSERT_GE(reconnected, 0);
     EXPECT_NEAR(markerAt, reconnected - times.front(), 0.1);
+    std::printf("EDF+: %.0f samples, \"no reading\" at %.3f s for %.3f s (CSV gap %.3f to %.3f s), "
+                "marker at %.3f s (CSV %.3f s)\n",
+                samples, gapAt, gapFor, gapStart, gapEnd, markerAt, reconnected - times.front());
 }
 
 // Two markers set with Session > Mark while a probe on a pseudo-terminal sends 10 readings a
