@@ -48,7 +48,7 @@ install: build
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DSYLVANE_TESTS=OFF
 	cmake --build build-bench -j $(JOBS) --target sylvane_bench sylvane_cpu_harness \
-	    sylvane_startup_harness sylvane_tone_latency probe-sim
+	    sylvane_startup_harness sylvane_tone_latency sylvane_analysis_harness probe-sim
 	scripts/bench-table.sh build-bench $(CPU_SECONDS)
 
 # A simulated 24-hour session at the line's full rate through the real window (SOAK_HOURS=24).

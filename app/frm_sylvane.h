@@ -11,14 +11,14 @@
 //   window_dialogs.cpp       the commands that open the dialogs
 //   window_markers.cpp       event markers: Session > Mark, its input box, saved markers drawn
 //   window_reconnect.cpp     waiting for a lost probe port to come back
-//   window_export.cpp        export as CSV and EDF+, the skin-response count
+//   window_export.cpp        export as CSV and EDF+, the skin responses: count and export
 //   window_osc.cpp           stimulus software over OSC, File > Preferences...
 //   window_tone.cpp          the biofeedback tone: Session > Tone
 // State and controls are public so that the tests can reach them, as they reach the controls of
 // any window; the dialogs get the labels they work on, or the file manager's small interface.
 
 #include "acquisition/osc_packets.h"
-#include "acquisition/response_detector.h"
+#include "acquisition/response_counter.h"
 #include "acquisition/session_engine.h"
 #include "acquisition/session_markers.h"
 #include "acquisition/session_times_recorder.h"
@@ -186,6 +186,7 @@ public:
     // ---- export and skin responses (app/window_export.cpp) ----
     void mnuExportCsv_Click();
     void mnuExportEdf_Click();
+    void mnuExportResponses_Click();
     // Asks where to export (caption, suggested path, filter); "" when cancelled. Empty means
     // the standard file dialog (tests answer instead).
     std::function<QString(const QString&, const QString&, const QString&)> exportFileChooser;
@@ -224,6 +225,7 @@ public:
     QAction* mnuSep3 = nullptr;
     QAction* mnuExportCsv = nullptr;
     QAction* mnuExportEdf = nullptr;
+    QAction* mnuExportResponses = nullptr;
     QAction* mnuPreferences = nullptr;
 
     QFrame* frmPixGraf = nullptr;
@@ -296,7 +298,8 @@ public:
     acquisition::SessionEngine engine;
     // The session's event markers (tempdata.mrk).
     acquisition::SessionMarkers markers;
-    // The response threshold of sylvane-extra.ini, read at start.
+    // The response threshold of sylvane-extra.ini for the live count, read at start (the exports
+    // read the file again).
     double responseThreshold = storage::kDefaultResponseThreshold;
     // Followers of the session: the skin-response count and the session's times (tempdata.tim).
     acquisition::ResponseCounter responseCounter;
@@ -321,7 +324,7 @@ private:
     void composeExport();
     void composeOsc();
     void composeTone();
-    enum class ExportKind { Csv, Edf };
+    enum class ExportKind { Csv, Edf, Responses };
     void exportSessions(ExportKind kind);
     void connectEvents();
     // Seconds since midnight as a 32-bit float.

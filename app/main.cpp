@@ -2,8 +2,8 @@
 #include "app/frm_sylvane.h"
 #include "app/program_lock.h"
 #include "app/termination_signals.h"
+#include "display/tone_output.h"
 #include "platform/program_folder.h"
-#include "platform/tone_output.h"
 #include "platform/version.h"
 
 #include <QApplication>
@@ -53,6 +53,6 @@ int main(int argc, char* argv[]) {
     const int status = runWindow(argc, argv, folder);
     // The window and the application are gone, every file written: an audio thread still stuck in
     // the sound system must not hold the program's end.
-    sylvane::platform::leaveIfAudioStuck(status);
+    sylvane::display::leaveIfAudioStuck(status);
     return status;
 }

@@ -1,7 +1,7 @@
-// Export and the skin-response count. File > "Export as CSV..." and "Export as EDF+..." write
-// the stopped working session, or each saved session on show, to a file chosen in the standard
-// file dialog; enabled whenever Save session is (no session running). The readouts panel shows
-// the count of skin conductance responses of the session so far.
+// Export and the skin responses. File > "Export as CSV...", "Export as EDF+..." and "Export
+// responses as CSV..." write the stopped working session, or each saved session on show, to a
+// file chosen in the standard file dialog; enabled whenever Save session is (no session running).
+// The readouts panel shows the count of skin conductance responses of the session so far.
 
 #include "app/frm_sylvane.h"
 #include "display/layout_math.h"
@@ -34,22 +34,25 @@ void warn(const QString& prompt, const QString& title) {
     platform::MsgBox(prompt, platform::vbOKOnly | platform::vbExclamation, title);
 }
 
-bool exportCsv(const storage::ExportedSession& session, const QString& path, std::string* error) {
+// Writes through QSaveFile, so that a failure leaves no file; write() hands the bytes to the
+// sink it is given.
+bool saveCsv(const QString& path, std::string* error,
+             const std::function<bool(const storage::CsvFormat::Sink&, std::string*)>& write) {
     QSaveFile file(path);
     const auto failed = [&](const QString& reason) {
         *error = "Could not export " + path.toStdString() + ": " + reason.toStdString();
         return false;
     };
     if (!file.open(QIODevice::WriteOnly)) return failed(file.errorString());
-    storage::CsvFormat csv([&file](std::string_view bytes, std::string* why) {
+    const storage::CsvFormat::Sink sink = [&file](std::string_view bytes, std::string* why) {
         if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
             static_cast<qint64>(bytes.size()))
             return true;
         if (why) *why = file.errorString().toStdString();
         return false;
-    });
+    };
     std::string reason;
-    if (!storage::exportSession(session, csv, &reason)) {
+    if (!write(sink, &reason)) {
         file.cancelWriting();
         return failed(fromStd(reason));
     }
@@ -66,13 +69,16 @@ void frmSylvane::composeExport() {
     mnuExportCsv->setObjectName(QStringLiteral("mnuExportCsv"));
     mnuExportEdf = mnuFile->addAction(QStringLiteral("Export as EDF+..."));
     mnuExportEdf->setObjectName(QStringLiteral("mnuExportEdf"));
-    // Both follow Save session: enabled after Stop and while saved sessions are on show.
-    for (QAction* item : {mnuExportCsv, mnuExportEdf}) {
+    mnuExportResponses = mnuFile->addAction(QStringLiteral("Export responses as CSV..."));
+    mnuExportResponses->setObjectName(QStringLiteral("mnuExportResponses"));
+    // They follow Save session: enabled after Stop and while saved sessions are on show.
+    for (QAction* item : {mnuExportCsv, mnuExportEdf, mnuExportResponses}) {
         item->setEnabled(mnuSaveFile->isEnabled());
         connect(mnuSaveFile, &QAction::enabledChanged, item, &QAction::setEnabled);
     }
     connect(mnuExportCsv, &QAction::triggered, this, [this] { mnuExportCsv_Click(); });
     connect(mnuExportEdf, &QAction::triggered, this, [this] { mnuExportEdf_Click(); });
+    connect(mnuExportResponses, &QAction::triggered, this, [this] { mnuExportResponses_Click(); });
 
     const char* captions[2] = {"SCR", "0"};
     for (int i = 0; i < 2; ++i) {
@@ -105,6 +111,10 @@ void frmSylvane::mnuExportEdf_Click() {
     exportSessions(ExportKind::Edf);
 }
 
+void frmSylvane::mnuExportResponses_Click() {
+    exportSessions(ExportKind::Responses);
+}
+
 void frmSylvane::exportSessions(ExportKind kind) {
     struct Choice {
         storage::ExportSource source;
@@ -131,21 +141,30 @@ void frmSylvane::exportSessions(ExportKind kind) {
                           QStringLiteral("session"), true});
     }
 
-    const bool csv = kind == ExportKind::Csv;
-    const QString extension = csv ? QStringLiteral(".csv") : QStringLiteral(".edf");
+    const bool edf = kind == ExportKind::Edf;
+    const QString extension = edf ? QStringLiteral(".edf") : QStringLiteral(".csv");
     const QString filter =
-        csv ? QStringLiteral("CSV files (*.csv)") : QStringLiteral("EDF+ files (*.edf)");
+        edf ? QStringLiteral("EDF+ files (*.edf)") : QStringLiteral("CSV files (*.csv)");
+    // The file is read at each export, so that a change takes effect at once.
+    const storage::ResponseSettings settings =
+        storage::responseSettingsOf(storage::extraSettingsText(m_programFolder.toStdString()));
     storage::ExportOptions options;
-    options.responseThreshold = responseThreshold;
+    options.responseThreshold = settings.thresholdMicrosiemens;
+    const analysis::ResponseWindow window{settings.windowFromSeconds, settings.windowToSeconds};
     for (const Choice& c : chosen) {
-        const QString caption =
-            (csv ? QStringLiteral("Export %1 as CSV") : QStringLiteral("Export %1 as EDF+"))
-                .arg(c.name);
+        QString caption = QStringLiteral("Export %1 as CSV");
+        if (kind == ExportKind::Edf) caption = QStringLiteral("Export %1 as EDF+");
+        if (kind == ExportKind::Responses) caption = QStringLiteral("Export the responses of %1");
+        caption = caption.arg(c.name);
         const QString folder =
             c.working ? module1.appPath
                       : QFileInfo(QString::fromStdString(c.source.tst.string())).absolutePath();
         const QString suggested =
-            QDir(folder.isEmpty() ? m_programFolder : folder).filePath(c.name + extension);
+            QDir(folder.isEmpty() ? m_programFolder : folder)
+                .filePath(
+                    c.name +
+                    (kind == ExportKind::Responses ? QStringLiteral("-responses") : QString()) +
+                    extension);
         const QString path =
             exportFileChooser
                 ? exportFileChooser(caption, suggested, filter)
@@ -168,10 +187,20 @@ void frmSylvane::exportSessions(ExportKind kind) {
         // The comments as they stand now, as Save would keep them.
         if (c.working) session.comments = TxtSeshnComnts->Text().toStdString();
 
-        std::vector<std::string> notes = session.notes;
+        std::vector<std::string> notes = settings.problems;
+        notes.insert(notes.end(), session.notes.begin(), session.notes.end());
         bool written = false;
-        if (csv) {
-            written = exportCsv(session, path, &error);
+        if (kind == ExportKind::Csv) {
+            written = saveCsv(path, &error, [&](const auto& sink, std::string* why) {
+                storage::CsvFormat csv(sink);
+                return storage::exportSession(session, csv, why);
+            });
+        } else if (kind == ExportKind::Responses) {
+            if (session.markers.empty())
+                notes.push_back("The session has no markers: the file holds the header row alone.");
+            written = saveCsv(path, &error, [&](const auto& sink, std::string* why) {
+                return storage::writeResponsesCsv(session, window, sink, why);
+            });
         } else {
             storage::EdfFormat edf(path.toStdString());
             written = storage::exportSession(session, edf, &error);

@@ -5,15 +5,15 @@
 // has latched, while the probe reports an error or invalid readings, while the program waits for
 // a lost probe port, and without a reading for a second; Stop, Restart and the end of a session
 // fade it out. The settings are read again at each Start. The sound itself is made on the audio
-// thread (platform/tone_output.h): this file only hands it pitches, so nothing of the sound
+// thread (display/tone_output.h): this file only hands it pitches, so nothing of the sound
 // system can hold up the readings or their recording.
 
 #include "acquisition/frame_decoder.h"
 #include "app/frm_sylvane.h"
 #include "display/tone_generator.h"
+#include "display/tone_output.h"
 #include "platform/message_box.h"
 #include "platform/number_rules.h"
-#include "platform/tone_output.h"
 #include "storage/extra_settings.h"
 
 #include <QAction>
@@ -44,7 +44,7 @@ public:
     explicit Tone(frmSylvane& w) : m_w(w) {}
 
     bool on = false;
-    platform::ToneOutput output;
+    display::ToneOutput output;
 
     // The settings of sylvane-extra.ini and the output opened; problems with the settings are
     // said once the handler that asked has returned.

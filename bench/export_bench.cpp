@@ -81,7 +81,7 @@ void BM_ExportDayAsEdf(benchmark::State& state) {
         if (!loadSession(source, {}, &session, &error)) state.SkipWithError(error.c_str());
         EdfFormat edf(day().folder / "day.edf");
         if (!exportSession(session, edf, &error)) state.SkipWithError(error.c_str());
-        onsets = static_cast<std::int64_t>(session.onsets.size());
+        onsets = static_cast<std::int64_t>(session.responses.size());
     }
     state.counters["readings"] = static_cast<double>(kReadings);
     state.counters["SCR onsets"] = static_cast<double>(onsets);

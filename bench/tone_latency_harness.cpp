@@ -1,5 +1,5 @@
 // How soon the biofeedback tone's pitch follows a new reading, measured through the real output
-// path: the program's sound output (platform/tone_output.h, its audio thread and QAudioSink) plays
+// path: the program's sound output (display/tone_output.h, its audio thread and QAudioSink) plays
 // on the sound server that PULSE_SERVER names (scripts/with-null-sink.sh starts one with a null
 // sink), and parec records that sink's monitor into this process. The pitch is switched between
 // 440 Hz and a fifth above it, as a reading recorded hands it over, while pitches keep coming at
@@ -10,8 +10,8 @@
 //
 //     sylvane_tone_latency [SWITCHES]
 
+#include "display/tone_output.h"
 #include "platform/steady_time.h"
-#include "platform/tone_output.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
 
     // The monitor's recording runs late for its first seconds; it settles before the tone opens.
     wait(3000);
-    sylvane::platform::ToneOutput tone;
+    sylvane::display::ToneOutput tone;
     tone.open(60);
     const double low = 440, high = 440 * 1.5;
     double hz = low;

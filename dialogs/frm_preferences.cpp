@@ -32,6 +32,10 @@ std::vector<PreferenceField> preferenceFields() {
         {kResponseThresholdKey, QStringLiteral("Skin-response threshold (uS)"),
          QStringLiteral("Above 0 and below 100. Taken at the next Start."), "0.05",
          responseThresholdProblem},
+        {kResponseWindowKey, QStringLiteral("Responses to a marker (s after it)"),
+         QStringLiteral("from,to: a response belongs to a marker when its onset is in this window. "
+                        "0 to 60, such as 1,4. Taken at the next export."),
+         "1,4", responseWindowProblem},
         {kOscMarkerPortKey, QStringLiteral("OSC markers: UDP port"),
          QStringLiteral("1 to 65535, or 0 to take no markers. Taken at the next Start."), "0",
          oscMarkerPortProblem},

@@ -1,7 +1,9 @@
 // A session to export as any set of files can hold it: a .Tst of any length, any .Hdr, .Mrk and
 // .Tim, each present or not. Reading it never traps; either it is refused with a message naming
 // the .Tst, or the export hands the CSV format one row for each record that holds a reading, in
-// order with rising times, every marker of the session on a row and every skin-response onset.
+// order with rising times, every marker of the session on a row and every skin-response onset;
+// the responses are in order, each measured with finite numbers, a tonic level for each reading,
+// and the responses' CSV has a row for each marker.
 //
 // The first byte says which of .Hdr, .Mrk and .Tim are present (bits 0 to 2); then, for each
 // present one, a byte with its length and its bytes; the rest is the .Tst.
@@ -51,7 +53,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(error.find("f.Tst") != std::string::npos, "a refusal that does not name the file");
         return 0;
     }
-    check(std::is_sorted(session.onsets.begin(), session.onsets.end()), "onsets out of order");
+    const auto& responses = session.responses;
+    for (std::size_t i = 0; i < responses.size(); ++i) {
+        const auto& r = responses[i];
+        check(i == 0 || (r.onsetRecord > responses[i - 1].onsetRecord &&
+                         r.onsetSeconds >= responses[i - 1].onsetSeconds),
+              "responses out of order");
+        check(std::isfinite(r.onsetSeconds) && std::isfinite(r.peakSeconds) &&
+                  std::isfinite(r.onsetLevel) && std::isfinite(r.peakLevel),
+              "a response measured as no number");
+        check(r.amplitude() >= 0.05 && r.riseSeconds() >= 0.75, "a response below the limits");
+        check(!r.halfRecoverySeconds ||
+                  (std::isfinite(*r.halfRecoverySeconds) && *r.halfRecoverySeconds >= 0),
+              "a half-recovery before the peak");
+    }
+    check(static_cast<std::int64_t>(session.tonic.size()) == session.soundReadings,
+          "a reading without its tonic level");
+    std::string markerRows;
+    check(writeResponsesCsv(
+              session, {},
+              [&](std::string_view b, std::string*) {
+                  markerRows.append(b);
+                  return true;
+              },
+              &error),
+          "the responses' CSV into memory failed");
 
     // The rows as the CSV format gets them, checked on the way.
     struct Checked final : ExportFormat {
@@ -84,7 +110,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(exportSession(session, format, &error), "the export into memory failed");
     check(format.rows == session.soundReadings, "not one row a reading");
     check(format.markers == static_cast<std::int64_t>(session.markers.size()), "a marker lost");
-    check(format.onsets == static_cast<std::int64_t>(session.onsets.size()), "an onset lost");
+    check(format.onsets == static_cast<std::int64_t>(responses.size()), "an onset lost");
+    // Line ends outside quoted fields.
+    std::ptrdiff_t rowEnds = 0;
+    bool quoted = false;
+    for (const char c : markerRows) {
+        if (c == '"') quoted = !quoted;
+        rowEnds += c == '\n' && !quoted;
+    }
+    check(rowEnds == static_cast<std::ptrdiff_t>(session.markers.size()) + 1,
+          "not one row a marker");
     check(session.clock.period() > 0, "a reading clock that does not advance");
     check(session.times.empty() || session.times.size() == session.values.size(),
           "a reading without its time");

@@ -44,6 +44,15 @@ row "six saved sessions drawn in the window" \
 row "EDF+ export of a 24 h session" "$(fmt %.0f "$(field BM_ExportDayAsEdf real_time)")" "ms" "< 1000"
 row "CSV export of a 24 h session" "$(fmt %.0f "$(field BM_ExportDayAsCsv real_time)")" "ms" "-"
 
+echo "== the analysis of a 24 h session (skin responses and tonic level)"
+"$build/bench/sylvane_analysis_harness" 24 >"$work/analysis.txt" 2>&1 || { fail=1; cat "$work/analysis.txt" >&2; }
+for rate in 2 53; do
+    read -r ms mb found <<<"$(awk -v r="$rate" '$1 == "analysis" && $2 == r { print $4, $5, $6 }' \
+        "$work/analysis.txt")"
+    row "analysis of a 24 h session at $rate a second" "${ms:-?}" "ms" "-"
+    row "  its peak memory (${found:-?} responses)" "${mb:-?}" "MB" "-"
+done
+
 echo "== start-up"
 "$build/bench/sylvane_startup_harness" 5 >"$work/startup.txt" 2>"$work/startup.err" || fail=1
 painted=$(awk '/^startup first-painted-window/ { print $3 }' "$work/startup.txt")

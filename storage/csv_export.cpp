@@ -23,6 +23,10 @@ template <typename T> void appendNumber(std::string& out, T value, int decimals 
     out.append(text, r.ec == std::errc() ? r.ptr : text);
 }
 
+std::string markerText(const Marker& marker, std::size_t number) {
+    return marker.text.empty() ? "marker " + std::to_string(number) : marker.text;
+}
+
 } // namespace
 
 std::string csvField(std::string_view text) {
@@ -55,11 +59,14 @@ bool CsvFormat::reading(const ExportedReading& r, std::string* error) {
     std::string texts;
     for (std::size_t i = 0; i < r.markers.size(); ++i) {
         if (i > 0) texts += "; ";
-        texts += r.markers[i].text.empty() ? "marker " + std::to_string(r.firstMarkerNumber + i)
-                                           : r.markers[i].text;
+        texts += markerText(r.markers[i], r.firstMarkerNumber + i);
     }
     m_buffer += csvField(texts);
-    m_buffer += r.responseOnset ? ",1\r\n" : ",0\r\n";
+    m_buffer += r.responseOnset ? ",1," : ",0,";
+    appendNumber(m_buffer, r.tonic);
+    m_buffer += ',';
+    appendNumber(m_buffer, r.microsiemens - r.tonic);
+    m_buffer += "\r\n";
     return m_buffer.size() < kFlushBytes || flush(error);
 }
 
@@ -71,6 +78,51 @@ bool CsvFormat::flush(std::string* error) {
     const bool written = m_buffer.empty() || m_sink(m_buffer, error);
     m_buffer.clear();
     return written;
+}
+
+bool writeResponsesCsv(const ExportedSession& s, analysis::ResponseWindow window,
+                       const CsvFormat::Sink& sink, std::string* error) {
+    std::vector<double> times;
+    times.reserve(s.markers.size());
+    for (const Marker& m : s.markers) times.push_back(s.secondsOf(m));
+    const auto responses = analysis::responsesToMarkers(times, s.responses, window);
+
+    std::string out(kResponsesCsvHeader);
+    // The tonic level at each marker: that of its reading, the first sound one at or after its
+    // record (the last one for a marker after every reading), as the reading rows place it.
+    std::size_t sound = 0;
+    std::size_t record = 0;
+    const auto n = s.values.size();
+    for (std::size_t i = 0; i < s.markers.size(); ++i) {
+        const auto markerRecord =
+            static_cast<std::size_t>(std::max<std::int64_t>(1, s.markers[i].record));
+        while (record < n && (record + 1 < markerRecord || !soundReading(s.values[record]))) {
+            if (soundReading(s.values[record])) ++sound;
+            ++record;
+        }
+        appendNumber(out, times[i], 3);
+        out += ',';
+        out += csvField(markerText(s.markers[i], i + 1));
+        out += ',';
+        appendNumber(out, responses[i].count);
+        out += ',';
+        if (const auto first = responses[i].first) {
+            const analysis::Response& r = s.responses[*first];
+            appendNumber(out, r.onsetSeconds - times[i], 3);
+            out += ',';
+            appendNumber(out, r.amplitude(), 4);
+            out += ',';
+            appendNumber(out, r.riseSeconds(), 3);
+            out += ',';
+            if (r.halfRecoverySeconds) appendNumber(out, *r.halfRecoverySeconds, 3);
+        } else {
+            out += ",,,";
+        }
+        out += ',';
+        if (!s.tonic.empty()) appendNumber(out, s.tonic[std::min(sound, s.tonic.size() - 1)]);
+        out += "\r\n";
+    }
+    return sink(out, error);
 }
 
 } // namespace sylvane::storage

@@ -172,8 +172,14 @@ bool EdfFormat::begin(const ExportedSession& s, std::string* error) {
         text.resize(cutAt(text, kEdfAnnotationBytes));
         m_annotations.push_back({since(s.secondsOf(m)), -1, text, 1});
     }
-    for (const std::int64_t onset : s.onsets)
-        m_annotations.push_back({since(s.secondsOf(onset)), -1, "SCR onset", 2});
+    for (const analysis::Response& r : s.responses) {
+        char amplitude[32];
+        const auto end = std::to_chars(amplitude, amplitude + sizeof amplitude, r.amplitude(),
+                                       std::chars_format::fixed, 2)
+                             .ptr;
+        m_annotations.push_back(
+            {since(r.onsetSeconds), -1, "SCR " + std::string(amplitude, end) + " uS", 2});
+    }
     for (const Gap& g : gaps) {
         m_annotations.push_back({static_cast<double>(g.first) * clock.period(),
                                  static_cast<double>(g.count) * clock.period(), "no reading", 0});

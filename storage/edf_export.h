@@ -10,10 +10,10 @@
 // the 8 characters of a header field hold, so that the header and the samples agree. The start is
 // the time of the first reading ("start time estimated" in the recording field when the session had
 // no side file); the patient fields stay anonymous; the comments go into the recording field as far
-// as they fit and whole into annotations at 0 s. Annotations: markers and skin-response onsets
-// ("SCR onset") at their recorded times, gaps ("no reading" over samples where a reading is
-// missing, written as the reading before them, with the gap's duration) and the padding of the
-// last data record.
+// as they fit and whole into annotations at 0 s. Annotations: markers at their recorded times,
+// each skin response at its onset with its amplitude ("SCR 0.12 uS"), gaps ("no reading" over
+// samples where a reading is missing, written as the reading before them, with the gap's
+// duration) and the padding of the last data record.
 //
 // The file is written beside the target under a temporary name and renamed once EDFlib has
 // closed it and it reads back whole, so a failure leaves no half file.

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <tuple>
+#include <utility>
 
 #include <arpa/inet.h>
 
@@ -200,11 +202,73 @@ UnsavedKept unsavedKeptOf(std::string_view text) {
 }
 
 double responseThresholdOf(std::string_view text) {
-    const auto value = valueOf(text, kResponseThresholdKey);
-    if (!value || !responseThresholdProblem(*value).empty()) return kDefaultResponseThreshold;
-    double threshold = 0;
-    std::from_chars(value->data(), value->data() + value->size(), threshold);
-    return threshold;
+    return responseSettingsOf(text).thresholdMicrosiemens;
+}
+
+namespace {
+
+// A whole text that is a decimal number, "." whatever the locale.
+std::optional<double> decimalOf(std::string_view text) {
+    text = trimmed(text);
+    double value = 0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() ||
+        !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::string decimalText(double value) {
+    char text[64];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+// The window of a ResponseWindowSeconds value, when it is one.
+std::optional<std::pair<double, double>> responseWindowOf(std::string_view value) {
+    const auto comma = value.find(',');
+    if (comma == std::string_view::npos) return std::nullopt;
+    const auto from = decimalOf(value.substr(0, comma));
+    const auto to = decimalOf(value.substr(comma + 1));
+    if (!from || !to || *from < 0 || *from >= *to || *to > kLongestResponseWindow)
+        return std::nullopt;
+    return std::pair{*from, *to};
+}
+
+} // namespace
+
+std::string responseWindowProblem(std::string_view value) {
+    if (responseWindowOf(value)) return {};
+    return "is not two numbers of seconds from 0 to " + decimalText(kLongestResponseWindow) +
+           ", the first below the second (as in " +
+           responseWindowText(kDefaultResponseWindowFrom, kDefaultResponseWindowTo) + ")";
+}
+
+std::string responseWindowText(double fromSeconds, double toSeconds) {
+    return decimalText(fromSeconds) + "," + decimalText(toSeconds);
+}
+
+ResponseSettings responseSettingsOf(std::string_view text) {
+    ResponseSettings settings;
+    if (const auto value = valueOf(text, kResponseThresholdKey)) {
+        if (const std::string problem = responseThresholdProblem(*value); problem.empty()) {
+            settings.thresholdMicrosiemens = *decimalOf(*value);
+        } else {
+            settings.problems.push_back(
+                problemLine(kResponseThresholdKey, *value, problem,
+                            decimalText(kDefaultResponseThreshold) + " uS is taken instead."));
+        }
+    }
+    if (const auto value = valueOf(text, kResponseWindowKey)) {
+        if (const auto window = responseWindowOf(*value)) {
+            std::tie(settings.windowFromSeconds, settings.windowToSeconds) = *window;
+        } else {
+            settings.problems.push_back(problemLine(
+                kResponseWindowKey, *value, responseWindowProblem(*value),
+                responseWindowText(kDefaultResponseWindowFrom, kDefaultResponseWindowTo) +
+                    " is taken instead."));
+        }
+    }
+    return settings;
 }
 
 OscSettings oscSettingsOf(std::string_view text) {

@@ -7,6 +7,7 @@
 //
 //     ReconnectWaitSeconds=60
 //     ResponseThresholdMicrosiemens=0.05
+//     ResponseWindowSeconds=1,4
 //     OscMarkerPort=0
 //     OscMarkerAddress=127.0.0.1
 //     OscSendTo=
@@ -17,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sylvane::storage {
 
@@ -28,6 +30,11 @@ inline constexpr int kLongestReconnectWait = 3600;
 
 inline constexpr const char* kResponseThresholdKey = "ResponseThresholdMicrosiemens";
 inline constexpr double kDefaultResponseThreshold = 0.05;
+// The seconds after a marker in which a response's onset belongs to it, both ends included.
+inline constexpr const char* kResponseWindowKey = "ResponseWindowSeconds";
+inline constexpr double kDefaultResponseWindowFrom = 1;
+inline constexpr double kDefaultResponseWindowTo = 4;
+inline constexpr double kLongestResponseWindow = 60;
 
 inline constexpr const char* kUnsavedKeptKey = "UnsavedSessionsKept";
 inline constexpr int kDefaultUnsavedKept = 100;
@@ -64,6 +71,18 @@ ReconnectWait reconnectWaitOf(std::string_view fileText);
 // a skin response; the default without the key or for a value that is not above 0 and below 100.
 double responseThresholdOf(std::string_view fileText);
 
+// The skin responses' settings of the file's text, each the default when its line is missing, or
+// with a line in problems ("sylvane-extra.ini: ...") when its value is not taken.
+struct ResponseSettings {
+    double thresholdMicrosiemens = kDefaultResponseThreshold;
+    double windowFromSeconds = kDefaultResponseWindowFrom;
+    double windowToSeconds = kDefaultResponseWindowTo;
+    std::vector<std::string> problems;
+};
+ResponseSettings responseSettingsOf(std::string_view fileText);
+// A window as the file keeps it, "from,to" ("1,4", "0.5,3.25").
+std::string responseWindowText(double fromSeconds, double toSeconds);
+
 struct UnsavedKept {
     // How many unsaved sessions unsaved/ keeps, at least 1.
     int sessions = kDefaultUnsavedKept;
@@ -78,6 +97,8 @@ UnsavedKept unsavedKeptOf(std::string_view fileText);
 // whole number of seconds from 0 to 3600"); "" when the value is taken.
 std::string reconnectWaitProblem(std::string_view value);
 std::string responseThresholdProblem(std::string_view value);
+// Two numbers of seconds from 0 to 60, the first below the second.
+std::string responseWindowProblem(std::string_view value);
 std::string oscMarkerPortProblem(std::string_view value);
 std::string oscMarkerAddressProblem(std::string_view value);
 std::string oscSendToProblem(std::string_view value);

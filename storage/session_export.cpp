@@ -1,6 +1,7 @@
 #include "storage/session_export.h"
 
-#include "acquisition/response_detector.h"
+#include "analysis/response_detector.h"
+#include "analysis/tonic_level.h"
 #include "platform/number_rules.h"
 #include "storage/file_store.h"
 #include "storage/reading_times.h"
@@ -274,14 +275,26 @@ bool sessionFromBytes(const ExportSource& source, const SessionBytes& bytes,
         s.start = localTimeOf(mtime).plus(-s.secondsOf(static_cast<std::int64_t>(readings)));
     }
 
-    acquisition::ResponseDetector detector(options.responseThreshold);
+    // The responses first: the tonic level leaves them out.
+    analysis::ResponseDetector detector(options.responseThreshold);
     for (std::size_t i = 0; i < s.values.size(); ++i) {
-        const auto g = acquisition::conductanceOfAdc(s.values[i]);
-        const auto record = static_cast<std::int64_t>(i) + 1;
-        if (g) detector.add(record, s.secondsOf(record), *g);
+        if (const auto g = analysis::conductanceOfAdc(s.values[i])) {
+            const auto record = static_cast<std::int64_t>(i) + 1;
+            detector.add(record, s.secondsOf(record), *g);
+        }
     }
     detector.finish();
-    for (const auto& onset : detector.onsets()) s.onsets.push_back(onset.record);
+    s.responses = detector.takeResponses();
+    analysis::TonicLevel tonic(s.responses);
+    tonic.reserve(static_cast<std::size_t>(s.soundReadings));
+    for (std::size_t i = 0; i < s.values.size(); ++i) {
+        if (const auto g = analysis::conductanceOfAdc(s.values[i])) {
+            const auto record = static_cast<std::int64_t>(i) + 1;
+            tonic.add(record, s.secondsOf(record), *g);
+        }
+    }
+    tonic.finish();
+    s.tonic = tonic.takeLevels();
 
     *out = std::move(s);
     return true;
@@ -296,6 +309,7 @@ bool exportSession(const ExportedSession& s, ExportFormat& format, std::string* 
     const auto n = static_cast<std::int64_t>(s.values.size());
     std::size_t nextMarker = 0;
     std::size_t nextOnset = 0;
+    std::size_t sound = 0;
     std::int64_t lastSound = n;
     while (lastSound > 0 && !soundReading(s.values[static_cast<std::size_t>(lastSound - 1)]))
         --lastSound;
@@ -308,8 +322,11 @@ bool exportSession(const ExportedSession& s, ExportFormat& format, std::string* 
         r.adc = v;
         r.ohms = platform::resistanceOfAdc(v);
         r.microsiemens = static_cast<float>(1000000.0 / static_cast<double>(r.ohms));
-        while (nextOnset < s.onsets.size() && s.onsets[nextOnset] < record) ++nextOnset;
-        r.responseOnset = nextOnset < s.onsets.size() && s.onsets[nextOnset] == record;
+        if (sound < s.tonic.size()) r.tonic = s.tonic[sound];
+        ++sound;
+        const auto& onsets = s.responses;
+        while (nextOnset < onsets.size() && onsets[nextOnset].onsetRecord < record) ++nextOnset;
+        r.responseOnset = nextOnset < onsets.size() && onsets[nextOnset].onsetRecord == record;
         const std::size_t from = nextMarker;
         // Markers at records without a reading go with the next reading, or the last one.
         while (nextMarker < s.markers.size() &&

@@ -1,7 +1,8 @@
 #pragma once
 // Exporting a session: one walk over its readings (the working files, or a saved .Tst with the
 // .Hdr, .Mrk, .Tim and .Tms beside it) that hands each reading, with its time, resistance,
-// conductance, markers and skin-response onset, to a format (CSV, EDF+).
+// conductance, tonic level, markers and skin-response onset, to a format (CSV, EDF+). The skin
+// responses and the tonic level are measured once, as the session is read (analysis/).
 //
 // Time: each reading has the time it was recorded, the seconds from Start to its frame's arrival,
 // in the .Tms (file_store.h); the local date and time of Start is in the .Tim
@@ -19,6 +20,7 @@
 // record of 1 s (whole rates) or of a multiple of 1/32 s up to a minute (the durations EDFlib
 // writes exactly).
 
+#include "analysis/response_detector.h"
 #include "storage/marker_file.h"
 #include "storage/session_times.h"
 
@@ -74,8 +76,10 @@ struct ExportedSession {
     std::string comments;
     // Sound markers, by record.
     std::vector<Marker> markers;
-    // Records of the skin-response onsets, ascending.
-    std::vector<std::int64_t> onsets;
+    // The skin responses, by onset.
+    std::vector<analysis::Response> responses;
+    // The tonic level of each sound reading, in record order (analysis/tonic_level.h).
+    std::vector<float> tonic;
     // The recorded time of each record, in milliseconds from Start (the .Tms); empty for a
     // session saved before readings kept their times, whose times come from `clock`.
     std::vector<std::uint32_t> times;
@@ -125,6 +129,7 @@ struct ExportedReading {
     std::int32_t adc = 0;
     float ohms = 0;
     float microsiemens = 0;
+    float tonic = 0; // uS
     bool responseOnset = false;
     // The markers at this reading (with those at records without a reading before it, and
     // after it when it is the last reading), and the number (1-based) of the first of them.

@@ -1,14 +1,17 @@
 # Each floor only looks down: platform/ includes no folder above it, the core folders neither
-# app/ nor dialogs/, the dialogs not app/. Lists every include that looks up, then fails.
+# app/ nor dialogs/, the dialogs not app/; analysis/ (the skin responses) stands on platform/
+# alone, below storage/ and acquisition/, and storage/ does not reach into acquisition/. Lists
+# every include that looks up, then fails.
 #   cmake -D SOURCE_DIR=<source tree> -P include_floors.cmake
-set(core acquisition analysis display storage)
+# Each entry: a folder, then the folders above it, separated by commas.
 set(floors
-    "platform=${core};app;dialogs"
-    "acquisition=app;dialogs" "analysis=app;dialogs" "display=app;dialogs" "storage=app;dialogs"
-    "dialogs=app")
+    "platform,acquisition,analysis,display,storage,app,dialogs"
+    "acquisition,app,dialogs" "analysis,acquisition,display,storage,app,dialogs"
+    "display,app,dialogs" "storage,acquisition,app,dialogs"
+    "dialogs,app")
 set(upward)
-foreach(floor ${floors})
-    string(REPLACE "=" ";" floor "${floor}")
+foreach(floor IN LISTS floors)
+    string(REPLACE "," ";" floor "${floor}")
     list(POP_FRONT floor folder)
     list(JOIN floor "|" above)
     file(GLOB_RECURSE sources ${SOURCE_DIR}/${folder}/*.h ${SOURCE_DIR}/${folder}/*.cpp)

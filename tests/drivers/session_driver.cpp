@@ -14,9 +14,9 @@
 #include "app/frm_sylvane.h"
 #include "app/program_lock.h"
 #include "app/termination_signals.h"
+#include "display/tone_output.h"
 #include "platform/label.h"
 #include "platform/message_box.h"
-#include "platform/tone_output.h"
 
 #include <QAction>
 #include <QApplication>
@@ -106,6 +106,6 @@ int run(int& argc, char** argv) {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     const int status = run(argc, argv);
-    sylvane::platform::leaveIfAudioStuck(status);
+    sylvane::display::leaveIfAudioStuck(status);
     return status;
 }

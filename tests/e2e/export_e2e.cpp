@@ -1,7 +1,8 @@
-// Export as CSV and EDF+, and the skin-response count, through the real window: a session from
-// the probe simulator (a skin response at 10 s) with two markers, exported and compared value by
+// Export as CSV and EDF+, and the skin responses, through the real window: a session from the
+// probe simulator (a skin response at 10 s) with two markers, exported and compared value by
 // value with tempdata.txt converted as the readouts do; the same session saved, displayed and
-// exported; a cut and absurd saved session; targets that cannot be written.
+// exported; a cut and absurd saved session; targets that cannot be written; a session marked
+// with Session > Mark whose responses to its markers are exported.
 
 #include "platform/label.h"
 #include "platform/number_rules.h"
@@ -11,16 +12,21 @@
 #include "tests/support/gtest_qt_main.h"
 #include "tests/support/live_session.h"
 #include "tests/support/probe_sim_process.h"
+#include "tests/support/pty_probe.h"
 
 #include <QAction>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <span>
@@ -109,22 +115,42 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
     const QByteArray csv = p.file("out.csv");
     const QList<QByteArray> rows = csv.split('\n');
     ASSERT_EQ(rows.size(), static_cast<qsizetype>(readings.size()) + 2);
-    EXPECT_EQ(rows[0], "time_s,adc,resistance_ohm,conductance_us,marker,scr_onset\r");
+    EXPECT_EQ(rows[0],
+              "time_s,adc,resistance_ohm,conductance_us,marker,scr_onset,tonic_us,phasic_us\r");
+    const auto conductance = [&](std::size_t i) {
+        return static_cast<float>(1e6 / static_cast<double>(pf::resistanceOfAdc(readings[i])));
+    };
     std::vector<double> onsets;
+    std::vector<float> tonics, phasics;
     for (std::size_t i = 0; i < readings.size(); ++i) {
         const float ohms = pf::resistanceOfAdc(readings[i]);
         const double t = timeOf(i);
         const char* marker = i == 4 ? "\"stimulus, left\"" : i == 19 ? "\"say \"\"go\"\"\"" : "";
         const QByteArray& row = rows[static_cast<qsizetype>(i) + 1];
-        EXPECT_EQ(row.chopped(2).toStdString(),
-                  QByteArray::number(t, 'f', 3).toStdString() + ',' + std::to_string(readings[i]) +
-                      ',' + shortest(ohms) + ',' +
-                      shortest(static_cast<float>(1e6 / static_cast<double>(ohms))) + ',' + marker +
-                      ',')
-            << "row " << i + 1;
-        if (row.endsWith("1\r")) onsets.push_back(t);
+        const std::string start = QByteArray::number(t, 'f', 3).toStdString() + ',' +
+                                  std::to_string(readings[i]) + ',' + shortest(ohms) + ',' +
+                                  shortest(conductance(i)) + ',' + marker + ',';
+        ASSERT_TRUE(row.startsWith(start)) << row.toStdString() << " row " << i + 1;
+        // Then the onset, the tonic level and the phasic part (the conductance less the tonic
+        // level).
+        const QList<QByteArray> rest = row.mid(static_cast<qsizetype>(start.size())).split(',');
+        ASSERT_EQ(rest.size(), 3) << row.toStdString();
+        if (rest[0] == "1") onsets.push_back(t);
+        tonics.push_back(rest[1].toFloat());
+        phasics.push_back(rest[2].trimmed().toFloat());
+        EXPECT_NEAR(phasics.back(), conductance(i) - tonics.back(), 1e-6) << row.toStdString();
     }
     ASSERT_EQ(onsets.size(), 1u);
+    // The tonic level within the session's conductances, at the response's onset the level it
+    // rises from (within 5 counts), under the response the phasic part holding its rise.
+    const auto [lo, hi] = std::ranges::minmax(tonics);
+    EXPECT_GE(lo, conductance(std::ranges::min_element(readings) - readings.begin()));
+    EXPECT_LE(hi, conductance(std::ranges::max_element(readings) - readings.begin()));
+    const auto onsetRow = static_cast<std::size_t>(
+        std::ranges::find_if(rows, [](const QByteArray& r) { return r.contains(",1,"); }) -
+        rows.begin() - 1);
+    EXPECT_NEAR(tonics[onsetRow], conductance(onsetRow), 0.01);
+    EXPECT_GE(std::ranges::max(phasics), 0.05f);
     EXPECT_NEAR(onsets[0], 11, 2.5) << "the response begins at 10 s";
 
     // EDF+: the same values from the first reading's time, the comments whole at 0 s, the
@@ -145,13 +171,21 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
                   pf::trimmed(s.prefilter) + "; ";
     EXPECT_EQ(labels, "Skin conductance [uS] Mean of the last 5 readings; Skin resistance [kOhm] "
                       "Mean of the last 5 readings; Smoothed ADC [] Mean of the last 5 readings; ");
-    // Each at its time from the first reading.
+    // Each at its time from the first reading; the response at its onset, between its reading
+    // and the next, with its amplitude.
     const std::vector<std::pair<double, std::string>> annotated = {
         {0, comments.toStdString()},
         {timeOf(4) - timeOf(0), "stimulus, left"},
-        {onsets[0] - timeOf(0), "SCR onset"},
         {timeOf(19) - timeOf(0), "say \"go\""}};
-    ASSERT_EQ(edf.annotations.size(), annotated.size());
+    ASSERT_EQ(edf.annotations.size(), annotated.size() + 1);
+    const auto response = std::ranges::find_if(
+        edf.annotations, [](const auto& a) { return a.second.starts_with("SCR "); });
+    ASSERT_NE(response, edf.annotations.end());
+    EXPECT_TRUE(response->second.ends_with(" uS") && response->second.size() == 11)
+        << response->second;
+    EXPECT_GE(std::atof(response->second.c_str() + 4), 0.05) << response->second;
+    EXPECT_GE(response->first, onsets[0] - timeOf(0) - 0.0015);
+    EXPECT_LE(response->first, onsets[0] - timeOf(0) + 0.5);
     for (const auto& [at, text] : annotated) {
         EXPECT_EQ(std::ranges::count_if(edf.annotations,
                                         [&](const auto& a) {
@@ -208,7 +242,7 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
     const QByteArray cutCsv = p.file("cut.csv");
     EXPECT_EQ(cutCsv.count('\n'), 5) << cutCsv.toStdString();
     for (const char* row :
-         {"\n0.000,2000,", "\n0.500,2001,", ",kept,0\r\n1.500,2002,", "\n2.500,2003,"})
+         {"\n0.000,2000,", "\n0.500,2001,", ",kept,0,", "\n1.500,2002,", "\n2.500,2003,"})
         EXPECT_TRUE(cutCsv.contains(row)) << row;
     p.messages.messages.clear();
 
@@ -297,6 +331,10 @@ TEST(Export, ReadingsKeepTheirTimesAcrossAProbeUnpluggedAndPluggedInAgain) {
     std::ranges::nth_element(steps, steps.begin() + static_cast<long>(steps.size() / 2));
     EXPECT_NEAR(steps[steps.size() / 2], 0.100, 0.010);
     EXPECT_NEAR(times.back() - times.front(), lastSeen - firstSeen, 0.2);
+    std::printf(
+        "readings %zu, longest step %.3f s, median step %.3f s, span %.3f s (seen %.3f s)\n",
+        times.size(), *std::ranges::max_element(steps), steps[steps.size() / 2],
+        times.back() - times.front(), lastSeen - firstSeen);
 
     // EDF+: ten samples a second in records of 1 s from the first reading, over the whole span,
     // the gap under "no reading", the marker where the CSV has it, at most one record padded.
@@ -335,6 +373,77 @@ TEST(Export, ReadingsKeepTheirTimesAcrossAProbeUnpluggedAndPluggedInAgain) {
     EXPECT_NEAR(gapAt + gapFor, gapEnd, 0.1);
     ASSERT_GE(reconnected, 0);
     EXPECT_NEAR(markerAt, reconnected - times.front(), 0.1);
+    std::printf("EDF+: %.0f samples, \"no reading\" at %.3f s for %.3f s (CSV gap %.3f to %.3f s), "
+                "marker at %.3f s (CSV %.3f s)\n",
+                samples, gapAt, gapFor, gapStart, gapEnd, markerAt, reconnected - times.front());
+}
+
+// Two markers set with Session > Mark while a probe on a pseudo-terminal sends 10 readings a
+// second: a skin response (0.12 uS, a rise of 60 counts from 2000) begins 2 s after the first
+// and none follows the second. The responses' CSV has a row for each, the first with the
+// response 2 s after it.
+TEST(Export, ResponsesToMarkersSetWithSessionMark) {
+    Program p;
+    auto& w = p.w;
+    PtyProbe probe(p.folder, 2);
+    ASSERT_TRUE(probe.ok());
+    // The raw readings, one each 100 ms: 3 s at rest, the first marker, the response from 2 s
+    // after it (rising in about 1.5 s, recovering in a few), the second marker at 15 s, 7 s more.
+    std::vector<int> values;
+    for (int i = 0; i < 220; ++i) {
+        const double t = (i - 50) / 10.0;
+        const double scr = t <= 0 ? 0 : (std::exp(-t / 3) - std::exp(-t / 0.5)) / 0.5787;
+        values.push_back(2000 + static_cast<int>(std::lround(60 * scr)));
+    }
+    std::size_t sent = 0;
+    QTimer pace;
+    pace.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&pace, &QTimer::timeout, [&] {
+        if (sent < values.size()) probe.send({frame(values[sent++])});
+    });
+    const auto mark = [&](std::size_t at, const char* text) {
+        ASSERT_TRUE(waitUntil([&] { return sent >= at; }, 60000));
+        w.mnuMark->trigger();
+        ASSERT_TRUE(waitUntil([&] { return w.markerBox() && w.markerBox()->isVisible(); }));
+        auto* edit = w.markerBox()->findChild<QLineEdit*>(QStringLiteral("txtMarker"));
+        ASSERT_NE(edit, nullptr);
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Return);
+        ASSERT_TRUE(waitUntil([&] { return w.markerBox() == nullptr; }));
+    };
+
+    w.mnuStart->trigger();
+    pace.start(100);
+    mark(30, "first");
+    mark(150, "second");
+    ASSERT_TRUE(waitUntil([&] { return sent == values.size(); }, 60000));
+    QTest::qWait(300);
+    w.mnuStop->trigger();
+    ASSERT_TRUE(p.messages.messages.empty()) << p.said();
+    EXPECT_EQ(w.lblResponses[1]->caption(), "1");
+    EXPECT_TRUE(w.mnuExportResponses->isEnabled());
+
+    p.exportAs(w.mnuExportResponses, p.path("responses.csv"));
+    ASSERT_TRUE(p.messages.messages.empty()) << p.said();
+    EXPECT_EQ(p.suggested.last(), p.path("session-responses.csv"));
+    const QList<QByteArray> rows = p.file("responses.csv").split('\n');
+    ASSERT_EQ(rows.size(), 4) << p.file("responses.csv").toStdString();
+    EXPECT_EQ(rows[0],
+              "marker_s,marker,responses,latency_s,amplitude_us,rise_s,half_recovery_s,tonic_us\r");
+    const QList<QByteArray> first = rows[1].trimmed().split(',');
+    const QList<QByteArray> second = rows[2].trimmed().split(',');
+    ASSERT_EQ(first.size(), 8);
+    ASSERT_EQ(second.size(), 8);
+    EXPECT_NEAR(first[0].toDouble(), 3.0, 0.5);
+    EXPECT_EQ(first[1], "first");
+    EXPECT_EQ(first[2], "1");
+    EXPECT_NEAR(first[3].toDouble(), 2.0, 0.5);
+    EXPECT_NEAR(first[4].toDouble(), 0.12, 0.02);
+    EXPECT_GT(first[5].toDouble(), 0.5);
+    EXPECT_FALSE(first[6].isEmpty());
+    EXPECT_NEAR(first[7].toDouble(), 2.0312, 0.001) << "the conductance of ADC 2000";
+    EXPECT_NEAR(second[0].toDouble(), 15.0, 0.5);
+    EXPECT_EQ(second.mid(1, 6), (QList<QByteArray>{"second", "0", "", "", "", ""}));
 }
 
 SYLVANE_GTEST_QT_MAIN

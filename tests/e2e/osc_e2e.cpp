@@ -341,7 +341,8 @@ TEST(Preferences, RowsCheckedChangedOnesWrittenIntoTheirLinesTakenAtTheNextStart
         d->cmdOK->click();
     });
     w.mnuPreferences->trigger();
-    EXPECT_EQ(shown, (QStringList{"30", "0.05", "0", "127.0.0.1", "", "440", "1", "40", "100"}));
+    EXPECT_EQ(shown,
+              (QStringList{"30", "0.05", "1,4", "0", "127.0.0.1", "", "440", "1", "40", "100"}));
     EXPECT_TRUE(status.startsWith("OSC: 0 markers taken, 0 refused; not listening.\nOSC: 0 packets "
                                   "sent, 0 dropped; sending nothing."))
         << status.toStdString();

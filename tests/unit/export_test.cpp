@@ -1,8 +1,6 @@
-// The skin-response detector and the exports: CSV, and EDF+ read back with EDFlib's own reader.
+// The exports: CSV, and EDF+ read back with EDFlib's own reader.
 
-#include "acquisition/response_detector.h"
 #include "platform/number_rules.h"
-#include "probe_signal.h"
 #include "storage/csv_export.h"
 #include "storage/edf_export.h"
 #include "storage/session_header.h"
@@ -20,7 +18,6 @@
 using namespace sylvane;
 using namespace sylvane::storage;
 using namespace sylvane::unittest;
-using acquisition::ResponseDetector;
 
 namespace {
 
@@ -41,71 +38,6 @@ std::string tim(double firstSeconds, std::int64_t readings, double lastSeconds) 
 
 } // namespace
 
-TEST(ResponseDetector, CountsRisesOfTheThresholdWithinOneToFiveSeconds) {
-    const struct {
-        const char* name;
-        double rate;
-        double threshold;
-        std::function<double(double)> g;
-        int count;
-    } rows[] = {
-        {"a response", 53, 0.05, [](double t) { return 2 + response(t, 10, 0.1); }, 1},
-        {"at 2 readings a second", 2, 0.05, [](double t) { return 2 + response(t, 10, 0.1); }, 1},
-        {"two responses", 2, 0.05,
-         [](double t) { return 2 + response(t, 10, 0.2) + response(t, 40, 0.06); }, 2},
-        {"below the threshold", 53, 0.05, [](double t) { return 2 + response(t, 10, 0.04); }, 0},
-        {"a rise of exactly a lower threshold", 2, 0.03125,
-         [](double t) {
-             return 2 + std::clamp(t - 10, 0.0, 2.0) / 64 - std::max(t - 12, 0.0) / 100;
-         },
-         1},
-        {"a jump within a reading: the probe moved", 53, 0.05,
-         [](double t) { return t < 10 ? 2.0 : 2.2; }, 0},
-        {"a rise too slow: 0.1 uS over 20 s", 53, 0.05,
-         [](double t) { return 2 + std::clamp((t - 10) / 200, 0.0, 0.1); }, 0},
-        {"the contact settling from the first reading", 53, 0.05,
-         [](double t) { return 2 - 0.3 * std::exp(-t / 0.4); }, 0},
-        {"still rising when the session ends", 2, 0.05,
-         [](double t) { return 2 + response(t, 55, 0.3, 3); }, 1},
-    };
-    for (const auto& r : rows) {
-        ResponseDetector detector(r.threshold);
-        for (int i = 0; i < static_cast<int>(60 * r.rate); ++i)
-            detector.add(i + 1, i / r.rate, r.g(i / r.rate));
-        detector.finish();
-        EXPECT_EQ(detector.count(), r.count) << r.name;
-    }
-
-    // Ten minutes of the simulated probe: every onset is near one of its responses (from 1.5 s
-    // before its start to 3 s after), and every response not on top of another (none in the
-    // 15 s before it, none in the 8 s after) is found.
-    const auto within = [](const std::vector<double>& xs, double lo, double hi) {
-        return std::ranges::count_if(xs, [&](double x) { return x > lo && x < hi; });
-    };
-    for (const auto& [rate, seed] :
-         {std::pair{2.0, 1u}, {2.0, 2u}, {2.0, 3u}, {2.0, 4u}, {53.0, 1u}, {53.0, 2u}}) {
-        SCOPED_TRACE(::testing::Message() << rate << " readings a second, seed " << seed);
-        probesim::SkinSignal signal(seed, rate);
-        ResponseDetector detector;
-        std::vector<double> starts, onsets;
-        for (int i = 0; i < static_cast<int>(600 * rate); ++i) {
-            const int adc = signal.next();
-            if (signal.responseCount() > std::ssize(starts)) starts.push_back(i / rate);
-            detector.add(i + 1, i / rate, *acquisition::conductanceOfAdc(adc));
-        }
-        detector.finish();
-        for (const auto& onset : detector.onsets()) onsets.push_back(onset.seconds);
-        for (const double o : onsets) EXPECT_GE(within(starts, o - 3, o + 1.5), 1) << o << " s";
-        int alone = 0;
-        for (const double s : starts) {
-            if (s > 590 || within(starts, s - 15, s + 8) > 1) continue;
-            ++alone;
-            EXPECT_EQ(within(onsets, s - 1.5, s + 3), 1) << "the response at " << s << " s";
-        }
-        EXPECT_GE(alone, 5);
-    }
-}
-
 namespace {
 // Decimal commas, as a user's locale may have them.
 struct CommaNumbers : std::numpunct<char> {
@@ -121,30 +53,44 @@ TEST(CsvExport, OneRowAReadingInPlainDecimalsWithQuotedTexts) {
     const std::locale before = std::locale::global(std::locale(std::locale(), new CommaNumbers));
     TempFolder folder;
     // Readings, a record of no reading, a value beyond the probe's range, a cut record; the rise
-    // from 2000 to 2100 is a skin response with its onset at 2000. Markers at records without a
-    // reading go with the next one.
+    // from 2000 to 2100 is a skin response with its onset at 2000 (2.2396417 - 2.0311785 uS); the
+    // tonic level of each reading is the median of the three with the response taken out (the
+    // session ends under it: its reading stands at the onset's level), 2.0311785 uS.
+    // Markers at records without a reading go with the next one.
     writeFile(folder / "s.Tst", records({2048, 0, 2000, 99999, 2100}) + "\x01");
     writeFile(folder / "s.Hdr", headerBytes(sessionHeader(2000, 2100, "c")));
     writeFile(folder / "s.Mrk", markerLine({1, 0.1, "left, \"hand\""}) + markerLine({2, 1, "gap"}) +
                                     markerLine({3, 1, ""}) + "9,1.000,\"after the end\"\r\n");
     writeFile(folder / "s.Tim", tim(1.0, 5, 3.0));
     ExportedSession s;
-    std::string error, out;
+    std::string error, out, responses;
     ASSERT_TRUE(
         loadSession(ExportSource::saved(folder / "s.Tst", folder / "s.Hdr"), {}, &s, &error));
     CsvFormat csv([&](std::string_view bytes, std::string*) { return out.append(bytes), true; });
     ASSERT_TRUE(exportSession(s, csv, &error)) << error;
+    ASSERT_TRUE(writeResponsesCsv(
+        s, {1, 4}, [&](std::string_view b, std::string*) { return responses.append(b), true; },
+        &error));
     std::locale::global(before);
-    EXPECT_EQ(out, "time_s,adc,resistance_ohm,conductance_us,marker,scr_onset\r\n"
-                   "1.000,2048,469770.5,2.128699,\"left, \"\"hand\"\"\",0\r\n"
-                   "2.000,2000,492325,2.0311785,gap; marker 3,1\r\n"
-                   "3.000,2100,446500,2.2396417,,0\r\n");
+    EXPECT_EQ(out,
+              "time_s,adc,resistance_ohm,conductance_us,marker,scr_onset,tonic_us,phasic_us\r\n"
+              "1.000,2048,469770.5,2.128699,\"left, \"\"hand\"\"\",0,2.0311785,0.09752059\r\n"
+              "2.000,2000,492325,2.0311785,gap; marker 3,1,2.0311785,0\r\n"
+              "3.000,2100,446500,2.2396417,,0,2.0311785,0.20846319\r\n");
+    // The markers by their records' times (this session has no recorded times): the first one
+    // 1 s before the onset, the window's first second; the response is still rising at the end.
+    EXPECT_EQ(responses,
+              "marker_s,marker,responses,latency_s,amplitude_us,rise_s,half_recovery_s,tonic_us\r\n"
+              "1.000,\"left, \"\"hand\"\"\",1,1.000,0.2085,1.000,,2.0311785\r\n"
+              "1.500,gap,0,,,,,2.0311785\r\n"
+              "2.000,marker 3,0,,,,,2.0311785\r\n");
 }
 
 TEST(EdfExport, ReadsBackThroughEdflibWithinOneStep) {
     ASSERT_EQ(tim(0, 0, 0).substr(0, 37), "start,2024-02-29T23:59:59.875-05:30\r\n");
     std::vector<std::int32_t> responses;
-    // 2 readings a second with skin responses at 30 s and 80 s, and a record of no reading.
+    // 2 readings a second with skin responses at 30 s and 80 s of 60 counts above ADC 2000
+    // (2.1538 - 2.0312 uS), and a record of no reading.
     for (int i = 0; i < 240; ++i)
         responses.push_back(2000 + static_cast<int>(std::lround(60 * (response(i / 2.0, 30, 1) +
                                                                       response(i / 2.0, 80, 1)))));
@@ -204,7 +150,7 @@ TEST(EdfExport, ReadsBackThroughEdflibWithinOneStep) {
          markerLine({3, 1, "first"}) + markerLine({200, 99, ""}), comments, 2, 1,
          "2024-03-01 00:00:01.875",
          "Caf\xC3\xA9 \"quoted\" comments,  long enough to| need more than one annotation|first|"
-         "SCR onset|no reading|SCR onset|marker 2",
+         "SCR 0.12 uS|no reading|SCR 0.12 uS|marker 2",
          "1 records hold no reading"},
         // Records of a multiple of 1/32 s: EDFlib writes no other duration so that it reads back.
         {"a rate that is not whole: 99 intervals in 49.532 s", ramp(1800, 100),

@@ -127,14 +127,52 @@ TEST(ExtraSettings, ReconnectWaitFromItsLineOrTheDefault) {
         EXPECT_EQ(wait.seconds, seconds) << text;
         EXPECT_EQ(!wait.problem.empty(), problem) << text << wait.problem;
     }
-    // The response threshold shares the file: sections are passed over, absurd values ignored.
-    const std::pair<const char*, double> thresholds[] = {
-        {"[responses]\nResponseThresholdMicrosiemens=0.1\nReconnectWaitSeconds=5", 0.1},
-        {"ResponseThresholdMicrosiemens=0", 0.05},
-        {"ResponseThresholdMicrosiemens=nan", 0.05},
-        {"", 0.05}};
-    for (const auto& [text, threshold] : thresholds)
-        EXPECT_DOUBLE_EQ(responseThresholdOf(text), threshold) << text;
+    // The skin responses' settings share the file: sections are passed over, a value that is not
+    // taken is the default with a problem naming the file, the setting and the value.
+    const struct {
+        std::string text;
+        double threshold, from, to;
+        std::vector<std::string> problems;
+    } responses[] = {
+        {"", 0.05, 1, 4, {}},
+        {"[responses]\nResponseThresholdMicrosiemens=0.1\nReconnectWaitSeconds=5", 0.1, 1, 4, {}},
+        {"ResponseWindowSeconds= 0.5 , 3.25 \r\nResponseThresholdMicrosiemens=0.01",
+         0.01,
+         0.5,
+         3.25,
+         {}},
+        {"ResponseWindowSeconds=0,60", 0.05, 0, 60, {}},
+        {"ResponseThresholdMicrosiemens=0\nResponseWindowSeconds=4,1",
+         0.05,
+         1,
+         4,
+         {"sylvane-extra.ini: ResponseThresholdMicrosiemens \"0\" is not a number of microsiemens "
+          "above 0 and below 100; 0.05 uS is taken instead.",
+          "sylvane-extra.ini: ResponseWindowSeconds \"4,1\" is not two numbers of seconds from 0 "
+          "to 60, the first below the second (as in 1,4); 1,4 is taken instead."}},
+        {"ResponseThresholdMicrosiemens=nan", 0.05, 1, 4, {"nan"}},
+        {"ResponseWindowSeconds=2", 0.05, 1, 4, {"\"2\""}},
+        {"ResponseWindowSeconds=-1,4", 0.05, 1, 4, {"\"-1,4\""}},
+        {"ResponseWindowSeconds=1,61", 0.05, 1, 4, {"\"1,61\""}},
+        {"ResponseWindowSeconds=1,4,5", 0.05, 1, 4, {"\"1,4,5\""}},
+        {"ResponseWindowSeconds=1;4", 0.05, 1, 4, {"\"1;4\""}},
+    };
+    for (const auto& r : responses) {
+        const ResponseSettings settings = responseSettingsOf(r.text);
+        EXPECT_DOUBLE_EQ(settings.thresholdMicrosiemens, r.threshold) << r.text;
+        EXPECT_DOUBLE_EQ(responseThresholdOf(r.text), r.threshold) << r.text;
+        EXPECT_DOUBLE_EQ(settings.windowFromSeconds, r.from) << r.text;
+        EXPECT_DOUBLE_EQ(settings.windowToSeconds, r.to) << r.text;
+        ASSERT_EQ(settings.problems.size(), r.problems.size()) << r.text;
+        for (std::size_t i = 0; i < r.problems.size(); ++i)
+            EXPECT_NE(settings.problems[i].find(r.problems[i]), std::string::npos)
+                << settings.problems[i];
+    }
+    // As the file keeps a window, and as the Preferences dialog checks one.
+    EXPECT_EQ(responseWindowText(0.5, 3.25), "0.5,3.25");
+    EXPECT_EQ(responseWindowProblem("0.5,3.25"), "");
+    EXPECT_EQ(responseWindowProblem("3"), "is not two numbers of seconds from 0 to 60, the first "
+                                          "below the second (as in 1,4)");
 }
 
 TEST(ExtraSettings, OscSettingsFromTheirLinesOrOff) {

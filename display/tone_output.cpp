@@ -1,4 +1,4 @@
-#include "platform/tone_output.h"
+#include "display/tone_output.h"
 
 #include "display/tone_generator.h"
 #include "platform/steady_time.h"
@@ -22,7 +22,7 @@
 #include <optional>
 #include <vector>
 
-namespace sylvane::platform {
+namespace sylvane::display {
 
 namespace {
 
@@ -70,7 +70,7 @@ namespace {
 struct Voice {
     std::unique_ptr<QAudioSink> sink;
     QIODevice* io = nullptr;
-    std::optional<display::ToneGenerator> tone;
+    std::optional<ToneGenerator> tone;
     QAudioFormat format;
     // The open() that failed last; no new try until the next.
     std::uint64_t failedOpen = 0;
@@ -99,7 +99,7 @@ protected:
         QTimer timer;
         timer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&timer, &QTimer::timeout, [&] {
-            busySince = steadySeconds();
+            busySince = platform::steadySeconds();
             const bool open = pump(voices);
             busySince = 0;
             if (quitting && !open) exit(0);
@@ -175,8 +175,8 @@ private:
     }
 
     void feed(ToneChannel& channel, Voice& voice, bool wanted) {
-        const double now = steadySeconds();
-        display::ToneGenerator& tone = *voice.tone;
+        const double now = platform::steadySeconds();
+        ToneGenerator& tone = *voice.tone;
         tone.setVolume(channel.volume);
         const double hz = channel.hz;
         if (wanted && hz > 0 && now - channel.playedAt <= kStaleSeconds) {
@@ -269,7 +269,7 @@ std::atomic<bool> g_abandoned{false};
 
 bool audioStuck() {
     const double since = g_audio ? g_audio->busySince.load() : 0.0;
-    return since != 0 && steadySeconds() - since > kStallSeconds;
+    return since != 0 && platform::steadySeconds() - since > kStallSeconds;
 }
 
 void endAudioThread() {
@@ -315,7 +315,7 @@ void ToneOutput::open(double volume) {
 }
 
 void ToneOutput::play(double hz) {
-    m_channel->playedAt = steadySeconds();
+    m_channel->playedAt = platform::steadySeconds();
     m_channel->hz = hz;
 }
 
@@ -347,4 +347,4 @@ void leaveIfAudioStuck(int status) {
     std::_Exit(status);
 }
 
-} // namespace sylvane::platform
+} // namespace sylvane::display

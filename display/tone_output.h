@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-namespace sylvane::platform {
+namespace sylvane::display {
 
 struct ToneChannel;
 
@@ -46,4 +46,4 @@ private:
 // are gone: the sound library's own clean-up would wait for the stuck thread for ever.
 void leaveIfAudioStuck(int status);
 
-} // namespace sylvane::platform
+} // namespace sylvane::display
