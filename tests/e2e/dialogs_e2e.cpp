@@ -160,6 +160,8 @@ TEST(SaveSession, NamesOverwriteRefusalsAndTheCopiesWithTheCurrentComments) {
         EXPECT_EQ(QFile::exists(f.inData("run1.mrk")), r.setup == Existing && !r.savedAs)
             << "the older session's markers go with it";
         EXPECT_FALSE(QFile::exists(saved + ".Txt.saving"));
+        // Only a session whose copy is whole is marked saved, for the next start to clear.
+        EXPECT_EQ(f.file("tempdata.tim").contains("saved,"), r.savedAs != nullptr);
         // The working files are never written over; the header takes the comments once the name is
         // accepted.
         if (r.setup == NoSession) continue;
