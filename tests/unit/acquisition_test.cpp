@@ -368,6 +368,9 @@ TEST(SessionMarkers, StandAtTheLastReadingGoToTheFileAndAreDrawnAgainAfterARedra
         EXPECT_EQ(session.canvas.dots, dots + 5 * 50 + 5 * 28 + 2);
         marks.clear();
     }
+    // On a graph of 2 readings a step, records 3 and 4 are in step 2.
+    drawMarkers(session.canvas, {{3, 1, ""}, {4, 2, ""}}, 2, 0, 5);
+    EXPECT_EQ(marks, (std::vector<std::pair<std::int32_t, std::string>>{{2, "5"}, {2, "6"}}));
     // On disk the file appears with the first marker; a line that cannot be written is not kept.
     sylvane::unittest::TempFolder folder;
     SessionMarkers onDisk(session.engine, folder / "gone");
