@@ -87,8 +87,6 @@ void frmSylvane::composeExport() {
         platform::setTwipsGeometry(lblResponses[i], r.left, r.top, r.width, r.height);
     }
 
-    responseThreshold =
-        storage::responseThresholdOf(storage::extraSettingsText(m_programFolder.toStdString()));
     responseCounter.setThreshold(responseThreshold);
     responseCounter.shown = [this](int count) {
         lblResponses[1]->setCaption(QString::number(count));
@@ -106,6 +104,7 @@ void frmSylvane::mnuExportEdf_Click() {
 }
 
 void frmSylvane::exportSessions(ExportKind kind) {
+    completeLoad();
     struct Choice {
         storage::ExportSource source;
         QString name;
