@@ -2,6 +2,7 @@
 #include "app/frm_sylvane.h"
 #include "app/program_lock.h"
 #include "app/termination_signals.h"
+#include "platform/font_warm_up.h"
 #include "platform/program_folder.h"
 #include "platform/version.h"
 
@@ -26,6 +27,7 @@ int main(int argc, char* argv[]) {
         }
     }
 
+    sylvane::platform::FontWarmUp fonts;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(sylvane::platform::kAppTitle));
     QApplication::setApplicationVersion(QString::fromLatin1(sylvane::platform::kVersionText));
@@ -36,6 +38,7 @@ int main(int argc, char* argv[]) {
     sylvane::app::ProgramFolderLock lock(folder);
     if (!lock.take()) return 1;
 
+    fonts.join();
     sylvane::app::frmSylvane window({folder, {}});
     sylvane::app::closeOnTerminationSignals(window);
     window.Form_Load();

@@ -25,6 +25,7 @@
 #include "app/program_lock.h"
 #include "app/settings_file.h"
 #include "app/termination_signals.h"
+#include "platform/font_warm_up.h"
 #include "platform/label.h"
 #include "platform/message_box.h"
 #include "platform/version.h"
@@ -86,6 +87,7 @@ void waitForPaint(const FirstPaint& paint) {
 // The program's start-up as main() runs it (app/main.cpp; keep the two in step), then a session.
 // Prints the times it saw.
 int programChild(int argc, char** argv, const QString& folder) {
+    sylvane::platform::FontWarmUp fonts;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(sylvane::platform::kAppTitle));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.sylvane.Interface"));
@@ -95,6 +97,7 @@ int programChild(int argc, char** argv, const QString& folder) {
     });
     sylvane::app::ProgramFolderLock lock(folder);
     if (!lock.take()) return 1;
+    fonts.join();
     sylvane::app::frmSylvane window({folder, {}});
     sylvane::app::closeOnTerminationSignals(window);
     FirstPaint paint;
