@@ -4,6 +4,7 @@
 #include "app/termination_signals.h"
 #include "platform/font_warm_up.h"
 #include "platform/program_folder.h"
+#include "platform/program_style.h"
 #include "platform/version.h"
 
 #include <QApplication>
@@ -39,6 +40,7 @@ int main(int argc, char* argv[]) {
     if (!lock.take()) return 1;
 
     fonts.join();
+    sylvane::platform::useProgramStyle();
     sylvane::app::frmSylvane window({folder, {}});
     sylvane::app::closeOnTerminationSignals(window);
     window.Form_Load();

@@ -28,6 +28,7 @@
 #include "platform/font_warm_up.h"
 #include "platform/label.h"
 #include "platform/message_box.h"
+#include "platform/program_style.h"
 #include "platform/version.h"
 
 #include <QAction>
@@ -98,6 +99,7 @@ int programChild(int argc, char** argv, const QString& folder) {
     sylvane::app::ProgramFolderLock lock(folder);
     if (!lock.take()) return 1;
     fonts.join();
+    sylvane::platform::useProgramStyle();
     sylvane::app::frmSylvane window({folder, {}});
     sylvane::app::closeOnTerminationSignals(window);
     FirstPaint paint;
