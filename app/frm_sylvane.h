@@ -110,6 +110,11 @@ public:
 
     // ---- start-up and shut-down (app/startup_shutdown.cpp) ----
     void Form_Load();
+    // The rest of the load, which the window's first paint does not wait for: the last
+    // session's working files cleared or recovered (a message when one is kept), and
+    // sylvane-extra.ini read. Runs once, just after the first paint, or first thing in any
+    // command that reads or moves the working files, whichever comes first.
+    void completeLoad();
     // Runs the close request (settings written); the program ends after it.
     void Form_QueryUnload();
     void Form_Unload();
@@ -298,8 +303,8 @@ public:
     acquisition::SessionEngine engine;
     // The session's event markers (tempdata.mrk).
     acquisition::SessionMarkers markers;
-    // The response threshold of sylvane-extra.ini for the live count, read at start (the exports
-    // read the file again).
+    // The response threshold of sylvane-extra.ini for the live count, read at start (completeLoad;
+    // the exports read the file again).
     double responseThreshold = storage::kDefaultResponseThreshold;
     // Followers of the session: the skin-response count and the session's times (tempdata.tim).
     acquisition::ResponseCounter responseCounter;
@@ -317,6 +322,7 @@ private:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void composeMenus();
@@ -379,6 +385,8 @@ private:
     std::function<double()> m_clock;
     bool m_exitRequested = false;
     bool m_queryUnloadDone = false;
+    // Form_Load has left completeLoad() to run.
+    bool m_loadPending = false;
     // The settings file was there but could not be read: the close leaves it alone.
     bool m_settingsUnreadable = false;
 };

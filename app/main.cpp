@@ -3,7 +3,9 @@
 #include "app/program_lock.h"
 #include "app/termination_signals.h"
 #include "display/tone_output.h"
+#include "platform/font_warm_up.h"
 #include "platform/program_folder.h"
+#include "platform/program_style.h"
 #include "platform/version.h"
 
 #include <QApplication>
@@ -13,6 +15,8 @@
 namespace {
 
 int runWindow(int& argc, char* argv[], QString folder) {
+    // Fontconfig's configuration loads while Qt connects to the display.
+    sylvane::platform::FontWarmUp fonts;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(sylvane::platform::kAppTitle));
     QApplication::setApplicationVersion(QString::fromLatin1(sylvane::platform::kVersionText));
@@ -23,6 +27,8 @@ int runWindow(int& argc, char* argv[], QString folder) {
     sylvane::app::ProgramFolderLock lock(folder);
     if (!lock.take()) return 1;
 
+    fonts.join();
+    sylvane::platform::useProgramStyle();
     sylvane::app::frmSylvane window({folder, {}});
     sylvane::app::closeOnTerminationSignals(window);
     window.Form_Load();

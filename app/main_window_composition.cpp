@@ -191,8 +191,11 @@ void frmSylvane::composePanels() {
 
     // Session comments.
     fraSeshnComnts = panel(client, "fraSeshnComnts", 6885, 735);
-    TxtSeshnComnts = new CommentsBox(QStringLiteral("TxtSeshnComnts"), fraSeshnComnts);
+    // Its font before its panel: made in the panel, it would first lay out its text in the
+    // panel's tiny design font, a font looked up for nothing before the first paint.
+    TxtSeshnComnts = new CommentsBox(QStringLiteral("TxtSeshnComnts"));
     TxtSeshnComnts->setFont(readoutFont);
+    TxtSeshnComnts->setParent(fraSeshnComnts);
     TxtSeshnComnts->setText(QStringLiteral("Place session comments here."));
     platform::setTwipsGeometry(TxtSeshnComnts, 45, 90, 7665, 555);
 

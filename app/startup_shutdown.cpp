@@ -1,6 +1,7 @@
 // Start-up and shut-down of the main window: the timer started, the settings read (or first-run
-// defaults taken), the previous run's working files cleared or its unfinished session recovered,
-// and at the close the normal display restored and the settings written.
+// defaults taken), then, once the window is painted, the previous run's working files cleared or
+// its unfinished session recovered; at the close the normal display restored and the settings
+// written.
 
 #include "app/frm_sylvane.h"
 
@@ -11,6 +12,7 @@
 #include "platform/message_box.h"
 #include "platform/number_rules.h"
 #include "platform/twips.h"
+#include "storage/extra_settings.h"
 #include "storage/session_recovery.h"
 #include "storage/unsaved_sessions.h"
 
@@ -190,7 +192,24 @@ void frmSylvane::Form_Load() {
     layoutPending = true;
     // Only once the settings could be read: a start that ends on unreadable settings leaves
     // the last session's files as they are.
+    m_loadPending = true;
+}
+
+void frmSylvane::completeLoad() {
+    if (!m_loadPending) return;
+    // Before its message, whose box lets events run.
+    m_loadPending = false;
+    responseThreshold =
+        storage::responseThresholdOf(storage::extraSettingsText(m_programFolder.toStdString()));
+    responseCounter.setThreshold(responseThreshold);
     clearOrRecoverLastSession(*this);
+}
+
+void frmSylvane::paintEvent(QPaintEvent* event) {
+    QMainWindow::paintEvent(event);
+    // The window paints itself before its panels in the same pass, and the pass ends with the
+    // picture on the screen; a call queued now runs after that.
+    if (m_loadPending) QTimer::singleShot(0, this, &frmSylvane::completeLoad);
 }
 
 void frmSylvane::Form_QueryUnload() {

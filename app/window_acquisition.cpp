@@ -87,6 +87,8 @@ bool frmSylvane::keepUnsavedSession(std::string* error) {
 }
 
 void frmSylvane::mnuStart_Click() {
+    // The last session is recovered before Start moves it aside.
+    completeLoad();
     stopWaitingForProbe();
     mnuSaveFile->setEnabled(false);
     mnuDisplayOld->setEnabled(false);

@@ -93,8 +93,6 @@ void frmSylvane::composeExport() {
         platform::setTwipsGeometry(lblResponses[i], r.left, r.top, r.width, r.height);
     }
 
-    responseThreshold =
-        storage::responseThresholdOf(storage::extraSettingsText(m_programFolder.toStdString()));
     responseCounter.setThreshold(responseThreshold);
     responseCounter.shown = [this](int count) {
         lblResponses[1]->setCaption(QString::number(count));
@@ -116,6 +114,7 @@ void frmSylvane::mnuExportResponses_Click() {
 }
 
 void frmSylvane::exportSessions(ExportKind kind) {
+    completeLoad();
     struct Choice {
         storage::ExportSource source;
         QString name;

@@ -54,6 +54,7 @@ const storage::SessionHeader* frmSylvane::unwrittenHeader() const {
 }
 
 void frmSylvane::mnuSaveFile_Click() {
+    completeLoad();
     if (mnuSaveFile->text() == QStringLiteral("Resume normal display")) {
         ResumeNormalDisplay();
         return;
@@ -73,6 +74,7 @@ void frmSylvane::mnuSaveFile_Click() {
 }
 
 void frmSylvane::mnuDisplayOld_Click() {
+    completeLoad();
     {
         dialogs::frmFileManager dialog(*this, this);
         dialog.cmdFileOption->setText(QStringLiteral("Display"));

@@ -30,8 +30,9 @@ std::vector<PreferenceField> preferenceFields() {
          QStringLiteral("0 to 3600; 0 ends the session at once. Read whenever a port is lost."),
          std::to_string(kDefaultReconnectWait), reconnectWaitProblem},
         {kResponseThresholdKey, QStringLiteral("Skin-response threshold (uS)"),
-         QStringLiteral("Above 0 and below 100. Taken at the next Start."), "0.05",
-         responseThresholdProblem},
+         QStringLiteral(
+             "Above 0 and below 100. The count takes it at the next Start, the exports at once."),
+         "0.05", responseThresholdProblem},
         {kResponseWindowKey, QStringLiteral("Responses to a marker (s after it)"),
          QStringLiteral("from,to: a response belongs to a marker when its onset is in this window. "
                         "0 to 60, such as 1,4. Taken at the next export."),

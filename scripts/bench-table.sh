@@ -53,12 +53,38 @@ for rate in 2 53; do
     row "  its peak memory (${found:-?} responses)" "${mb:-?}" "MB" "-"
 done
 
-echo "== start-up"
-"$build/bench/sylvane_startup_harness" 5 >"$work/startup.txt" 2>"$work/startup.err" || fail=1
-painted=$(awk '/^startup first-painted-window/ { print $3 }' "$work/startup.txt")
-reading=$(awk '/^startup start-to-first-reading/ { print $3 }' "$work/startup.txt")
-row "exec to the first painted window" "${painted:-?}" "ms" "< 250"
-row "Start to the first reading shown (53/s)" "${reading:-?}" "ms" "-"
+echo "== start-up: the program beside an empty Qt main window, alternating, medians of 15"
+# Offscreen, and on a real X server (Xvfb), the screen a user has, where the target applies.
+startup() { # name command... -> the harness's lines in $work/startup-name.txt
+    local name=$1
+    shift
+    "$@" "$build/bench/sylvane_startup_harness" 15 >"$work/startup-$name.txt" \
+        2>"$work/startup-$name.err" || { fail=1; tail -5 "$work/startup-$name.err" >&2; }
+}
+figure() { # display name -> value, "?" when there is none
+    local v
+    v=$(awk -v key="$2" '$1 == "startup" && $2 == key { print $3 }' "$work/startup-$1.txt")
+    echo "${v:-?}"
+}
+startup offscreen env QT_QPA_PLATFORM=offscreen
+if command -v xvfb-run >/dev/null; then
+    startup xvfb xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb
+else
+    echo "xvfb-run missing: no start-up figures on an X server" >"$work/startup-xvfb.txt"
+fi
+for display in xvfb offscreen; do
+    label=$([ "$display" = xvfb ] && echo "Xvfb" || echo "offscreen")
+    target=$([ "$display" = xvfb ] && echo "<= 1.15" || echo "-")
+    row "exec to the first painted window, $label" "$(figure "$display" first-painted-window)" \
+        "ms" "< 250"
+    row "  an empty Qt main window, $label" "$(figure "$display" empty-window)" "ms" "-"
+    row "  program / empty window, $label" "$(figure "$display" ratio-to-empty-window)" "" \
+        "$target"
+    row "  processor time to it, program / empty" \
+        "$(figure "$display" cpu-first-painted-window) / $(figure "$display" cpu-empty-window)" \
+        "ms" "-"
+done
+row "Start to the first reading shown (53/s)" "$(figure offscreen start-to-first-reading)" "ms" "-"
 
 echo "== a live session at the line's full rate for ${cpu_seconds} s"
 QT_QPA_PLATFORM=$platform "$here/measure-acquisition-cpu.sh" "$build" "$cpu_seconds" \

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake make g++ pkg-config
-    qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
+    qt6-base-dev qt6-serialport-dev qt6-multimedia-dev libfontconfig-dev
     pulseaudio pulseaudio-utils
     libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev

@@ -365,8 +365,9 @@ TEST(UnsavedSessions, StartAndRestartKeepACopyAndTheOldestGoFirst) {
     EXPECT_TRUE(s.messages.messages.empty()) << s.said();
 }
 
-// What a program start finds: a header cut in its comments is recovered; readings that cannot
-// be read are left as they are; a second copy on the same folder ends without touching a file.
+// What a program start finds: a header cut in its comments is recovered, also when Start comes
+// before the window's first paint has let the recovery run; readings that cannot be read are left
+// as they are; a second copy on the same folder ends without touching a file.
 TEST(UnsavedSessions, ProgramStartsThatFindTheUnexpected) {
     const QByteArray tst = tstOf({1500, 1502, 1499});
     {
@@ -378,6 +379,33 @@ TEST(UnsavedSessions, ProgramStartsThatFindTheUnexpected) {
         EXPECT_EQ(s.messages.titles(), QStringList{"Session recovered"}) << s.said();
         EXPECT_EQ(s.file("tempdata.hdr"), hdrOf(1499, 1502, "Resting, eye"));
         EXPECT_EQ(s.file("tempdata.tst"), tst);
+    }
+    {
+        // The recovery waits for the first paint; a Start in the same turn of the event loop as
+        // the window's show recovers first, then moves the whole session aside, and the
+        // recovery never comes again over the new session's files.
+        LiveSession s;
+        PtyProbe probe(s.folder, 2);
+        writeFileBytes(s.path("sylvane.ini"), settingsOf("2", "25"));
+        writeFileBytes(s.path("tempdata.tst"), tst);
+        writeFileBytes(s.path("tempdata.txt"), txtOf({1500, 1502}));
+        s.w.Form_Load();
+        s.w.show();
+        s.w.mnuStart_Click();
+        ASSERT_TRUE(s.running()) << s.said();
+        EXPECT_EQ(s.messages.titles(), QStringList{"Session recovered"}) << s.said();
+        const QStringList kept = QDir(s.path("unsaved")).entryList({"*.Tst"}, QDir::Files);
+        ASSERT_EQ(kept.size(), 1);
+        const QString base = s.path("unsaved/") + kept[0].chopped(4);
+        EXPECT_EQ(readFileBytes(base + ".Tst"), tst);
+        EXPECT_EQ(readFileBytes(base + ".Txt"), txtOf({1500, 1502, 1499}));
+        EXPECT_EQ(readFileBytes(base + ".Hdr"), hdrOf(1499, 1502));
+        probe.send(frames(20, 1500));
+        ASSERT_TRUE(waitUntil([&] { return s.w.engine.state().recordNumber > 1; }, kWait));
+        pump(300);
+        EXPECT_EQ(s.messages.titles(), QStringList{"Session recovered"}) << s.said();
+        s.w.mnuStop_Click();
+        EXPECT_EQ(s.file("tempdata.tst").size(), 4 * (s.w.engine.state().recordNumber - 1));
     }
     {
         LiveSession s;

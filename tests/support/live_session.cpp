@@ -34,6 +34,8 @@ bool LiveSession::running() const {
 void LiveSession::load(const QByteArray& settings) {
     if (!settings.isEmpty()) writeFileBytes(path("sylvane.ini"), settings);
     w.Form_Load();
+    // What the shown program runs once its window is painted; this window is not shown.
+    w.completeLoad();
 }
 
 bool LiveSession::showSettled() {

@@ -27,7 +27,8 @@ struct LiveSession {
     bool running() const;
     // The prompts shown so far, for failure output.
     std::string said() const { return messages.prompts().join(" | ").toStdString(); }
-    // Start-up as main() runs it, from this settings file (none when empty).
+    // Start-up as main() runs it, from this settings file (none when empty), up to the end of
+    // completeLoad(), which the program runs just after the first paint.
     void load(const QByteArray& settings);
     // Shows the window and waits for its first arrangement.
     bool showSettled();
