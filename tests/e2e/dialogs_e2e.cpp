@@ -11,7 +11,6 @@
 #include "dialogs/frm_set_sense.h"
 #include "platform/file_list_boxes.h"
 #include "platform/label.h"
-#include "storage/saved_sessions.h"
 #include "tests/support/gtest_qt_main.h"
 #include "tests/support/live_session.h"
 
@@ -95,8 +94,8 @@ void end(End how, QWidget* dialog, QPushButton* ok, QPushButton* cancel) {
 
 TEST(SaveSession, NamesOverwriteRefusalsAndTheCopiesWithTheCurrentComments) {
     enum Setup { Plain, NoSession, Existing, Linked, TstIsDir, NoTxt };
-    const char* overwrite = sylvane::dialogs::kOverwriteText;
-    const char* reserved = sylvane::dialogs::kReservedNameText;
+    const char* overwrite = "File already exists !\rDo you wish to overwrite it?";
+    const char* reserved = "'tempdata.tst' is a reserved filename\r\nPlease use another name.";
     const struct {
         const char* typed;
         Setup setup;
@@ -118,7 +117,10 @@ TEST(SaveSession, NamesOverwriteRefusalsAndTheCopiesWithTheCurrentComments) {
     for (const auto& r : rows) {
         SCOPED_TRACE(std::string(r.typed) + " " + std::to_string(r.setup));
         Fixture f(r.setup != NoSession);
+        // An older session of the name, with markers; an older text that a failed copy keeps.
         if (r.setup == Existing) writeFileBytes(f.inData("run1.Tst"), "older");
+        if (r.setup == Existing) writeFileBytes(f.inData("run1.mrk"), "older");
+        if (r.setup == NoTxt) writeFileBytes(f.inData("run1.Txt"), "older");
         if (r.setup == Linked) QFile::link(f.path("tempdata.hdr"), f.inData("linked.Hdr"));
         if (r.setup == TstIsDir) QDir(f.data).mkdir("run1.Tst");
         if (r.setup == NoTxt) QFile::remove(f.path("tempdata.txt"));
@@ -152,8 +154,14 @@ TEST(SaveSession, NamesOverwriteRefusalsAndTheCopiesWithTheCurrentComments) {
         EXPECT_EQ(readFileBytes(saved + ".Tst"),
                   r.savedAs ? kTst
                             : (r.setup == Existing ? "older" : (r.setup == NoTxt ? kTst : "")));
-        EXPECT_EQ(readFileBytes(saved + ".Txt"), r.savedAs ? kTxt : "");
+        EXPECT_EQ(readFileBytes(saved + ".Txt"),
+                  r.savedAs ? kTxt : QByteArray(r.setup == NoTxt ? "older" : ""));
         EXPECT_EQ(readFileBytes(saved + ".Hdr"), r.savedAs ? header : "");
+        EXPECT_EQ(QFile::exists(f.inData("run1.mrk")), r.setup == Existing && !r.savedAs)
+            << "the older session's markers go with it";
+        EXPECT_FALSE(QFile::exists(saved + ".Txt.saving"));
+        // Only a session whose copy is whole is marked saved, for the next start to clear.
+        EXPECT_EQ(f.file("tempdata.tim").contains("saved,"), r.savedAs != nullptr);
         // The working files are never written over; the header takes the comments once the name is
         // accepted.
         if (r.setup == NoSession) continue;
@@ -182,7 +190,8 @@ TEST(SaveSession, RegressionFocusOnTheListChoosesNoFileADoubleClickSavesUnderIts
         doubleClick(d, "old.Tst");
     });
     f.w.mnuSaveFile->trigger();
-    EXPECT_EQ(f.messages.prompts(), QStringList{sylvane::dialogs::kOverwriteText});
+    EXPECT_EQ(f.messages.prompts(),
+              QStringList{"File already exists !\rDo you wish to overwrite it?"});
     EXPECT_EQ(readFileBytes(f.inData("old.Tst")), kTst);
 }
 
@@ -213,14 +222,15 @@ TEST(FileManagerDisplay, ListsAndAddsUpToSixInTheTraceColours) {
     EXPECT_EQ(d->exec(), QDialog::Accepted) << "the sixth Add ends the dialog";
     EXPECT_EQ(listed, expected);
     EXPECT_EQ(captions, (QStringList{"s1", "s2.tst", "c.TST", "s4", "s5", "File to Display"}));
-    EXPECT_EQ(colours, std::vector<std::uint32_t>(sylvane::storage::kTraceColors.begin(),
-                                                  sylvane::storage::kTraceColors.end()));
+    // Cyan, yellow, green, magenta, blue and red, as 0x00BBGGRR.
+    EXPECT_EQ(colours, (std::vector<std::uint32_t>{0xFFFF00, 0x00FFFF, 0x00FF00, 0xFF00FF, 0xFF0000,
+                                                   0x0000FF}));
     ASSERT_EQ(f.w.module1.displayFileCount, 6);
     EXPECT_EQ(f.w.module1.displayTstFiles[2], f.inData("c.TST"));
     EXPECT_EQ(f.w.module1.displayHdrFiles[2], f.inData("c.HDR"));
     EXPECT_EQ(f.w.module1.displayHdrFiles[5], f.inData("s6.Hdr"));
     ASSERT_EQ(f.messages.messages.size(), 1u);
-    EXPECT_EQ(f.messages.messages[0].title, sylvane::dialogs::kAccessErrorTitle);
+    EXPECT_EQ(f.messages.messages[0].title, "Error accessing 'File to Display'");
     EXPECT_EQ(f.messages.messages[0].prompt, "File not found: " + f.inData("missing.Tst"));
 }
 

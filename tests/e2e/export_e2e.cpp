@@ -6,8 +6,6 @@
 
 #include "platform/label.h"
 #include "platform/number_rules.h"
-#include "storage/marker_file.h"
-#include "storage/session_times.h"
 #include "tests/support/edf_reading.h"
 #include "tests/support/gtest_qt_main.h"
 #include "tests/support/live_session.h"
@@ -15,6 +13,7 @@
 #include "tests/support/pty_probe.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -24,7 +23,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -33,7 +31,6 @@
 
 using namespace sylvane::testing;
 namespace pf = sylvane::platform;
-namespace storage = sylvane::storage;
 
 namespace {
 
@@ -54,12 +51,6 @@ struct Program : LiveSession {
     }
     EdfRead edf(const char* name) const { return readEdf(path(name).toStdString()); }
 };
-
-// The fewest digits that read back exactly.
-std::string shortest(float v) {
-    char text[64];
-    return {text, std::to_chars(text, text + sizeof text, v, std::chars_format::fixed).ptr};
-}
 
 } // namespace
 
@@ -91,9 +82,16 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
     for (const QByteArray& line : p.file("tempdata.txt").split('\n'))
         if (!line.trimmed().isEmpty()) readings.push_back(line.trimmed().toInt());
     ASSERT_EQ(static_cast<qint64>(readings.size()) * 4, p.file("tempdata.tst").size());
-    const auto times = storage::readSessionTimes(p.file("tempdata.tim").toStdString());
-    ASSERT_TRUE(times.start);
-    EXPECT_EQ(times.readings, static_cast<std::int64_t>(readings.size()));
+    // tempdata.tim: "start,<ISO date and time with its offset>", "readings,N,first,last".
+    const QList<QByteArray> tim = p.file("tempdata.tim").split('\n');
+    ASSERT_GE(tim.size(), 2);
+    const QList<QByteArray> counts = tim[1].trimmed().split(',');
+    ASSERT_EQ(counts.size(), 4);
+    EXPECT_EQ(counts[1].toLongLong(), static_cast<qint64>(readings.size()));
+    const QDateTime first =
+        QDateTime::fromString(QString::fromLatin1(tim[0].mid(6).trimmed()), Qt::ISODateWithMs)
+            .addMSecs(std::llround(counts[2].toDouble() * 1000));
+    ASSERT_TRUE(first.isValid()) << tim[0].toStdString();
 
     // Each reading's time as tempdata.tms keeps it (milliseconds from Start).
     const QByteArray tms = p.file("tempdata.tms");
@@ -105,9 +103,12 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
     };
 
     // Two markers, as the marker file keeps them: at their readings and at those readings' times.
+    const auto markerLine = [&](int record, const char* text) {
+        return QByteArray::number(record) + ',' + QByteArray::number(timeOf(record - 1), 'f', 3) +
+               ",\"" + text + "\"\r\n";
+    };
     writeFileBytes(p.path("tempdata.mrk"),
-                   QByteArray::fromStdString(storage::markerLine({5, timeOf(4), "stimulus, left"}) +
-                                             storage::markerLine({20, timeOf(19), "say \"go\""})));
+                   markerLine(5, "stimulus, left") + markerLine(20, "\\=say \\qgo\\q"));
 
     // CSV: one row a reading, value by value, at its recorded time.
     p.exportAs(w.mnuExportCsv, p.path("out.csv"));
@@ -117,27 +118,31 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
     ASSERT_EQ(rows.size(), static_cast<qsizetype>(readings.size()) + 2);
     EXPECT_EQ(rows[0],
               "time_s,adc,resistance_ohm,conductance_us,marker,scr_onset,tonic_us,phasic_us\r");
-    const auto conductance = [&](std::size_t i) {
-        return static_cast<float>(1e6 / static_cast<double>(pf::resistanceOfAdc(readings[i])));
+    // The resistance 4095 x 470000 / a - 470000 Ohms and the conductance its inverse, each
+    // written so that it reads back as its 32-bit value.
+    const auto ohms = [&](std::size_t i) {
+        return static_cast<float>(1924650000.0 / readings[i] - 470000.0);
     };
+    const auto conductance = [&](std::size_t i) { return static_cast<float>(1e6 / ohms(i)); };
     std::vector<double> onsets;
     std::vector<float> tonics, phasics;
     for (std::size_t i = 0; i < readings.size(); ++i) {
-        const float ohms = pf::resistanceOfAdc(readings[i]);
-        const double t = timeOf(i);
-        const char* marker = i == 4 ? "\"stimulus, left\"" : i == 19 ? "\"say \"\"go\"\"\"" : "";
-        const QByteArray& row = rows[static_cast<qsizetype>(i) + 1];
-        const std::string start = QByteArray::number(t, 'f', 3).toStdString() + ',' +
-                                  std::to_string(readings[i]) + ',' + shortest(ohms) + ',' +
-                                  shortest(conductance(i)) + ',' + marker + ',';
-        ASSERT_TRUE(row.startsWith(start)) << row.toStdString() << " row " << i + 1;
-        // Then the onset, the tonic level and the phasic part (the conductance less the tonic
-        // level).
-        const QList<QByteArray> rest = row.mid(static_cast<qsizetype>(start.size())).split(',');
-        ASSERT_EQ(rest.size(), 3) << row.toStdString();
-        if (rest[0] == "1") onsets.push_back(t);
-        tonics.push_back(rest[1].toFloat());
-        phasics.push_back(rest[2].trimmed().toFloat());
+        const QByteArray marker = i == 4    ? "\"stimulus, left\""
+                                  : i == 19 ? "\"say \"\"go\"\"\""
+                                            : "";
+        QByteArray row = rows[static_cast<qsizetype>(i) + 1].trimmed();
+        if (!marker.isEmpty()) row.replace("," + marker + ",", ",marker,");
+        const QList<QByteArray> f = row.split(',');
+        ASSERT_EQ(f.size(), 8) << row.toStdString();
+        EXPECT_NEAR(f[0].toDouble(), timeOf(i), 0.0005) << row.toStdString();
+        EXPECT_EQ(f[1].toInt(), readings[i]);
+        EXPECT_EQ(std::strtof(f[2].constData(), nullptr), ohms(i)) << row.toStdString();
+        EXPECT_EQ(std::strtof(f[3].constData(), nullptr), conductance(i)) << row.toStdString();
+        EXPECT_EQ(f[4], marker.isEmpty() ? "" : "marker") << row.toStdString();
+        // The onset, the tonic level and the phasic part (the conductance less the tonic level).
+        if (f[5] == "1") onsets.push_back(f[0].toDouble());
+        tonics.push_back(f[6].toFloat());
+        phasics.push_back(f[7].toFloat());
         EXPECT_NEAR(phasics.back(), conductance(i) - tonics.back(), 1e-6) << row.toStdString();
     }
     ASSERT_EQ(onsets.size(), 1u);
@@ -159,11 +164,10 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
     ASSERT_TRUE(p.messages.messages.empty()) << p.said();
     const EdfRead edf = p.edf("out.edf");
     expectSamples(edf, readings);
-    const storage::LocalTime first = times.start->plus(times.firstSeconds);
-    EXPECT_EQ(
-        std::tuple(edf.h.startdate_day, edf.h.starttime_hour, edf.h.starttime_minute,
-                   edf.h.starttime_second, edf.h.starttime_subsecond),
-        std::tuple(first.day, first.hour, first.minute, first.second, first.millisecond * 10000LL));
+    EXPECT_EQ(std::tuple(edf.h.startdate_day, edf.h.starttime_hour, edf.h.starttime_minute,
+                         edf.h.starttime_second, edf.h.starttime_subsecond),
+              std::tuple(first.date().day(), first.time().hour(), first.time().minute(),
+                         first.time().second(), first.time().msec() * 10000LL));
     EXPECT_EQ(edf.h.signalparam[0].smp_in_datarecord, 2);
     std::string labels;
     for (const auto& s : std::span(edf.h.signalparam, 3))
@@ -246,12 +250,10 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
         EXPECT_TRUE(cutCsv.contains(row)) << row;
     p.messages.messages.clear();
 
+    // Its start, without a times file, is estimated.
     p.exportAs(w.mnuExportEdf, p.path("cut.edf"));
-    ASSERT_EQ(p.messages.messages.size(), 1u) << p.said();
-    const EdfRead cutEdf = p.edf("cut.edf");
-    expectSamples(cutEdf, values);
-    EXPECT_TRUE(std::string(cutEdf.h.recording_additional).starts_with("start time estimated"))
-        << cutEdf.h.recording_additional;
+    EXPECT_TRUE(
+        std::string(p.edf("cut.edf").h.recording_additional).starts_with("start time estimated"));
     p.messages.messages.clear();
 
     // A folder that does not exist, and a disk that fills while writing (/dev/full): a clear
@@ -331,10 +333,6 @@ TEST(Export, ReadingsKeepTheirTimesAcrossAProbeUnpluggedAndPluggedInAgain) {
     std::ranges::nth_element(steps, steps.begin() + static_cast<long>(steps.size() / 2));
     EXPECT_NEAR(steps[steps.size() / 2], 0.100, 0.010);
     EXPECT_NEAR(times.back() - times.front(), lastSeen - firstSeen, 0.2);
-    std::printf(
-        "readings %zu, longest step %.3f s, median step %.3f s, span %.3f s (seen %.3f s)\n",
-        times.size(), *std::ranges::max_element(steps), steps[steps.size() / 2],
-        times.back() - times.front(), lastSeen - firstSeen);
 
     // EDF+: ten samples a second in records of 1 s from the first reading, over the whole span,
     // the gap under "no reading", the marker where the CSV has it, at most one record padded.
@@ -347,22 +345,11 @@ TEST(Export, ReadingsKeepTheirTimesAcrossAProbeUnpluggedAndPluggedInAgain) {
     EXPECT_GE(samples, std::round(span * 10) + 1);
     EXPECT_LT(samples, std::round(span * 10) + 1 + 10);
     double gapAt = -1, gapFor = -1, markerAt = -1;
-    for (const auto& a : edf.annotations) {
-        if (a.second == "probe reconnected") markerAt = a.first;
+    for (std::size_t i = 0; i < edf.annotations.size(); ++i) {
+        if (edf.annotations[i].second == "probe reconnected") markerAt = edf.annotations[i].first;
+        if (edf.annotations[i].second == "no reading")
+            std::tie(gapAt, gapFor) = std::pair(edf.annotations[i].first, edf.durations[i]);
     }
-    edf_hdr_struct h{};
-    ASSERT_EQ(edfopen_file_readonly(p.path("gap.edf").toStdString().c_str(), &h,
-                                    EDFLIB_READ_ALL_ANNOTATIONS),
-              0);
-    for (long long i = 0; i < h.annotations_in_file; ++i) {
-        edf_annotation_struct a{};
-        edf_get_annotation(h.handle, static_cast<int>(i), &a);
-        if (std::string(a.annotation) == "no reading") {
-            gapAt = static_cast<double>(a.onset) / 1e7;
-            gapFor = std::atof(a.duration);
-        }
-    }
-    edfclose_file(h.handle);
     const auto longest = std::ranges::max_element(times, {}, [&](const double& t) {
         const std::size_t i = static_cast<std::size_t>(&t - times.data());
         return i == 0 ? 0.0 : t - times[i - 1];
@@ -373,9 +360,6 @@ TEST(Export, ReadingsKeepTheirTimesAcrossAProbeUnpluggedAndPluggedInAgain) {
     EXPECT_NEAR(gapAt + gapFor, gapEnd, 0.1);
     ASSERT_GE(reconnected, 0);
     EXPECT_NEAR(markerAt, reconnected - times.front(), 0.1);
-    std::printf("EDF+: %.0f samples, \"no reading\" at %.3f s for %.3f s (CSV gap %.3f to %.3f s), "
-                "marker at %.3f s (CSV %.3f s)\n",
-                samples, gapAt, gapFor, gapStart, gapEnd, markerAt, reconnected - times.front());
 }
 
 // Two markers set with Session > Mark while a probe on a pseudo-terminal sends 10 readings a

@@ -4,7 +4,6 @@
 
 #include "dialogs/frm_port_change.h"
 #include "display/color_levels.h"
-#include "display/layout_math.h"
 #include "platform/label.h"
 #include "platform/twips.h"
 #include "platform/vb_colors.h"
@@ -56,22 +55,19 @@ struct Program : LiveSession {
             out += a->isChecked() ? '1' : '0';
         return out;
     }
-    // The panels shown ('1') lie one under the other from the top in their fixed order, each as
-    // tall as its share of the window (or its cap) and as wide as 95 % of the window.
-    void expectStacked(const QString& shown) {
+    // The panels shown (a height in twips, 0 for hidden) lie one under the other from the top
+    // in their fixed order, each as tall as given (to its whole pixel) and as wide as 95 % of
+    // the window.
+    void expectStacked(const std::array<double, 6>& heights) {
+        QString shown;
+        for (double h : heights) shown += h > 0 ? '1' : '0';
         EXPECT_EQ(checks(), shown);
-        const double available = display::availableHeightOf(w.Height());
         int nextTop = 0;
         for (int i = 0; i < 6; ++i) {
             QFrame* panel = panels()[i];
-            EXPECT_EQ(panel->isHidden(), shown[i] == '0') << "panel " << i;
-            if (shown[i] == '0') continue;
-            const auto p = static_cast<display::Panel>(i);
-            EXPECT_NEAR(pf::twipsHeight(panel),
-                        std::min(display::panelHeight(p, available, w.panelUnits),
-                                 display::panelHeightCap(p)),
-                        15)
-                << "panel " << i;
+            EXPECT_EQ(panel->isHidden(), heights[i] == 0) << "panel " << i;
+            if (heights[i] == 0) continue;
+            EXPECT_NEAR(pf::twipsHeight(panel), heights[i], 8) << "panel " << i;
             EXPECT_EQ(panel->y(), nextTop) << "panel " << i;
             EXPECT_NEAR(pf::twipsWidth(panel), w.Width() * 0.95, 15);
             EXPECT_NEAR(pf::twipsLeft(panel), w.Width() * 0.02, 15);
@@ -117,7 +113,8 @@ TEST(MainWindow, FirstStartDefaultsTheCloseWritesThemAndASecondStartReadsThemBac
         // Placed from the screen size, then snapped to 4:3 on the screen grid.
         p.runLayout();
         EXPECT_EQ(p.place(), (std::array<double, 4>{11520, 8640, 1440, 3450}));
-        p.expectStacked("111111");
+        // 8040 twips shared out in 28 units: 15, 1.95 and 2.9 units a panel.
+        p.expectStacked({4307.1, 559.9, 559.9, 832.7, 832.7, 832.7});
         EXPECT_EQ(p.w.LblShnStf[3]->font().family(), "Arial");
         EXPECT_EQ(p.w.panelFont.pointSize(), 11);
 
@@ -125,7 +122,8 @@ TEST(MainWindow, FirstStartDefaultsTheCloseWritesThemAndASecondStartReadsThemBac
         p.w.mnuSmlGraf->trigger();
         p.w.mnuComments->trigger();
         p.runLayout();
-        p.expectStacked("110101");
+        // 23 units; the time panel's 1013.7 is cut to its 1000, the readouts' not to 1500.
+        p.expectStacked({5243.5, 681.7, 0, 1013.7, 0, 1000});
         for (int i = 0; i < 6; ++i) rects[i] = p.panels()[i]->geometry();
         p.w.close();
         EXPECT_EQ(p.file("sylvane.ini"),
@@ -143,7 +141,7 @@ TEST(MainWindow, FirstStartDefaultsTheCloseWritesThemAndASecondStartReadsThemBac
 }
 
 TEST(MainWindow, DamagedSettingsAndPlacesOffTheScreen) {
-    enum Kind { Bytes, Directory, Pipe, Unreadable };
+    enum Kind { Bytes, Directory, Pipe, Unreadable, ReadOnly };
     // Letters, blanks, quotes, commas and line ends in any order, no digit and no capital.
     const char alphabet[] = "abcdefgh ,\"\r\nxyz";
     QByteArray junk(2 << 20, ' ');
@@ -166,18 +164,22 @@ TEST(MainWindow, DamagedSettingsAndPlacesOffTheScreen) {
                 {"a pipe", {}, "Not a regular file", "", {}, Pipe},
                 {"unreadable", at(8000, 6000, 0, 0), std::strerror(EACCES), "", {}, Unreadable},
                 {"two megabytes of junk", junk, nullptr, "20", {}},
-                {"below, left", at(8000, 6000, 30000, -5000), 0, "25", {7680, 5760, 5190, 0}}};
+                {"below, left", at(8000, 6000, 30000, -5000), 0, "25", {7680, 5760, 5190, 0}},
+                // Read, and the close that cannot store the settings says nothing and leaves the
+                // file whole (replaced through the writable folder, or as it was).
+                {"read-only", at(8000, 6000, 0, 0), 0, "25", {7680, 5760, 0, 0}, ReadOnly}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         ProgramFolder folder;
         const QString ini = folder.file("sylvane.ini");
         if (r.kind == Directory) QDir(folder.path()).mkdir("sylvane.ini");
         if (r.kind == Pipe) mkfifo(ini.toLocal8Bit().constData(), 0600);
-        if (r.kind == Bytes || r.kind == Unreadable) writeFileBytes(ini, r.bytes);
+        if (r.kind != Directory && r.kind != Pipe) writeFileBytes(ini, r.bytes);
         if (r.trapped) writeFileBytes(folder.file("tempdata.tst"), QByteArray("\xDC\x05\0\0", 4));
-        if (r.kind == Unreadable) {
-            if (geteuid() == 0) continue; // root reads any file: see main_window_e2e_as_user
-            ASSERT_EQ(chmod(ini.toLocal8Bit().constData(), S_IWUSR), 0); // writable all the same
+        if (r.kind == Unreadable || r.kind == ReadOnly) {
+            if (geteuid() == 0) continue; // root reads and writes any file: see *_as_user
+            ASSERT_EQ(chmod(ini.toLocal8Bit().constData(), r.kind == ReadOnly ? S_IRUSR : S_IWUSR),
+                      0);
         }
         Program p({}, folder.path());
         if (r.trapped) {
@@ -199,7 +201,8 @@ TEST(MainWindow, DamagedSettingsAndPlacesOffTheScreen) {
         EXPECT_EQ(p.w.LblParams[5]->caption(), "2");
         EXPECT_EQ(p.w.LblParams[3]->caption(), r.sensitivity);
         p.runLayout();
-        p.expectStacked(r.placed[0] > 0 ? "111111" : "000000");
+        if (r.placed[0] > 0) p.expectStacked({2764.3, 359.4, 359.4, 534.4, 534.4, 534.4});
+        if (r.placed[0] == 0) p.expectStacked({0, 0, 0, 0, 0, 0});
         EXPECT_EQ(r.placed[0] > 0 ? p.place() : r.placed, r.placed);
         // Whatever was read, the window is on the screen and at least a quarter as wide.
         EXPECT_GE(p.w.Left(), 0);
@@ -209,6 +212,7 @@ TEST(MainWindow, DamagedSettingsAndPlacesOffTheScreen) {
         EXPECT_LE(p.w.Top() + p.w.Height(), 11520);
         p.w.close();
         EXPECT_EQ(readFileBytes(ini).count("\r\n"), 24);
+        EXPECT_TRUE(p.messages.messages.empty()) << p.said();
     }
 }
 
@@ -220,18 +224,22 @@ TEST(MainWindow, DisplayTogglesTheUsersResizeAndTheColourLevelOnTheBarsAndLamps)
     const QString* stored[] = {&p.w.iniPixGrafVisible,  &p.w.iniColorGrafVisible,
                                &p.w.iniBarGrafVisible,  &p.w.iniInternStatusVisible,
                                &p.w.iniCommentsVisible, &p.w.iniTimeVisible};
-    QString shown = "111111";
+    // With 12 units or fewer every panel but the picture graph is as tall as its cap; all
+    // six share 6600 twips in 28 units.
+    const std::array<double, 6> caps{0, 1000, 1000, 1500, 1500, 1000};
+    std::array<double, 6> heights = caps;
     // Hidden one by one, then shown again; nothing moves before the tick.
     for (int i = 0; i < 12; ++i) {
         const int k = i < 6 ? i : 11 - i;
         p.w.engine.state().graphRedrawNeeded = false;
         items[k]->trigger();
-        shown[k] = i < 6 ? '0' : '1';
         EXPECT_EQ(*stored[k], i < 6 ? "False" : "True") << k;
         EXPECT_EQ(p.panels()[k]->isHidden(), i >= 6) << k;
         EXPECT_TRUE(i < 6 || p.w.engine.state().graphRedrawNeeded == (k == 0)) << k;
         p.runLayout();
-        p.expectStacked(shown);
+        heights[k] = i < 6 ? 0 : caps[k];
+        if (i == 11) heights = {3535.7, 459.6, 459.6, 683.6, 683.6, 683.6};
+        p.expectStacked(heights);
         EXPECT_EQ(p.w.Width(), 9600);
         // The panels' weights, the time panel counted 2 when shown and 3 when hidden.
         EXPECT_TRUE(i != 5 || p.w.panelUnits == -1) << p.w.panelUnits;
@@ -242,7 +250,7 @@ TEST(MainWindow, DisplayTogglesTheUsersResizeAndTheColourLevelOnTheBarsAndLamps)
     p.w.setWidth(10600);
     ASSERT_TRUE(waitUntil([&] { return p.w.Width() == 10560; }, 10000));
     EXPECT_EQ(p.w.Height(), 7920);
-    p.expectStacked("111111");
+    p.expectStacked({3921.4, 509.8, 509.8, 758.1, 758.1, 758.1});
     // Taller by 600 and wider by 300: height-driven.
     p.w.setHeight(8520);
     p.w.setWidth(10860);

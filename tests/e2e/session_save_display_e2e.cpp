@@ -4,16 +4,12 @@
 // being recorded, drawn live, saved beside the session and drawn again by the display; a saved
 // marker file that is cut or holds bad lines is drawn as far as it is sound, with one message.
 
-#include "acquisition/session_markers.h"
 #include "app/frm_sylvane.h"
-#include "dialogs/frm_file_manager.h"
 #include "platform/label.h"
 #include "platform/number_rules.h"
 #include "platform/picture_box.h"
 #include "platform/twips.h"
 #include "storage/marker_file.h"
-#include "storage/saved_sessions.h"
-#include "storage/session_header.h"
 #include "tests/support/gtest_qt_main.h"
 #include "tests/support/live_session.h"
 #include "tests/support/probe_sim_process.h"
@@ -33,8 +29,8 @@ namespace storage = sylvane::storage;
 
 namespace {
 
-constexpr std::uint32_t kCyan = storage::kTraceColors[0];
-constexpr std::uint32_t kYellow = storage::kTraceColors[1];
+// Colours as 0x00BBGGRR: the first two traces' and the live markers' (yellow too).
+constexpr std::uint32_t kCyan = 0xFFFF00, kYellow = 0x00FFFF, kGreen = 0x00FF00;
 
 // count readings climbing from `from` by one, starting again every 100.
 QByteArray rising(int count, int from) {
@@ -128,7 +124,6 @@ TEST(SessionSaveAndDisplay, RecordMarkSaveTwiceDisplayResumeAndClose) {
     const int records = state.recordNumber - 1;
     const QByteArray readings = s.file("tempdata.tst"), text = s.file("tempdata.txt"),
                      mrk = s.file("tempdata.mrk");
-    const auto stopped = storage::readSessionHeader(s.file("tempdata.hdr").toStdString());
     const auto read = storage::readMarkers(mrk.toStdString(), records);
     EXPECT_TRUE(read.badLines.empty()) << mrk.toStdString();
     ASSERT_EQ(read.markers.size(), 3u) << mrk.toStdString();
@@ -137,30 +132,31 @@ TEST(SessionSaveAndDisplay, RecordMarkSaveTwiceDisplayResumeAndClose) {
     EXPECT_EQ(read.markers[1].text, "");
     EXPECT_EQ(read.markers[2].text, "at stop");
     EXPECT_GE(read.markers[1].record, first + 60);
-    // Drawn as lines across the graph: live in the marker colour, saved in the trace's colour.
-    const auto columnOf = [&](std::size_t i) {
-        return sylvane::acquisition::stepOfRecord(read.markers[i].record, state.readingsPerStep);
-    };
+    // Drawn as lines across the graph at their records' steps, one reading a step: live in the
+    // marker colour, saved in the trace's colour.
+    ASSERT_EQ(state.readingsPerStep, 1);
+    const auto columnOf = [&](std::size_t i) { return read.markers[i].record; };
     const auto expectLines = [&](std::uint32_t colour, std::size_t count) {
         for (std::size_t i = 0; i < count; ++i)
             EXPECT_GT(s.pixels(colour, columnOf(i)), s.w.pixXYgraf->height() / 2) << i;
     };
-    expectLines(sylvane::acquisition::kLiveMarkerColor, 3);
+    expectLines(kYellow, 3);
 
     // Comments typed after Stop go with the first save; changed ones with the second.
     s.w.module1.appPath = saved;
     const char* firstComments = "Resting, eyes closed";
     const char* second = "Same session, \"second\" look\nwith a second line";
-    for (const auto& [name, comments] : {std::pair{"alpha", firstComments}, {"beta.tst", second}}) {
+    const std::array<std::array<const char*, 3>, 2> saves = {
+        {{"alpha", firstComments, firstComments},
+         {"beta.tst", second, "\\=Same session, \\qsecond\\q look\\nwith a second line"}}};
+    for (const auto& [name, comments, stored] : saves) {
         s.w.TxtSeshnComnts->setText(comments);
         answerFileManager({name});
         s.w.mnuSaveFile->trigger();
-        storage::SessionHeader h = stopped;
-        h.comments = comments;
         const QByteArray base = QByteArray(name).split('.').first();
         EXPECT_EQ(inSaved(base + ".Tst"), readings);
         EXPECT_EQ(inSaved(base + ".Txt"), text);
-        EXPECT_EQ(inSaved(base + ".Hdr"), QByteArray::fromStdString(storage::headerBytes(h)));
+        EXPECT_EQ(inSaved(base + ".Hdr"), hdrOf(1700, 1700, stored));
         EXPECT_EQ(inSaved(base + ".Mrk"), mrk);
         EXPECT_EQ(inSaved(base + ".Tms"), s.file("tempdata.tms"));
     }
@@ -259,7 +255,7 @@ TEST(SavedSessionFaults, WhatCanBeDrawnIsDrawnAndEachSessionLeftOutIsNamed) {
             << p.said();
         for (int i = 0; i < r.leftOut.size(); ++i) {
             const auto& m = p.messages.messages[static_cast<std::size_t>(i)];
-            EXPECT_EQ(m.title, sylvane::dialogs::kAccessErrorTitle);
+            EXPECT_EQ(m.title, "Error accessing 'File to Display'");
             EXPECT_TRUE(m.prompt.contains(r.mention[i])) << m.prompt.toStdString();
             EXPECT_TRUE(m.prompt.endsWith("The session " + r.leftOut[i] + " is not displayed."))
                 << m.prompt.toStdString();
@@ -267,7 +263,7 @@ TEST(SavedSessionFaults, WhatCanBeDrawnIsDrawnAndEachSessionLeftOutIsNamed) {
         EXPECT_TRUE(p.w.module1.displayMode);
         EXPECT_EQ(p.w.TxtSeshnComnts->Text(), r.comments.isEmpty() ? before : r.comments);
         for (int k = 0; k < r.colours.size(); ++k)
-            EXPECT_EQ(p.pixels(storage::kTraceColors[static_cast<std::size_t>(k)]) > 0,
+            EXPECT_EQ(p.pixels(std::array{kCyan, kYellow, kGreen}[static_cast<std::size_t>(k)]) > 0,
                       r.colours[k] == '1')
                 << r.names.join(",").toStdString() << " colour " << k;
     }

@@ -1,6 +1,5 @@
 #include "tests/support/live_session.h"
 
-#include "app/settings_file.h"
 #include "dialogs/frm_file_manager.h"
 #include "platform/label.h"
 #include "platform/picture_box.h"
@@ -76,14 +75,20 @@ QByteArray hdrOf(int minADC, int maxADC, const QByteArray& comments) {
 
 QByteArray settingsOf(const char* port, const char* sensitivity, const char* shown,
                       std::array<int, 4> place) {
-    app::SettingsValues v = app::firstRunDefaults(15360, 11520);
-    v.port = port;
-    v.sensitivity = sensitivity;
-    for (std::size_t i = 0; i < 6; ++i) v.visible[i] = shown[i] == '1' ? "True" : "False";
-    if (place[0] != 0)
-        std::tie(v.formWidth, v.formHeight, v.formTop, v.formLeft) =
-            std::tuple(place[0], place[1], place[2], place[3]);
-    return QByteArray::fromStdString(app::writeSettings(v));
+    // The first start's place on a 1024 x 768 screen: 55 % of the width, 75 % of the height.
+    if (place[0] == 0) place = {8448, 8640, 1440, 3456};
+    const char* panels[] = {"Picture graph",   "Color graph",      "Bar graph",
+                            "Internal status", "Session comments", "Time etc."};
+    QByteArray out = QByteArray("\"Port # \"\r\n\"") + port + "\"\r\n\"Sensitivty = \"\r\n\"" +
+                     sensitivity + "\"\r\n";
+    for (int i = 0; i < 6; ++i)
+        out += QByteArray("\"") + panels[i] + " visibilty = \"\r\n\"" +
+               (shown[i] == '1' ? "True" : "False") + "\"\r\n";
+    const char* places[] = {"Width", "Height", "Top", "Left"};
+    for (std::size_t i = 0; i < 4; ++i)
+        out +=
+            QByteArray("\"Form ") + places[i] + " = \"\r\n" + QByteArray::number(place[i]) + "\r\n";
+    return out;
 }
 
 void answerFileManager(const QStringList& names, std::function<void()> beforeEnd) {

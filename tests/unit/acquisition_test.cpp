@@ -5,7 +5,6 @@
 #include "acquisition/serial_settings.h"
 #include "acquisition/session_clock.h"
 #include "acquisition/session_markers.h"
-#include "display/graph_math.h"
 #include "tests/support/engine_harness.h"
 #include "tests/unit/unit_support.h"
 
@@ -361,13 +360,17 @@ TEST(SessionMarkers, StandAtTheLastReadingGoToTheFileAndAreDrawnAgainAfterARedra
         marks.clear();
         session.engine.requestRedraw();
         session.engine.state().graphTraceBreak = true;
-        int dots = session.canvas.dots;
-        sylvane::display::forEachGridDot(489, 268, [&](std::int32_t, std::int32_t) { ++dots; });
+        const int dots = session.canvas.dots;
         frames(1);
         EXPECT_EQ(marks.size(), 2u);
-        EXPECT_EQ(session.canvas.dots, dots + 2) << "the grid, the replay's first point, the break";
+        // The grid of a 489 x 268 picture: 5 lines of 50 dots and 5 of 28; then the replay's
+        // first point and the break's.
+        EXPECT_EQ(session.canvas.dots, dots + 5 * 50 + 5 * 28 + 2);
         marks.clear();
     }
+    // On a graph of 2 readings a step, records 3 and 4 are in step 2.
+    drawMarkers(session.canvas, {{3, 1, ""}, {4, 2, ""}}, 2, 0, 5);
+    EXPECT_EQ(marks, (std::vector<std::pair<std::int32_t, std::string>>{{2, "5"}, {2, "6"}}));
     // On disk the file appears with the first marker; a line that cannot be written is not kept.
     sylvane::unittest::TempFolder folder;
     SessionMarkers onDisk(session.engine, folder / "gone");

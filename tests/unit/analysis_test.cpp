@@ -6,6 +6,7 @@
 #include "analysis/response_detector.h"
 #include "analysis/tonic_level.h"
 #include "probe_signal.h"
+#include "tests/unit/unit_support.h"
 
 #include <gtest/gtest.h>
 
@@ -18,16 +19,9 @@
 using namespace sylvane;
 using analysis::Response;
 using analysis::ResponseDetector;
+using unittest::halfCosine;
 
 namespace {
-
-// A response of amplitude uS from t0: a half-cosine rise over `rise` s, then an exponential
-// recovery (the simulated probe's shape).
-double halfCosine(double t, double t0, double amplitude, double rise = 2.0) {
-    if (t < t0) return 0;
-    if (t < t0 + rise) return amplitude * 0.5 * (1 - std::cos(std::numbers::pi * (t - t0) / rise));
-    return amplitude * std::exp(-(t - t0 - rise) / 6.0);
-}
 
 // A skin response as the field models it, the difference of two exponentials (rising with the
 // time constant up, recovering with down), scaled so that its peak stands `amplitude` above its

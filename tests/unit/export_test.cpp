@@ -21,14 +21,6 @@ using namespace sylvane::unittest;
 
 namespace {
 
-// A response of amplitude uS from t0: a half-cosine rise over `rise` s, then an exponential
-// recovery.
-double response(double t, double t0, double amplitude, double rise = 2.0) {
-    if (t < t0) return 0;
-    if (t < t0 + rise) return amplitude * 0.5 * (1 - std::cos(std::numbers::pi * (t - t0) / rise));
-    return amplitude * std::exp(-(t - t0 - rise) / 6.0);
-}
-
 // A session's times file: Start on a leap day just before midnight, five and a half hours
 // behind UTC.
 std::string tim(double firstSeconds, std::int64_t readings, double lastSeconds) {
@@ -36,9 +28,6 @@ std::string tim(double firstSeconds, std::int64_t readings, double lastSeconds) 
            readingsLine(readings, firstSeconds, lastSeconds);
 }
 
-} // namespace
-
-namespace {
 // Decimal commas, as a user's locale may have them.
 struct CommaNumbers : std::numpunct<char> {
     char do_decimal_point() const override { return ','; }
@@ -92,8 +81,9 @@ TEST(EdfExport, ReadsBackThroughEdflibWithinOneStep) {
     // 2 readings a second with skin responses at 30 s and 80 s of 60 counts above ADC 2000
     // (2.1538 - 2.0312 uS), and a record of no reading.
     for (int i = 0; i < 240; ++i)
-        responses.push_back(2000 + static_cast<int>(std::lround(60 * (response(i / 2.0, 30, 1) +
-                                                                      response(i / 2.0, 80, 1)))));
+        responses.push_back(2000 +
+                            static_cast<int>(std::lround(
+                                60 * (halfCosine(i / 2.0, 30, 1) + halfCosine(i / 2.0, 80, 1)))));
     responses[100] = 0;
     const auto ramp = [](std::int32_t from, int n) {
         std::vector<std::int32_t> out(static_cast<std::size_t>(n));

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <deque>
 
 using namespace sylvane::probesim;
 
@@ -60,8 +59,7 @@ TEST(ProbeSim, FramesAreLittleEndianAndTheStreamIsReproducible) {
     }
 }
 
-TEST(ProbeSim, TheDefaultSignalLatchesSoonStaysInRangeAndRespondsAtItsRate) {
-    constexpr double hour = 3600.0;
+TEST(ProbeSim, TheDefaultSignalLatchesSoonAndStaysInRange) {
     for (const double rate : {2.0, 53.0}) {
         std::string latchTimes;
         for (std::uint32_t seed = 1; seed <= 10; ++seed) {
@@ -75,29 +73,16 @@ TEST(ProbeSim, TheDefaultSignalLatchesSoonStaysInRangeAndRespondsAtItsRate) {
             std::snprintf(text, sizeof text, " %.2f", *latched);
             latchTimes += text;
 
-            // A response onset: a rise of 10 counts within a second, the smallest response's
-            // rate of rise at its slowest; drift and noise never rise that fast.
+            // An hour within the 80 to 4000 that the program's readings count in.
             SkinSignal signal(seed, rate);
-            const auto perSecond = static_cast<std::size_t>(rate);
-            std::deque<int> lastSecond;
-            int lowest = maxAdc, highest = 0, onsets = 0;
-            bool rising = false;
-            for (int i = 0; i < hour * rate; ++i) {
+            int lowest = maxAdc, highest = 0;
+            for (int i = 0; i < 3600 * rate; ++i) {
                 const int value = signal.next();
                 lowest = std::min(lowest, value);
                 highest = std::max(highest, value);
-                lastSecond.push_back(value);
-                if (lastSecond.size() <= perSecond) continue;
-                const bool risingNow = value - lastSecond.front() >= 10;
-                lastSecond.pop_front();
-                onsets += risingNow && !rising && i / rate > 5.0;
-                rising = risingNow;
             }
-            // The program's readings count only inside 80..4000.
             EXPECT_GE(lowest, 80);
             EXPECT_LE(highest, 4000);
-            // One every 25 s after the first 10 s.
-            EXPECT_NEAR(onsets, (hour - 10.0) / 25.0, 0.3 * hour / 25.0);
         }
         std::printf("reference latched after (s) at %g frames/s, seeds 1-10:%s\n", rate,
                     latchTimes.c_str());

@@ -22,7 +22,6 @@
 
 using namespace sylvane::storage;
 using namespace sylvane::unittest;
-using sylvane::platform::resistanceOfAdc;
 
 namespace {
 std::string hdr(const std::string& minText, const std::string& maxText, const std::string& c) {
@@ -32,7 +31,7 @@ std::string hdr(const std::string& minText, const std::string& maxText, const st
 } // namespace
 
 TEST(WorkingFiles, ADiskFullAtAnyByteLeavesWholeRecordsAndLinesAndNoPartOfAHeader) {
-    const std::string header = headerBytes(sessionHeader(1500, 1502, " "));
+    const std::string header = hdr(" 1500", " 1502", " ");
     // Room for every byte position of the second reading's time, record and line, then of the
     // header. The times are 500 and 1000 ms: F4 01 00 00 and E8 03 00 00.
     for (std::size_t room = 0; room < 4 + 4 + 6 + header.size(); ++room) {
@@ -90,25 +89,7 @@ TEST(WorkingFiles, AfterARefusedReadingStopKeepsTheHeaderInMemoryOnly) {
     EXPECT_FALSE(session.files.isOpen());
     EXPECT_EQ(session.store->bytes(WorkingFile::Hdr), "");
     ASSERT_TRUE(session.files.unwrittenHeader());
-    EXPECT_EQ(headerBytes(*session.files.unwrittenHeader()),
-              headerBytes(sessionHeader(state.minADC, state.maxADC, " ")));
-}
-
-TEST(WorkingFiles, StartThatCannotCreateAFileNamesItAndKeepsTheLastSession) {
-    const std::string names[] = {"tempdata.hdr", "tempdata.tst", "tempdata.txt"};
-    for (const std::string& blocked : names) {
-        TempFolder folder;
-        for (const std::string& name : names) writeFile(folder / name, "last session");
-        fs::remove(folder / blocked);
-        fs::create_directory(folder / blocked);
-        WorkingFiles files;
-        std::string error;
-        EXPECT_FALSE(files.open(folder.path(), &error) || files.isOpen()) << blocked;
-        EXPECT_NE(error.find(blocked + ": Is a directory"), std::string::npos) << error;
-        EXPECT_FALSE(files.record(1, 1500, 0)) << blocked;
-        for (const std::string& name : names)
-            EXPECT_TRUE(name == blocked || readFile(folder / name) == "last session") << name;
-    }
+    EXPECT_EQ(headerBytes(*session.files.unwrittenHeader()), hdr(" 1500", " 1500", " "));
 }
 
 TEST(SessionHeader, ExactBytesAndCommentsThatRoundTripAsFiveItems) {
@@ -199,10 +180,10 @@ TEST(TstReader, ReplayTakesOnlyTheRecordsAskedForAndReportsTheOpenStep) {
         });
     EXPECT_TRUE(r.readOk);
     EXPECT_EQ(r.recordsRead, 5);
-    EXPECT_EQ(points, (std::vector<std::pair<std::int32_t, float>>{{1, resistanceOfAdc(1001)},
-                                                                   {2, resistanceOfAdc(1005)}}));
+    EXPECT_EQ(points,
+              (std::vector<std::pair<std::int32_t, float>>{{1, ohmsOf(1001)}, {2, ohmsOf(1005)}}));
     EXPECT_EQ(r.openCount, 1);
-    EXPECT_FLOAT_EQ(r.openOhms, resistanceOfAdc(1008));
+    EXPECT_FLOAT_EQ(r.openOhms, ohmsOf(1008));
 }
 
 TEST(CommonScale, MarginFourPercentMinimumAndAnUprightScale) {
@@ -212,13 +193,13 @@ TEST(CommonScale, MarginFourPercentMinimumAndAnUprightScale) {
     } rows[] = {{1000, 2000, 950, 2050}, {1500, 1600, 1495, 1605}, {200, 400, 190, 410}};
     for (const auto& r : rows) {
         const CommonScale s = commonScale(r.minADC, r.maxADC, 4, 480, 300);
-        EXPECT_FLOAT_EQ(s.bottomOhms, resistanceOfAdc(r.bottomAdc)) << r.minADC;
-        EXPECT_FLOAT_EQ(s.topOhms, resistanceOfAdc(r.topAdc)) << r.minADC;
+        EXPECT_FLOAT_EQ(s.bottomOhms, ohmsOf(r.bottomAdc)) << r.minADC;
+        EXPECT_FLOAT_EQ(s.topOhms, ohmsOf(r.topAdc)) << r.minADC;
         EXPECT_FLOAT_EQ(s.yScale, static_cast<float>(300.0 / (double(s.bottomOhms) - s.topOhms)));
     }
     // Equal minimum and maximum, or a span under 4 %: 2 % either side of the top.
     for (const auto& [lo, hi] : {std::pair{1500, 1500}, {1, 1}, {4000, 4000}, {1500, 1510}}) {
-        const float top = resistanceOfAdc(hi == lo ? hi : hi + 0.5);
+        const float top = ohmsOf(hi == lo ? hi : hi + 0.5);
         const CommonScale s = commonScale(lo, hi, 400, 480, 240);
         EXPECT_FLOAT_EQ(s.bottomOhms, top * 1.02f) << lo;
         EXPECT_FLOAT_EQ(s.topOhms, top * 0.98f) << lo;
@@ -229,7 +210,7 @@ TEST(CommonScale, MarginFourPercentMinimumAndAnUprightScale) {
         EXPECT_GT(s.yScale, 0) << lo;
         EXPECT_TRUE(std::isfinite(s.yScale)) << lo;
         for (const std::int32_t adc : {lo, 4095}) {
-            const double y = 240 - (double(s.bottomOhms) - resistanceOfAdc(adc)) * s.yScale;
+            const double y = 240 - (double(s.bottomOhms) - ohmsOf(adc)) * s.yScale;
             EXPECT_TRUE(y >= 0 && y <= 240) << lo << ": " << adc << " at " << y;
         }
     }
@@ -258,9 +239,7 @@ TEST(SavedDisplayPlan, LeavesOutWhatCannotBeDrawnAndKeepsTheRest) {
         std::string hdr;          // "<dir>": a folder in its place
         const char* problemStart; // nullptr: drawn
     } rows[] = {{"good", hdr(" 1400", " 1600", "fine"), nullptr},
-                {"empty header", "", "The header holds 0 of its 5 items: "},
-                {"header is a folder", "<dir>", "Is a directory: "},
-                {"no numbers", hdr("MinADC", "abc", "x"), "The header "}};
+                {"header is a folder", "<dir>", "Is a directory: "}};
     for (const auto& r : rows) {
         TempFolder folder;
         const auto write = [&](const std::string& name, const std::string& header, int n) {
@@ -336,44 +315,6 @@ TEST(SavedSetWriter, ProbesTargetsAndRecognisesTheWorkingFilesUnderAnyName) {
                 {{t / "tempdata.Tst", t / "tempdata.Txt", t / "tempdata.Hdr"}, false}};
     for (const auto& r : rows)
         EXPECT_EQ(targetsWorkingSet(r.targets, t.path()), r.working) << r.targets.tst;
-}
-
-TEST(SavedSetWriter, CopiesByteForByteAndAFailedCopyKeepsTheOlderFile) {
-    TempFolder t;
-    const std::string tst = records({1500, 1502}), txt = "1500\r\n1502\r\n",
-                      header = hdr(" 1500", " 1502", " ");
-    writeFile(t / "tempdata.tst", tst);
-    writeFile(t / "tempdata.txt", txt);
-    writeFile(t / "tempdata.hdr", header);
-    fs::create_directories(t / "saved");
-    writeFile(t / "saved" / "run1.Tst", "an older, longer saved session");
-    writeFile(t / "saved" / "run1.mrk", "the older session's markers");
-    const auto targets = [&](const fs::path& folder) {
-        return SaveTargets{folder / "run1.Tst", folder / "run1.Txt", folder / "run1.Hdr"};
-    };
-    std::string error;
-    ASSERT_TRUE(copyWorkingSet(t.path(), targets(t / "saved"), &error)) << error;
-    EXPECT_EQ(readFile(t / "saved" / "run1.Tst"), tst);
-    EXPECT_EQ(readFile(t / "saved" / "run1.Txt"), txt);
-    EXPECT_EQ(readFile(t / "saved" / "run1.Hdr"), header);
-    EXPECT_EQ(std::distance(fs::directory_iterator(t / "saved"), fs::directory_iterator()), 3);
-    const std::string marker = "2,1.000,\"x\"\r\n";
-    writeFile(t / "tempdata.mrk", marker);
-    ASSERT_TRUE(copyWorkingSet(t.path(), targets(t / "saved"), &error)) << error;
-    EXPECT_EQ(readFile(t / "saved" / "run1.Mrk"), marker);
-    fs::remove(t / "tempdata.mrk");
-
-    EXPECT_FALSE(copyWorkingSet(t.path(), targets(t / "gone"), &error));
-    EXPECT_NE(error.find("gone/run1.Tst"), std::string::npos) << error;
-
-    fs::remove(t / "tempdata.txt");
-    writeFile(t / "saved" / "run1.Txt", "older text copy");
-    fs::remove(t / "saved" / "run1.Hdr");
-    EXPECT_FALSE(copyWorkingSet(t.path(), targets(t / "saved"), &error));
-    EXPECT_NE(error.find((t / "saved" / "run1.Txt").string()), std::string::npos) << error;
-    EXPECT_EQ(readFile(t / "saved" / "run1.Txt"), "older text copy");
-    EXPECT_FALSE(fs::exists(t / "saved" / "run1.Txt.saving"));
-    EXPECT_FALSE(fs::exists(t / "saved" / "run1.Hdr")) << "copying stops at the first failure";
 }
 
 TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
@@ -514,27 +455,17 @@ TEST(SessionRecovery, OnlyASavedSessionIsClearedAnUnfinishedOneIsMadeWholeNoneIs
         Found found;
         bool recovered;
         std::string tstAfter, txtAfter, headerAfter, mrkAfter, tmsAfter;
-    } rows[] = {{"killed, files agree", three, threeLines, "", none, started, none, Found::Kept,
-                 true, three, threeLines, recoveredHdr, none, none},
-                {"no header file", three, threeLines, none, none, none, none, Found::Kept, true,
-                 three, threeLines, recoveredHdr, none, none},
+    } rows[] = {{"killed, no header file", three, threeLines, none, none, started, none,
+                 Found::Kept, true, three, threeLines, recoveredHdr, none, none},
                 {"header cut short", three, threeLines, hdr(" 1", " 2", " ").substr(0, 20), none,
                  none, none, Found::Kept, true, three, threeLines, recoveredHdr, none, none},
-                {"header cut inside its comments", three, threeLines,
-                 hdr(" 1499", " 1502", "Resting, eyes closed").substr(0, 51), none, none, none,
-                 Found::Kept, true, three, threeLines, hdr(" 1499", " 1502", "Resting, eye"), none,
-                 none},
                 {"torn record, line and time", three + "\x05\x06", "1500\r\n1502\r\n14", "", none,
                  started, times4, Found::Kept, true, three, threeLines, recoveredHdr, none,
                  records({500, 1000, 1500})},
-                {"text one line short", three, "1500\r\n1502\r\n", "", none, none, none,
-                 Found::Kept, true, three, threeLines, recoveredHdr, none, none},
                 {"text longer", records({1500}), threeLines, "", none, none, none, Found::Kept,
                  true, records({1500}), "1500\r\n", hdr(" 1500", " 1500", " "), none, none},
                 {"text differs", three, "1500\r\n9999\r\n1499\r\n", "", none, none, none,
                  Found::Kept, true, three, threeLines, recoveredHdr, none, none},
-                {"no text", three, none, "", none, none, none, Found::Kept, true, three, threeLines,
-                 recoveredHdr, none, none},
                 {"text is a folder", three, dir, "", none, none, none, Found::Kept, true, three,
                  dir, recoveredHdr, none, none},
                 {"values below 1", records({0, 1500, -3, 1400}), none, "", none, none, none,
@@ -543,17 +474,11 @@ TEST(SessionRecovery, OnlyASavedSessionIsClearedAnUnfinishedOneIsMadeWholeNoneIs
                 {"markers past the records", records({1500, 1502}) + "\x01", "1500\r\n1502\r\n", "",
                  mark1 + mark3 + "2,1.0", none, none, Found::Kept, true, records({1500, 1502}),
                  "1500\r\n1502\r\n", hdr(" 1500", " 1502", " "), mark1, none},
-                // A stopped session is kept until it is saved; a saved one is cleared as always.
-                {"stopped, not saved", three, threeLines, recoveredHdr, mark1, started,
-                 times4.substr(0, 12), Found::Kept, false, three, threeLines, recoveredHdr, mark1,
-                 times4.substr(0, 12)},
+                // A saved session is cleared as always.
                 {"stopped and saved", three, threeLines, recoveredHdr, mark1, saved, none,
                  Found::Saved, false, none, threeLines, none, mark1, none},
                 {"killed after it was saved", three, threeLines, "", none, saved, none,
                  Found::Saved, false, none, threeLines, none, none, none},
-                // Readings that cannot be read are left alone, and everything beside them.
-                {"readings unreadable", dir, threeLines, "", mark1, started, none,
-                 Found::Unreadable, false, dir, threeLines, "", mark1, none},
                 {"empty readings", "", threeLines, "", none, none, none, Found::Nothing, false,
                  none, threeLines, none, none, none},
                 {"less than a record", "\x05\x06\x07", none, "", none, none, none, Found::Nothing,
@@ -574,13 +499,11 @@ TEST(SessionRecovery, OnlyASavedSessionIsClearedAnUnfinishedOneIsMadeWholeNoneIs
         EXPECT_EQ(got.found, r.found) << r.what;
         EXPECT_EQ(got.recovered, r.recovered) << r.what;
         EXPECT_EQ(got.readings, r.found == Found::Kept ? std::ssize(r.tstAfter) / 4 : 0) << r.what;
-        EXPECT_EQ(got.start.has_value(), r.tim != none && r.found != Found::Unreadable) << r.what;
+        EXPECT_EQ(got.start.has_value(), r.tim != none) << r.what;
         // What cannot be mended is named; the rest of the session is recovered all the same.
-        const std::string named = r.tst == dir   ? "tempdata.tst: Is a directory"
-                                  : r.txt == dir ? "tempdata.txt: Is a directory"
-                                                 : "";
-        EXPECT_EQ(got.problems.size(), named.empty() ? 0u : 1u) << r.what;
-        for (const auto& p : got.problems) EXPECT_NE(p.find(named), std::string::npos) << p;
+        EXPECT_EQ(got.problems.size(), r.txt == dir ? 1u : 0u) << r.what;
+        for (const auto& p : got.problems)
+            EXPECT_NE(p.find("tempdata.txt: Is a directory"), std::string::npos) << p;
         EXPECT_EQ(got.headerWritten, r.recovered) << r.what;
         for (int i = 0; i < 5; ++i) {
             EXPECT_EQ(fs::exists(t / names[i]), *after[i] != none) << r.what << ": " << names[i];
