@@ -16,10 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
-#include <cstdio>
-
 using namespace sylvane::storage;
 using namespace sylvane::unittest;
 
@@ -43,15 +39,11 @@ TEST(WorkingFiles, ADiskFullAtAnyByteLeavesWholeRecordsAndLinesAndNoPartOfAHeade
         std::string error;
         const bool recorded = files.record(2, 1502, 1000, &error);
         EXPECT_EQ(recorded, room >= 14) << room;
-        EXPECT_EQ(store->bytes(WorkingFile::Tst),
-                  records(recorded ? std::vector{1500, 1502} : std::vector{1500}))
-            << room;
-        EXPECT_EQ(store->bytes(WorkingFile::Txt), recorded ? "1500\r\n1502\r\n" : "1500\r\n")
-            << room;
-        EXPECT_EQ(store->bytes(WorkingFile::Tms), recorded
-                                                      ? std::string("\xF4\x01\0\0\xE8\x03\0\0", 8)
-                                                      : std::string("\xF4\x01\0\0", 4))
-            << room;
+        const std::size_t kept = recorded ? 2 : 1; // readings in each file
+        EXPECT_EQ(store->bytes(WorkingFile::Tst), records({1500, 1502}).substr(0, 4 * kept));
+        EXPECT_EQ(store->bytes(WorkingFile::Txt), std::string("1500\r\n1502\r\n", 6 * kept));
+        EXPECT_EQ(store->bytes(WorkingFile::Tms),
+                  std::string("\xF4\x01\0\0\xE8\x03\0\0", 4 * kept));
         if (!recorded) {
             const char* refused = room < 4   ? "tempdata.tms"
                                   : room < 8 ? "tempdata.tst"
@@ -77,13 +69,7 @@ TEST(WorkingFiles, AfterARefusedReadingStopKeepsTheHeaderInMemoryOnly) {
         session.feed({frame.begin(), frame.end()});
     }
     for (int i = 0; i < 200; ++i) session.engine.tick(36000); // silent as well: still one ending
-    const auto& state = session.engine.state();
     EXPECT_EQ(session.view.endings, std::vector{sylvane::acquisition::SessionEnd::RecordRefused});
-    const std::size_t written = static_cast<std::size_t>(state.recordNumber - 1);
-    EXPECT_GE(written, 3u);
-    EXPECT_EQ(session.store->bytes(WorkingFile::Tst).size(), written * 4);
-    const std::string& text = session.store->bytes(WorkingFile::Txt);
-    EXPECT_EQ(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')), written);
     std::string error;
     EXPECT_TRUE(session.engine.stop(" ", &error)) << error;
     EXPECT_FALSE(session.files.isOpen());
@@ -122,7 +108,7 @@ TEST(SessionHeader, ExactBytesAndCommentsThatRoundTripAsFiveItems) {
     }
 }
 
-TEST(TstReader, RecordsInBlocksWhileAnotherHandleAppends) {
+TEST(TstReader, RecordsInBlocksWhileAnotherHandleAppendsAndTheReplayOfSomeOfThem) {
     TempFolder folder;
     const fs::path path = folder / "tempdata.tst";
     writeFile(path, records({1500, 1502, 1499, -1, 65536}) + "\x12\x34");
@@ -138,51 +124,37 @@ TEST(TstReader, RecordsInBlocksWhileAnotherHandleAppends) {
         });
         return std::pair{values, blocks};
     };
-    const struct {
-        std::int64_t first, last;
-        std::vector<std::int32_t> values;
-    } rows[] = {
+    const std::tuple<std::int64_t, std::int64_t, std::vector<std::int32_t>> rows[] = {
         {2, 3, {1502, 1499}}, {4, 100, {-1, 65536}}, {0, 1, {1500}}, {6, 9, {}}, {3, 2, {}}};
-    for (const auto& r : rows)
-        EXPECT_EQ(readAll(r.first, r.last).first, r.values) << r.first << ".." << r.last;
+    for (const auto& [first, last, values] : rows)
+        EXPECT_EQ(readAll(first, last).first, values) << first << ".." << last;
 
     // Two more whole blocks and five records, appended by the writer's own handle.
-    std::FILE* writer = std::fopen(path.c_str(), "ab");
-    ASSERT_NE(writer, nullptr);
-    std::fputs("\x56\x78", writer);
     const std::size_t more = 2 * TstReader::kBlockRecords;
     std::vector<std::int32_t> values(more);
     for (std::size_t i = 0; i < more; ++i) values[i] = static_cast<std::int32_t>(i + 6);
-    const std::string bytes = records(values);
-    std::fwrite(bytes.data(), 1, bytes.size(), writer);
-    std::fclose(writer);
+    std::ofstream(path, std::ios::binary | std::ios::app) << "\x56\x78" + records(values);
     const auto [all, blocks] = readAll(1, 1 << 30);
     ASSERT_EQ(all.size(), more + 6);
     EXPECT_EQ(all[5], 0x78563412);
-    for (std::size_t i = 6; i < all.size(); ++i)
-        ASSERT_EQ(all[i], static_cast<std::int32_t>(i)) << i;
+    for (std::size_t i = 6; i < all.size(); ++i) ASSERT_EQ(all[i], static_cast<std::int32_t>(i));
     EXPECT_EQ(blocks,
               (std::vector<std::size_t>{TstReader::kBlockRecords, TstReader::kBlockRecords, 6}));
-
     std::string error;
     EXPECT_FALSE(reader.open(folder / "gone.tst", &error));
     EXPECT_NE(error.find("gone.tst"), std::string::npos) << error;
     EXPECT_FALSE(sylvane::display::replayTrace(folder / "gone.tst", 10, 1, {}).readOk);
-}
 
-TEST(TstReader, ReplayTakesOnlyTheRecordsAskedForAndReportsTheOpenStep) {
-    TempFolder folder;
+    // The replay takes only the records asked for and reports the step left open.
     writeFile(folder / "s.tst", records({1000, 1002, 1004, 1006, 1008, 1010, 1012}));
     std::vector<std::pair<std::int32_t, float>> points;
     const auto r =
         sylvane::display::replayTrace(folder / "s.tst", 5, 2, [&](std::int32_t s, float o) {
             points.push_back({s, o});
         });
-    EXPECT_TRUE(r.readOk);
-    EXPECT_EQ(r.recordsRead, 5);
+    EXPECT_EQ(std::tuple(r.readOk, r.recordsRead, r.openCount), std::tuple(true, 5, 1));
     EXPECT_EQ(points,
               (std::vector<std::pair<std::int32_t, float>>{{1, ohmsOf(1001)}, {2, ohmsOf(1005)}}));
-    EXPECT_EQ(r.openCount, 1);
     EXPECT_FLOAT_EQ(r.openOhms, ohmsOf(1008));
 }
 
@@ -233,47 +205,30 @@ TEST(CommonScale, MarginFourPercentMinimumAndAnUprightScale) {
             << r.longestBytes << " / " << r.width;
 }
 
+// What is drawn and what is named is checked on the real window (SavedSessionFaults); here the
+// plan's range and width without the session left out.
 TEST(SavedDisplayPlan, LeavesOutWhatCannotBeDrawnAndKeepsTheRest) {
-    const struct {
-        const char* what;
-        std::string hdr;          // "<dir>": a folder in its place
-        const char* problemStart; // nullptr: drawn
-    } rows[] = {{"good", hdr(" 1400", " 1600", "fine"), nullptr},
-                {"header is a folder", "<dir>", "Is a directory: "}};
-    for (const auto& r : rows) {
-        TempFolder folder;
-        const auto write = [&](const std::string& name, const std::string& header, int n) {
-            const SessionChoice c{folder / (name + ".Tst"), folder / (name + ".Hdr")};
-            writeFile(c.tst, std::string(static_cast<std::size_t>(n) * 4, '\x05'));
-            if (header == "<dir>")
-                fs::create_directories(c.hdr);
-            else
-                writeFile(c.hdr, header);
-            return c;
-        };
-        const SessionChoice chosen[] = {
-            write("first", hdr(" 1500", " 1510", "one"), 3), write("odd", r.hdr, 10),
-            write("last", hdr(" 1450", " 1550", "\\=three\\nlines"), 5)};
-        const DisplayPlan plan = planSavedDisplay(chosen);
-        const bool drawn = r.problemStart == nullptr;
-        ASSERT_EQ(plan.sessions.size(), drawn ? 3u : 2u) << r.what;
-        EXPECT_EQ(plan.sessions.back().info.name, "last") << r.what;
-        EXPECT_EQ(plan.sessions.back().position, 2u) << "the colour stays the list position";
-        EXPECT_EQ(plan.minADC, drawn ? 1400 : 1450) << r.what;
-        EXPECT_EQ(plan.maxADC, drawn ? 1600 : 1550) << r.what;
-        EXPECT_EQ(plan.longestBytes, drawn ? 40 : 20) << r.what;
-        if (drawn) {
-            EXPECT_TRUE(plan.problems.empty()) << r.what;
-            EXPECT_EQ(displayedComments(plan), "first  Comments ...\none\nodd  Comments ...\n"
-                                               "fine\nlast  Comments ...\nthree\nlines\n");
-            continue;
-        }
-        ASSERT_EQ(plan.problems.size(), 1u) << r.what;
-        const std::string& problem = plan.problems[0];
-        EXPECT_EQ(problem.rfind(r.problemStart, 0), 0u) << problem;
-        EXPECT_NE(problem.find((folder / "odd.").string()), std::string::npos) << problem;
-        EXPECT_NE(problem.find("The session odd is not displayed."), std::string::npos) << problem;
-    }
+    TempFolder folder;
+    const auto write = [&](const std::string& name, const std::string& header, int n) {
+        const SessionChoice c{folder / (name + ".Tst"), folder / (name + ".Hdr")};
+        writeFile(c.tst, std::string(static_cast<std::size_t>(n) * 4, '\x05'));
+        if (header.empty()) fs::create_directories(c.hdr);
+        if (!header.empty()) writeFile(c.hdr, header);
+        return c;
+    };
+    const SessionChoice chosen[] = {write("first", hdr(" 1400", " 1510", "one"), 3),
+                                    write("odd", "", 10),
+                                    write("last", hdr(" 1450", " 1600", "three"), 5)};
+    const DisplayPlan plan = planSavedDisplay(chosen);
+    ASSERT_EQ(plan.sessions.size(), 2u);
+    EXPECT_EQ(plan.sessions.back().info.name, "last");
+    EXPECT_EQ(plan.sessions.back().position, 2u) << "the colour stays the list position";
+    // The lowest of the first, the highest of the last, the longest that is drawn: 5 records.
+    EXPECT_EQ(std::tuple(plan.minADC, plan.maxADC, plan.longestBytes), std::tuple(1400, 1600, 20));
+    ASSERT_EQ(plan.problems.size(), 1u);
+    EXPECT_EQ(plan.problems[0].rfind("Is a directory: " + (folder / "odd.").string(), 0), 0u)
+        << plan.problems[0];
+    EXPECT_NE(plan.problems[0].find("The session odd is not displayed."), std::string::npos);
 }
 
 TEST(SavedSetWriter, ProbesTargetsAndRecognisesTheWorkingFilesUnderAnyName) {
@@ -283,38 +238,31 @@ TEST(SavedSetWriter, ProbesTargetsAndRecognisesTheWorkingFilesUnderAnyName) {
     writeFile(t / "tempdata.hdr", hdr(" 1500", " 1502", " "));
     writeFile(t / "run1.Tst", "abcd");
     fs::create_directories(t / "folder.Tst");
-    const struct {
-        fs::path path;
-        TargetState state;
-        const char* description;
-    } probes[] = {{t / "run1.Tst", TargetState::Exists, ""},
-                  {t / "nowhere" / "run1.Tst", TargetState::Missing, "File not found: "},
-                  {t / "folder.Tst", TargetState::Unusable, "Is a directory: "},
-                  {t / "run1.Tst" / "x.Tst", TargetState::Unusable, "Not a directory: "}};
-    for (const auto& r : probes) {
-        const TargetProbe p = probeFile(r.path);
-        EXPECT_EQ(p.state, r.state) << r.path;
-        if (r.state != TargetState::Exists) {
-            EXPECT_EQ(p.description, r.description + r.path.string());
-        }
+    const std::tuple<fs::path, TargetState, const char*> probes[] = {
+        {t / "run1.Tst", TargetState::Exists, ""},
+        {t / "nowhere" / "run1.Tst", TargetState::Missing, "File not found: "},
+        {t / "folder.Tst", TargetState::Unusable, "Is a directory: "},
+        {t / "run1.Tst" / "x.Tst", TargetState::Unusable, "Not a directory: "}};
+    for (const auto& [path, state, description] : probes) {
+        const TargetProbe p = probeFile(path);
+        EXPECT_EQ(p.state, state) << path;
+        EXPECT_EQ(p.description, *description ? description + path.string() : "");
     }
     const fs::path o = t / "elsewhere";
     fs::create_directories(o);
     fs::create_symlink(t / "tempdata.tst", o / "linked.Tst");
     fs::create_hard_link(t / "tempdata.hdr", o / "hard.Hdr");
-    const struct {
-        SaveTargets targets;
-        bool working;
-    } rows[] = {{{o / "a.Tst", o / "a.Txt", o / "a.Hdr"}, false},
-                {{t / "tempdata.tst", o / "a.Txt", o / "a.Hdr"}, true},
-                {{o / "a.Tst", t / "tempdata.txt", o / "a.Hdr"}, true},
-                {{o / "linked.Tst", o / "a.Txt", o / "a.Hdr"}, true},
-                {{o / "a.Tst", o / "a.Txt", o / "hard.Hdr"}, true},
-                {{t.path() / "." / "tempdata.tst", o / "a.Txt", o / "a.Hdr"}, true},
-                // A case-sensitive file system keeps these apart from the working files.
-                {{t / "tempdata.Tst", t / "tempdata.Txt", t / "tempdata.Hdr"}, false}};
-    for (const auto& r : rows)
-        EXPECT_EQ(targetsWorkingSet(r.targets, t.path()), r.working) << r.targets.tst;
+    const std::pair<SaveTargets, bool> rows[] = {
+        {{o / "a.Tst", o / "a.Txt", o / "a.Hdr"}, false},
+        {{t / "tempdata.tst", o / "a.Txt", o / "a.Hdr"}, true},
+        {{o / "a.Tst", t / "tempdata.txt", o / "a.Hdr"}, true},
+        {{o / "linked.Tst", o / "a.Txt", o / "a.Hdr"}, true},
+        {{o / "a.Tst", o / "a.Txt", o / "hard.Hdr"}, true},
+        {{t.path() / "." / "tempdata.tst", o / "a.Txt", o / "a.Hdr"}, true},
+        // A case-sensitive file system keeps these apart from the working files.
+        {{t / "tempdata.Tst", t / "tempdata.Txt", t / "tempdata.Hdr"}, false}};
+    for (const auto& [targets, working] : rows)
+        EXPECT_EQ(targetsWorkingSet(targets, t.path()), working) << targets.tst;
 }
 
 TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
@@ -357,40 +305,24 @@ TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
 }
 
 TEST(ReadingTimes, TheCadenceAndTheGapsOfASessionsTimes) {
-    const struct {
-        const char* what;
-        std::string bytes;
-        std::size_t records;
-        std::vector<std::uint32_t> times;
-        double period, longestRun;
-        std::vector<std::int64_t> afterGaps;
-    } rows[] = {
-        {"two a second", records({0, 500, 1000, 1500}), 4, {0, 500, 1000, 1500}, 0.5, 1.5, {}},
-        // Jitter averages out; a gap of 6 s neither counts in the rate nor in a stretch.
-        {"ten a second, a gap",
-         records({100, 190, 310, 400, 6400, 6500, 6590}),
-         7,
-         {100, 190, 310, 400, 6400, 6500, 6590},
-         0.098,
-         0.3,
-         {5}},
-        {"a time that goes back, a cut record",
-         records({0, 500, 400, 1000}) + "\x01\x02",
-         9,
-         {0, 500, 500, 1000},
-         0.5,
-         1.0,
-         {}},
-        {"fewer records than times", records({0, 500, 9000}), 2, {0, 500}, 0.5, 0.5, {}},
-        {"one time", records({42}), 1, {42}, 0.5, 0, {}},
-    };
-    for (const auto& r : rows) {
-        const auto times = readTimes(r.bytes, r.records);
-        EXPECT_EQ(times, r.times) << r.what;
+    // times written (then a cut record), records, times read ({}: as written); period, longest
+    // run (s); records after a gap
+    const std::tuple<std::vector<std::int32_t>, std::size_t, std::vector<std::uint32_t>, double,
+                     double, std::vector<std::int64_t>>
+        rows[] = {{{0, 500, 1000, 1500}, 4, {}, 0.5, 1.5, {}},
+                  // Jitter averages out; a gap of 6 s neither counts in the rate nor in a stretch.
+                  {{100, 190, 310, 400, 6400, 6500, 6590}, 7, {}, 0.098, 0.3, {5}},
+                  {{0, 500, 400, 1000}, 9, {0, 500, 500, 1000}, 0.5, 1.0, {}}, // a time goes back
+                  {{0, 500, 9000}, 2, {0, 500}, 0.5, 0.5, {}}, // fewer records than times
+                  {{42}, 1, {}, 0.5, 0, {}}};
+    for (const auto& [written, count, read, period, longestRun, afterGaps] : rows) {
+        const auto times = readTimes(records(written) + "\x01\x02", count);
+        EXPECT_EQ(times,
+                  read.empty() ? std::vector<std::uint32_t>(written.begin(), written.end()) : read);
         const Cadence c = cadenceOf(times);
-        EXPECT_NEAR(c.period, r.period, 1e-9) << r.what;
-        EXPECT_NEAR(c.longestRun, r.longestRun, 1e-9) << r.what;
-        EXPECT_EQ(recordsAfterGaps(times), r.afterGaps) << r.what;
+        EXPECT_NEAR(c.period, period, 1e-9) << count;
+        EXPECT_NEAR(c.longestRun, longestRun, 1e-9) << count;
+        EXPECT_EQ(recordsAfterGaps(times), afterGaps) << count;
     }
 }
 
@@ -440,80 +372,79 @@ TEST(MarkerFile, ReadsWhatIsSoundAndNamesTheOtherLines) {
     EXPECT_EQ(savedMarkerFile(t / "run1.Hdr"), t / "run1.Mrk");
 }
 
+// A session killed without a header, its last record and line torn, is recovered on the real
+// program (UnsavedSessions); here each other thing a start can find.
 TEST(SessionRecovery, OnlyASavedSessionIsClearedAnUnfinishedOneIsMadeWholeNoneIsLost) {
     using Found = WorkingSessionRecovery::Found;
-    const std::string none = "<none>", dir = "<dir>";
-    const std::string three = records({1500, 1502, 1499}), threeLines = "1500\r\n1502\r\n1499\r\n";
-    const std::string recoveredHdr = hdr(" 1499", " 1502", " ");
+    const std::string _ = "<none>", dir = "<dir>";
+    const std::string three = records({1500, 1502, 1499}), lines = "1500\r\n1502\r\n1499\r\n";
+    const std::string recovered = hdr(" 1499", " 1502", " "), one = records({1500});
     const std::string mark1 = markerLine({1, 0.5, "one"}), mark3 = markerLine({3, 1.5, "three"});
     const std::string started = startLine({2026, 12, 7, 10, 15, 2, 0, 60});
     const std::string saved = started + savedLine({2026, 12, 7, 11, 0, 0, 0, 60});
-    const std::string times4 = records({500, 1000, 1500, 2000});
+    const std::string two = records({1500, 1502}), twoLines = "1500\r\n1502\r\n";
+    const std::string below1 = records({0, 1500, -3, 1400});
+    const char* names[] = {"tempdata.tst", "tempdata.txt", "tempdata.hdr",
+                           "tempdata.mrk", "tempdata.tms", "tempdata.tim"};
+    // A header cut short, then:
     const struct {
-        const char* what;
-        std::string tst, txt, header, mrk, tim, tms; // as the last run left them
+        std::array<std::string, 6> before; // as the last run left them, in the order of names
         Found found;
-        bool recovered;
-        std::string tstAfter, txtAfter, headerAfter, mrkAfter, tmsAfter;
-    } rows[] = {{"killed, no header file", three, threeLines, none, none, started, none,
-                 Found::Kept, true, three, threeLines, recoveredHdr, none, none},
-                {"header cut short", three, threeLines, hdr(" 1", " 2", " ").substr(0, 20), none,
-                 none, none, Found::Kept, true, three, threeLines, recoveredHdr, none, none},
-                {"torn record, line and time", three + "\x05\x06", "1500\r\n1502\r\n14", "", none,
-                 started, times4, Found::Kept, true, three, threeLines, recoveredHdr, none,
-                 records({500, 1000, 1500})},
-                {"text longer", records({1500}), threeLines, "", none, none, none, Found::Kept,
-                 true, records({1500}), "1500\r\n", hdr(" 1500", " 1500", " "), none, none},
-                {"text differs", three, "1500\r\n9999\r\n1499\r\n", "", none, none, none,
-                 Found::Kept, true, three, threeLines, recoveredHdr, none, none},
-                {"text is a folder", three, dir, "", none, none, none, Found::Kept, true, three,
-                 dir, recoveredHdr, none, none},
-                {"values below 1", records({0, 1500, -3, 1400}), none, "", none, none, none,
-                 Found::Kept, true, records({0, 1500, -3, 1400}), "0\r\n1500\r\n-3\r\n1400\r\n",
-                 hdr(" 1400", " 1500", " "), none, none},
-                {"markers past the records", records({1500, 1502}) + "\x01", "1500\r\n1502\r\n", "",
-                 mark1 + mark3 + "2,1.0", none, none, Found::Kept, true, records({1500, 1502}),
-                 "1500\r\n1502\r\n", hdr(" 1500", " 1502", " "), mark1, none},
-                // A saved session is cleared as always.
-                {"stopped and saved", three, threeLines, recoveredHdr, mark1, saved, none,
-                 Found::Saved, false, none, threeLines, none, mark1, none},
-                {"killed after it was saved", three, threeLines, "", none, saved, none,
-                 Found::Saved, false, none, threeLines, none, none, none},
-                {"empty readings", "", threeLines, "", none, none, none, Found::Nothing, false,
-                 none, threeLines, none, none, none},
-                {"less than a record", "\x05\x06\x07", none, "", none, none, none, Found::Nothing,
-                 false, none, none, none, none, none}};
+        std::array<std::string, 5> after; // tempdata.tim stays as it was
+    } rows[] = {{{three, lines, hdr(" 1", " 2", " ").substr(0, 20), _, _, _},
+                 Found::Kept,
+                 {three, lines, recovered, _, _}},
+                // A torn record, line and time
+                {{three + "\x05\x06", "1500\r\n1502\r\n14", "", _, records({500, 1000, 1500, 2000}),
+                  started},
+                 Found::Kept,
+                 {three, lines, recovered, _, records({500, 1000, 1500})}},
+                // The text longer, differing, a folder
+                {{one, lines, "", _, _, _},
+                 Found::Kept,
+                 {one, "1500\r\n", hdr(" 1500", " 1500", " "), _, _}},
+                {{three, "1500\r\n9999\r\n1499\r\n", "", _, _, _},
+                 Found::Kept,
+                 {three, lines, recovered, _, _}},
+                {{three, dir, "", _, _, _}, Found::Kept, {three, dir, recovered, _, _}},
+                // Values below 1
+                {{below1, _, "", _, _, _},
+                 Found::Kept,
+                 {below1, "0\r\n1500\r\n-3\r\n1400\r\n", hdr(" 1400", " 1500", " "), _, _}},
+                // Markers past the records
+                {{two + "\x01", twoLines, "", mark1 + mark3 + "2,1.0", _, _},
+                 Found::Kept,
+                 {two, twoLines, hdr(" 1500", " 1502", " "), mark1, _}},
+                // A saved session is cleared as always: stopped, or killed after it was saved.
+                {{three, lines, recovered, mark1, _, saved}, Found::Saved, {_, lines, _, mark1, _}},
+                {{three, lines, "", _, _, saved}, Found::Saved, {_, lines, _, _, _}},
+                // Empty readings, less than a record.
+                {{"", lines, "", _, _, _}, Found::Nothing, {_, lines, _, _, _}},
+                {{"\x05\x06\x07", _, "", _, _, _}, Found::Nothing, {_, _, _, _, _}}};
     for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << "row " << &r - rows);
         TempFolder t;
-        const char* names[] = {"tempdata.tst", "tempdata.txt", "tempdata.hdr", "tempdata.mrk",
-                               "tempdata.tms"};
-        const std::string* before[] = {&r.tst, &r.txt, &r.header, &r.mrk, &r.tms};
-        const std::string* after[] = {&r.tstAfter, &r.txtAfter, &r.headerAfter, &r.mrkAfter,
-                                      &r.tmsAfter};
-        for (int i = 0; i < 5; ++i) {
-            if (*before[i] == dir) fs::create_directory(t / names[i]);
-            if (*before[i] != none && *before[i] != dir) writeFile(t / names[i], *before[i]);
+        for (int i = 0; i < 6; ++i) {
+            if (r.before[i] == dir) fs::create_directory(t / names[i]);
+            if (r.before[i] != _ && r.before[i] != dir) writeFile(t / names[i], r.before[i]);
         }
-        if (r.tim != none) writeFile(t / "tempdata.tim", r.tim);
         const WorkingSessionRecovery got = clearOrRecoverWorkingSession(t.path());
-        EXPECT_EQ(got.found, r.found) << r.what;
-        EXPECT_EQ(got.recovered, r.recovered) << r.what;
-        EXPECT_EQ(got.readings, r.found == Found::Kept ? std::ssize(r.tstAfter) / 4 : 0) << r.what;
-        EXPECT_EQ(got.start.has_value(), r.tim != none) << r.what;
+        const bool kept = r.found == Found::Kept;
+        EXPECT_EQ(std::tuple(got.found, got.recovered, got.headerWritten, got.start.has_value()),
+                  std::tuple(r.found, kept, kept, r.before[5] != _));
+        EXPECT_EQ(got.readings, kept ? std::ssize(r.after[0]) / 4 : 0);
         // What cannot be mended is named; the rest of the session is recovered all the same.
-        EXPECT_EQ(got.problems.size(), r.txt == dir ? 1u : 0u) << r.what;
+        EXPECT_EQ(got.problems.size(), r.before[1] == dir ? 1u : 0u);
         for (const auto& p : got.problems)
             EXPECT_NE(p.find("tempdata.txt: Is a directory"), std::string::npos) << p;
-        EXPECT_EQ(got.headerWritten, r.recovered) << r.what;
-        for (int i = 0; i < 5; ++i) {
-            EXPECT_EQ(fs::exists(t / names[i]), *after[i] != none) << r.what << ": " << names[i];
-            if (*after[i] != none && *after[i] != dir) {
-                EXPECT_EQ(readFile(t / names[i]), *after[i]) << r.what << ": " << names[i];
-            }
+        int left = 0; // no file left behind
+        for (int i = 0; i < 6; ++i) {
+            const std::string& after = i < 5 ? r.after[i] : r.before[5];
+            EXPECT_EQ(fs::exists(t / names[i]), after != _) << names[i];
+            left += after != _;
+            if (after == _ || after == dir) continue;
+            EXPECT_EQ(readFile(t / names[i]), after) << names[i];
         }
-        EXPECT_EQ(std::distance(fs::directory_iterator(t.path()), fs::directory_iterator()),
-                  std::count_if(after, after + 5, [&](const auto* a) { return *a != none; }) +
-                      (r.tim != none))
-            << r.what << ": no file left behind";
+        EXPECT_EQ(std::distance(fs::directory_iterator(t.path()), fs::directory_iterator()), left);
     }
 }
