@@ -7,13 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <limits>
-#include <numbers>
 #include <random>
 #include <set>
-#include <tuple>
-#include <vector>
 
 using namespace sylvane::display;
 using sylvane::unittest::ohmsOf;
@@ -27,10 +22,10 @@ TEST(BarAndLamps, ColoursOfTheWorkedLevels) {
     const std::tuple<float, int, std::uint32_t> bars[] = {
         {255, 0, G}, {256, 0, R},  {250, 1, G},   {0, 31, G},     {-kInf, 31, G},
         {300, 6, R}, {510, 31, R}, {kInf, 31, R}, {255.5f, 0, G}, {std::nanf(""), 0, R}};
-    for (const auto& [level, lastLit, color] : bars) {
-        EXPECT_EQ(barGraphOf(level).lastLit, lastLit) << level;
-        EXPECT_EQ(barGraphOf(level).color, color) << level;
-    }
+    for (const auto& [level, lastLit, color] : bars)
+        EXPECT_EQ(std::pair(barGraphOf(level).lastLit, barGraphOf(level).color),
+                  std::pair(lastLit, color))
+            << level;
     // band, step, then the lit and unlit colours' index in kLampColors (-1: all lamps off).
     const std::tuple<float, int, int, int> lamps[] = {
         // At 255 six bands leave 5.20406, just under the step width.
@@ -39,9 +34,9 @@ TEST(BarAndLamps, ColoursOfTheWorkedLevels) {
         {kInf, 13, 0, -1}, {std::nanf(""), 0, 0, 1}};
     for (const auto& [level, band, step, lit] : lamps) {
         const LampRowPaint p = lampRowOf(level);
-        EXPECT_EQ(std::tuple(p.band, p.step), std::tuple(band, step)) << level;
-        EXPECT_EQ(p.lit, lit < 0 ? kLampsOff : kLampColors[static_cast<std::size_t>(lit)]) << level;
-        EXPECT_EQ(p.unlit, lit < 0 ? kLampsOff : kLampColors[static_cast<std::size_t>(lit - 1)])
+        const auto colour = [&](int i) { return lit < 0 ? kLampsOff : kLampColors.at(i); };
+        EXPECT_EQ(std::tuple(p.band, p.step, p.lit, p.unlit),
+                  std::tuple(band, step, colour(lit), colour(lit - 1)))
             << level;
     }
     // Past about 2e9 subtracting a band no longer changes a float: the count must still end.
@@ -50,25 +45,23 @@ TEST(BarAndLamps, ColoursOfTheWorkedLevels) {
 
 TEST(GraphScale, SensitivitiesCentredUpTo100AndFromZeroOhmAbove) {
     constexpr float kHeight = 268.0f;
-    const struct {
-        std::int32_t sensitivity;
-        float bottom, top;
-        const char* labels[5];
-    } rows[] = {{25, 587213.125f, 352327.875f, {"352k", "411k", "469k", "528k", "587k"}},
-                {100, 939541.0f, 0.0f, {"0", "234k", "469k", "704k", "939k"}},
-                {101, 944238.6875f, 0.0f, {"0", "236k", "472k", "708k", "944k"}},
-                {1000, 5167475.5f, 0.0f, {"0", "1.29M", "2.58M", "3.87M", "5.16M"}}};
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.sensitivity);
-        const GraphScale s = liveScale(2048, r.sensitivity, kHeight);
-        EXPECT_FLOAT_EQ(s.bottomOhms, r.bottom);
-        EXPECT_NEAR(s.topOhms, r.top, 0.5);
+    const std::tuple<std::int32_t, float, float, std::string> rows[] = {
+        {25, 587213.125f, 352327.875f, "352k 411k 469k 528k 587k"},
+        {100, 939541.0f, 0.0f, "0 234k 469k 704k 939k"},
+        {101, 944238.6875f, 0.0f, "0 236k 472k 708k 944k"},
+        {1000, 5167475.5f, 0.0f, "0 1.29M 2.58M 3.87M 5.16M"}};
+    for (const auto& [sensitivity, bottom, top, labels] : rows) {
+        SCOPED_TRACE(sensitivity);
+        const GraphScale s = liveScale(2048, sensitivity, kHeight);
+        EXPECT_FLOAT_EQ(s.bottomOhms, bottom);
+        EXPECT_NEAR(s.topOhms, top, 0.5);
         EXPECT_EQ(plotY(s.bottomOhms, s.bottomOhms, s.yScale, kHeight), 268);
         EXPECT_EQ(plotY(s.topOhms, s.bottomOhms, s.yScale, kHeight), 0);
         EXPECT_EQ(plotY(ohmsOf(2048), s.bottomOhms, s.yScale, kHeight) == 134,
-                  r.sensitivity <= 100); // centred on the reference
+                  sensitivity <= 100); // centred on the reference
         const auto texts = axisLabelTexts(s.bottomOhms, s.topOhms, 480, 1, true);
-        for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(texts[i], r.labels[i]) << i;
+        EXPECT_EQ(texts[0] + " " + texts[1] + " " + texts[2] + " " + texts[3] + " " + texts[4],
+                  labels);
     }
     // Regression: from 100 % up the top edge is 0 Ohm and its label reads "0" for any reference
     // and picture, not the rounding error of dividing the height by the scale again.
@@ -132,82 +125,62 @@ TEST(GraphCompression, WidthOverflowStepsTimeLabelsAndTheGrid) {
 
     std::set<std::pair<int, int>> dots;
     int calls = 0;
-    forEachGridDot(480, 270, [&](std::int32_t x, std::int32_t y) {
-        dots.insert({x, y});
-        ++calls;
-    });
+    forEachGridDot(480, 270, [&](std::int32_t x, std::int32_t y) { dots.insert({x, y}), ++calls; });
     EXPECT_EQ(calls, 5 * 49 + 5 * 28); // nx = 48, ny = 27
     for (const int y : {0, 66, 134, 202, 269}) EXPECT_TRUE(dots.count({240, y})) << y;
     for (const int x : {0, 119, 239, 359, 479}) EXPECT_TRUE(dots.count({x, 130})) << x;
     EXPECT_FALSE(dots.count({5, 0}));
-    for (const auto& [w, h] : {std::pair{9.0f, 300.0f},
-                               {300.0f, 9.0f},
-                               {-5.0f, 270.0f},
-                               {std::nanf(""), 270.0f},
-                               {10.0f, 10.0f}}) {
+    const std::pair<float, float> sizes[] = {
+        {9, 300}, {300, 9}, {-5, 270}, {std::nanf(""), 270}, {10, 10}};
+    for (const auto& [w, h] : sizes) {
         int n = 0;
         forEachGridDot(w, h, [&](std::int32_t, std::int32_t) { ++n; });
-        EXPECT_EQ(pictureTooSmall(w, h), w != 10.0f) << w << "x" << h;
-        EXPECT_EQ(n == 0, pictureTooSmall(w, h)) << w << "x" << h;
+        EXPECT_EQ(std::pair(pictureTooSmall(w, h), n == 0), std::pair(w != 10, w != 10)) << w;
     }
 }
 
 namespace {
-// A window that keeps what it is given, or whole pixels of `quantum` twips.
-class FakeWindow final : public LayoutWindow {
-public:
-    double w = 0, h = 0, l = 0, t = 0, quantum = 0;
+// A window that keeps what it is given.
+struct FakeWindow final : LayoutWindow {
+    double w = 0, h = 0, l = 0, t = 0;
     int state = kNormalWindow;
     double width() const override { return w; }
     double height() const override { return h; }
     double left() const override { return l; }
     double top() const override { return t; }
-    void setWidth(double v) override { w = kept(v); }
-    void setHeight(double v) override { h = kept(v); }
-    void setLeft(double v) override { l = kept(v); }
-    void setTop(double v) override { t = kept(v); }
+    void setWidth(double v) override { w = v; }
+    void setHeight(double v) override { h = v; }
+    void setLeft(double v) override { l = v; }
+    void setTop(double v) override { t = v; }
     int displayState() const override { return state; }
-
-private:
-    double kept(double v) const { return quantum > 0 ? std::round(v / quantum) * quantum : v; }
 };
 } // namespace
 
 TEST(Layout, PlacementPanelsAndFontOnA15360By11520TwipScreen) {
     const ScreenSize screen{15360, 11520};
     using Box = std::array<double, 4>; // width, height, left, top
-    const struct {
-        std::uint8_t reason;
-        WindowPlacement stored; // width, height, left, top
-        Box before;
-        int state;
-        std::int32_t units;
-        double quantum; // whole pixels of this many twips
-        Box after;
-    } rows[] = {
-        {1, {15000, 9000, 100, 100}, {}, 0, 28, 0, {11520, 8640, 1920, 1440}},
-        {1, {8448, 8640, 3456, 1440}, {}, 0, 28, 15, {11520, 8640, 3450, 1440}},
-        {1, {8000, 6000, -5000, 30000}, {}, 0, 28, 0, {7680, 5760, 0, 5184}},
-        {2, {}, {9000, 8000, 100, 100}, 0, 28, 0, {10560, 7920, 100, 100}},
-        {3, {}, {10000, 7920, 100, 100}, 0, 28, 0, {9600, 7200, 100, 100}},
-        {2, {}, {2000, 2000, 0, 0}, 0, 28, 0, {3840, 5760, 0, 0}},
-        {2, {}, {500, 400, 0, 0}, 0, 0, 0, {3840, 360, 0, 0}},
-        {2, {}, {15000, 12000, 0, 0}, 0, 28, 0, {15360, 11880, 0, 0}},
-        {2, {}, {8000, 6000, 14000, 9000}, 0, 28, 0, {7680, 5760, 6912, 5184}},
-        {2, {}, {15360, 11000, 0, 0}, kMaximizedWindow, 28, 0, {15360, 11000, 0, 0}},
-        {1, {8448, 8640, 3456, 1440}, {}, kMinimizedWindow, 28, 0, {8448, 8640, 3456, 1440}}};
-    for (const auto& r : rows) {
+    // reason, the placement stored, the window before, its state, panel units; the window after
+    const std::tuple<std::uint8_t, WindowPlacement, Box, int, std::int32_t, Box> rows[] = {
+        {1, {15000, 9000, 100, 100}, {}, 0, 28, {11520, 8640, 1920, 1440}},
+        {2, {}, {9000, 8000, 100, 100}, 0, 28, {10560, 7920, 100, 100}},
+        {3, {}, {10000, 7920, 100, 100}, 0, 28, {9600, 7200, 100, 100}},
+        {2, {}, {2000, 2000, 0, 0}, 0, 28, {3840, 5760, 0, 0}},
+        {2, {}, {500, 400, 0, 0}, 0, 0, {3840, 360, 0, 0}},
+        {2, {}, {15000, 12000, 0, 0}, 0, 28, {15360, 11880, 0, 0}},
+        {2, {}, {8000, 6000, 14000, 9000}, 0, 28, {7680, 5760, 6912, 5184}},
+        {2, {}, {15360, 11000, 0, 0}, kMaximizedWindow, 28, {15360, 11000, 0, 0}},
+        {1, {8448, 8640, 3456, 1440}, {}, kMinimizedWindow, 28, {8448, 8640, 3456, 1440}}};
+    for (const auto& [reason, stored, before, windowState, units, after] : rows) {
         FakeWindow window;
-        window.quantum = r.quantum;
         std::tie(window.w, window.h, window.l, window.t) =
-            std::tuple(r.before[0], r.before[1], r.before[2], r.before[3]);
-        window.state = r.state;
-        WindowLayoutState state{r.reason, r.units, r.stored};
-        EXPECT_EQ(placeWindow(screen, state, window), r.state != kMinimizedWindow);
-        EXPECT_EQ((Box{window.w, window.h, window.l, window.t}), r.after);
+            std::tuple(before[0], before[1], before[2], before[3]);
+        window.state = windowState;
+        WindowLayoutState state{reason, units, stored};
+        EXPECT_EQ(placeWindow(screen, state, window), windowState != kMinimizedWindow);
+        EXPECT_EQ((Box{window.w, window.h, window.l, window.t}), after);
         EXPECT_EQ((std::array{state.set.width, state.set.height}),
-                  (std::array{std::int32_t(r.after[0]), std::int32_t(r.after[1])}));
-        EXPECT_EQ(state.layoutReason, r.reason == 3 ? 3 : 2);
+                  (std::array{std::int32_t(after[0]), std::int32_t(after[1])}));
+        EXPECT_EQ(state.layoutReason, reason == 3 ? 3 : 2);
     }
     const LayoutGrid g = layoutGrid(screen, 16);
     EXPECT_EQ((std::array{g.gridX, g.gridY, g.minWidth, g.minHeight}),
@@ -233,45 +206,22 @@ TEST(Layout, PlacementPanelsAndFontOnA15360By11520TwipScreen) {
 TEST(TraceStepper, StepsSkipsAndTheStepLeftOpen) {
     using Points = std::vector<std::pair<std::int32_t, float>>;
     const auto ohms = ohmsOf;
-    const struct {
-        const char* name;
-        std::int32_t perStep;
-        std::vector<std::int32_t> records;
-        Points points;
-        std::int32_t openCount;
-        float openOhms;
-    } rows[] = {
-        {"records below 1 skipped",
-         1,
-         {1500, 0, 1502, -3},
-         {{1, ohms(1500)}, {3, ohms(1502)}},
-         0,
-         0},
-        {"mean rounded to even",
-         2,
-         {1000, 1001, 1004, 1006, 1008},
-         {{1, ohms(1000)}, {2, ohms(1005)}},
-         1,
-         ohms(1008)},
-        // A skipped record does not close its step; the sum is still divided by the step size.
-        {"skipped record at a step's end", 2, {1000, 0, 1002, 1004}, {{2, ohms(1503)}}, 0, 0},
-        {"mean below one", 4, {0, 0, 0, 1}, {{1, kInf}}, 0, 0},
-        // A replay ending mid-step carries resistances, never ADC sums, into the live trace.
-        {"ends mid-step",
-         3,
-         {1000, 1000, 1000, 3000, 3500},
-         {{1, ohms(1000)}},
-         2,
-         ohms(3000) + ohms(3500)}};
-    for (const auto& r : rows) {
-        TraceStepper stepper(r.perStep);
-        Points points;
-        stepper.feed(1, r.records, [&](std::int32_t step, float o) {
-            points.push_back({step, o});
-        });
-        EXPECT_EQ(points, r.points) << r.name;
-        EXPECT_EQ(stepper.openCount(), r.openCount) << r.name;
-        EXPECT_FLOAT_EQ(stepper.openOhms(), r.openOhms) << r.name;
+    // readings a step, records; the points drawn, then the step left open: its count and ohms
+    const std::tuple<std::int32_t, std::vector<std::int32_t>, Points, std::int32_t, float> rows[] =
+        {{1, {1500, 0, 1502, -3}, {{1, ohms(1500)}, {3, ohms(1502)}}, 0, 0}, // below 1 skipped
+         {2, {1000, 1001, 1004, 1006, 1008}, {{1, ohms(1000)}, {2, ohms(1005)}}, 1, ohms(1008)},
+         // A skipped record does not close its step; the sum is still divided by the step size.
+         {2, {1000, 0, 1002, 1004}, {{2, ohms(1503)}}, 0, 0},
+         {4, {0, 0, 0, 1}, {{1, kInf}}, 0, 0}, // a mean below one
+         // A replay ending mid-step carries resistances, never ADC sums, into the live trace.
+         {3, {1000, 1000, 1000, 3000, 3500}, {{1, ohms(1000)}}, 2, ohms(3000) + ohms(3500)}};
+    for (const auto& [perStep, records, points, openCount, openOhms] : rows) {
+        TraceStepper stepper(perStep);
+        Points got;
+        stepper.feed(1, records, [&](std::int32_t step, float o) { got.push_back({step, o}); });
+        EXPECT_EQ(got, points) << records.size();
+        EXPECT_EQ(stepper.openCount(), openCount) << records.size();
+        EXPECT_FLOAT_EQ(stepper.openOhms(), openOhms) << records.size();
     }
     // Blocks of any size give the trace of the whole.
     std::mt19937 rng(7);
