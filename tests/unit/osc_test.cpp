@@ -5,10 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <string>
-#include <vector>
-
 using namespace sylvane::acquisition;
 using namespace std::string_literals;
 
@@ -38,12 +34,8 @@ TEST(OscPackets, OnlyTheMarkerMessageMakesMarkersAndAnythingUnreadableIsOneRefus
     const std::string other = "/x\0\0,i\0\0\0\0\0\5"s;
     std::string deep = go;
     for (int i = 0; i < 9; ++i) deep = bundle(element(deep));
-    const struct {
-        const char* what;
-        std::string packet;
-        std::vector<std::string> markers;
-        int refused;
-    } rows[] = {
+    // what, the packet; the markers taken and the packets refused
+    const std::tuple<const char*, std::string, std::vector<std::string>, int> rows[] = {
         {"a marker with its text", go, {"go"}, 0},
         {"a marker without one", bare, {""}, 0},
         {"an empty text", "/sylvane/marker\0,s\0\0\0\0\0\0"s, {""}, 0},
@@ -85,10 +77,9 @@ TEST(OscPackets, OnlyTheMarkerMessageMakesMarkersAndAnythingUnreadableIsOneRefus
          {std::string(80, 'x')},
          0},
     };
-    for (const auto& r : rows) {
-        const OscInbound in = decodeOscPacket(bytesOf(r.packet));
-        EXPECT_EQ(in.markers, r.markers) << r.what;
-        EXPECT_EQ(in.refused, r.refused) << r.what;
+    for (const auto& [what, packet, markers, refused] : rows) {
+        const OscInbound in = decodeOscPacket(bytesOf(packet));
+        EXPECT_EQ(std::pair(in.markers, in.refused), std::pair(markers, refused)) << what;
     }
 }
 
@@ -102,8 +93,6 @@ TEST(OscPackets, AMarkersTextIsWhatTheMarkBoxCouldHold) {
     const std::pair<std::string, std::string> rows[] = {
         {"  stimulus  ", "stimulus"},
         {"a\r\nb\tc", "a  b c"},
-        {"say \"go\" \\ now", "say \"go\" \\ now"},
-        {"\xFF\xFEok", "\xEF\xBF\xBD\xEF\xBF\xBDok"},
         // Overlong, a surrogate, past U+10FFFF, cut short: one U+FFFD a byte.
         {"\xC0\xAF!", "\xEF\xBF\xBD\xEF\xBF\xBD!"},
         {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
@@ -128,52 +117,22 @@ TEST(OscPackets, AMarkersTextIsWhatTheMarkBoxCouldHold) {
     for (const auto& [in, out] : rows) EXPECT_EQ(markerTextOf(in), out) << in;
 }
 
+// Start, Stop, every reading and marker as they go out are read back by oscdump and checked on
+// the real program (osc_e2e); here the values that a session there does not reach.
 TEST(OscPackets, OutgoingMessagesByteForByte) {
-    // 2048: 1924650000 / 2048 - 470000 = 469770.5078125 ohms, 469770.5 as a float (0x48E56150).
-    const float g2048 = static_cast<float>(1e6 / 469770.5);
-    std::uint32_t gBits = 0;
-    std::memcpy(&gBits, &g2048, 4);
-    const std::string gBytes{static_cast<char>(gBits >> 24), static_cast<char>(gBits >> 16),
-                             static_cast<char>(gBits >> 8), static_cast<char>(gBits)};
-    const std::pair<std::string, std::string> rows[] = {
-        {oscSessionPacket(true), "/sylvane/session\0\0\0\0,s\0\0start\0\0\0"s},
-        {oscSessionPacket(false), "/sylvane/session\0\0\0\0,s\0\0stop\0\0\0\0"s},
-        {oscMarkerPacket(7, "go"), "/sylvane/marker\0,is\0\0\0\0\7go\0\0"s},
-        {oscMarkerPacket(70000, ""), "/sylvane/marker\0,is\0\0\1\x11\x70\0\0\0\0"s},
-        {oscReadingPacket(1, 0.5, 2048), "/sylvane/reading\0\0\0\0,idiff\0\0"s +
-                                             "\0\0\0\1\x3F\xE0\0\0\0\0\0\0\0\0\x08\0"s +
-                                             "\x48\xE5\x61\x50"s + gBytes},
-        // 4095: no resistance, and no conductance either (0).
-        {oscReadingPacket(2, 1.25, 4095), "/sylvane/reading\0\0\0\0,idiff\0\0"s +
-                                              "\0\0\0\2\x3F\xF4\0\0\0\0\0\0\0\0\x0F\xFF"s +
-                                              "\0\0\0\0\0\0\0\0"s},
-    };
-    for (const auto& [got, want] : rows) EXPECT_EQ(got, want);
-    EXPECT_NEAR(g2048, 2.12869, 1e-5);
-
-    // The follower sends Start, each reading and Stop, in order.
-    OscReadingFollower follower;
-    std::vector<std::string> sent;
-    follower.sessionStarted(0);
-    follower.send = [&](const std::string& p) { sent.push_back(p); };
-    follower.sessionStarted(0);
-    follower.readingRecorded(1, 2048, 0.5);
-    follower.sessionStopped();
-    EXPECT_EQ(sent, (std::vector<std::string>{oscSessionPacket(true), rows[4].second,
-                                              oscSessionPacket(false)}));
+    // A marker at a record past 16 bits; 4095: no resistance, and no conductance either (0).
+    EXPECT_EQ(oscMarkerPacket(70000, ""), "/sylvane/marker\0,is\0\0\1\x11\x70\0\0\0\0"s);
+    EXPECT_EQ(oscReadingPacket(2, 1.25, 4095), "/sylvane/reading\0\0\0\0,idiff\0\0"s +
+                                                   "\0\0\0\2\x3F\xF4\0\0\0\0\0\0\0\0\x0F\xFF"s +
+                                                   "\0\0\0\0\0\0\0\0"s);
 }
 
 TEST(OscPackets, AtMostFiftyMarkersInAnySecond) {
     MarkerRateLimit limit;
     // 60 asked for 10 ms apart from 0: the first 50 taken.
     int taken = 0;
-    for (int i = 0; i < 60; ++i) {
-        const double t = 0.01 * i;
-        if (limit.allows(t)) {
-            limit.taken(t);
-            ++taken;
-        }
-    }
+    for (int i = 0; i < 60; ++i)
+        if (limit.allows(0.01 * i)) limit.taken(0.01 * i), ++taken;
     EXPECT_EQ(taken, 50);
     // The oldest taken was at 0.00, the next at 0.01, then 0.02.
     const std::pair<double, bool> rows[] = {{0.999, false}, {1.0, true},    {1.005, false},
