@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 using namespace sylvane::storage;
 using namespace sylvane::unittest;
 
@@ -44,13 +46,12 @@ TEST(WorkingFiles, ADiskFullAtAnyByteLeavesWholeRecordsAndLinesAndNoPartOfAHeade
         EXPECT_EQ(store->bytes(WorkingFile::Txt), std::string("1500\r\n1502\r\n", 6 * kept));
         EXPECT_EQ(store->bytes(WorkingFile::Tms),
                   std::string("\xF4\x01\0\0\xE8\x03\0\0", 4 * kept));
-        if (!recorded) {
-            const char* refused = room < 4   ? "tempdata.tms"
-                                  : room < 8 ? "tempdata.tst"
-                                             : "tempdata.txt";
-            EXPECT_NE(error.find(refused), std::string::npos) << room << ": " << error;
-            EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
-        }
+        const char* refused = room < 4   ? "tempdata.tms"
+                              : room < 8 ? "tempdata.tst"
+                                         : "tempdata.txt";
+        EXPECT_TRUE(recorded || error.find(refused + std::string(": No space left on device")) !=
+                                    std::string::npos)
+            << room << ": " << error;
         EXPECT_FALSE(files.writeHeaderAndClose(1500, 1502, " ", &error)) << room;
         EXPECT_EQ(store->bytes(WorkingFile::Hdr), "") << room;
         ASSERT_TRUE(files.unwrittenHeader()) << room;
@@ -132,7 +133,7 @@ TEST(TstReader, RecordsInBlocksWhileAnotherHandleAppendsAndTheReplayOfSomeOfThem
     // Two more whole blocks and five records, appended by the writer's own handle.
     const std::size_t more = 2 * TstReader::kBlockRecords;
     std::vector<std::int32_t> values(more);
-    for (std::size_t i = 0; i < more; ++i) values[i] = static_cast<std::int32_t>(i + 6);
+    std::iota(values.begin(), values.end(), 6);
     std::ofstream(path, std::ios::binary | std::ios::app) << "\x56\x78" + records(values);
     const auto [all, blocks] = readAll(1, 1 << 30);
     ASSERT_EQ(all.size(), more + 6);
@@ -159,14 +160,13 @@ TEST(TstReader, RecordsInBlocksWhileAnotherHandleAppendsAndTheReplayOfSomeOfThem
 }
 
 TEST(CommonScale, MarginFourPercentMinimumAndAnUprightScale) {
-    const struct {
-        std::int32_t minADC, maxADC;
-        double bottomAdc, topAdc; // at the edges; 0 when the 4 % rule takes over
-    } rows[] = {{1000, 2000, 950, 2050}, {1500, 1600, 1495, 1605}, {200, 400, 190, 410}};
-    for (const auto& r : rows) {
-        const CommonScale s = commonScale(r.minADC, r.maxADC, 4, 480, 300);
-        EXPECT_FLOAT_EQ(s.bottomOhms, ohmsOf(r.bottomAdc)) << r.minADC;
-        EXPECT_FLOAT_EQ(s.topOhms, ohmsOf(r.topAdc)) << r.minADC;
+    // the range; the ADC values at the bottom and the top edges
+    const std::array<std::int32_t, 4> rows[] = {
+        {1000, 2000, 950, 2050}, {1500, 1600, 1495, 1605}, {200, 400, 190, 410}};
+    for (const auto& [minADC, maxADC, bottomAdc, topAdc] : rows) {
+        const CommonScale s = commonScale(minADC, maxADC, 4, 480, 300);
+        EXPECT_FLOAT_EQ(s.bottomOhms, ohmsOf(bottomAdc)) << minADC;
+        EXPECT_FLOAT_EQ(s.topOhms, ohmsOf(topAdc)) << minADC;
         EXPECT_FLOAT_EQ(s.yScale, static_cast<float>(300.0 / (double(s.bottomOhms) - s.topOhms)));
     }
     // Equal minimum and maximum, or a span under 4 %: 2 % either side of the top.
@@ -186,23 +186,18 @@ TEST(CommonScale, MarginFourPercentMinimumAndAnUprightScale) {
             EXPECT_TRUE(y >= 0 && y <= 240) << lo << ": " << adc << " at " << y;
         }
     }
-    const struct {
-        std::int32_t minADC, maxADC;
-        bool defined;
-    } limits[] = {{1, 1, true},      {0, 0, false},      {-5, 100, false}, {10, 4000, false},
-                  {196, 4095, true}, {195, 4095, false}, {1, 20, true},    {1, 21, false}};
-    for (const auto& r : limits)
-        EXPECT_EQ(commonScaleDefined(r.minADC, r.maxADC), r.defined)
-            << r.minADC << ".." << r.maxADC;
-    const struct {
-        std::int64_t longestBytes;
-        float width;
-        std::int32_t perStep;
-    } steps[] = {{4000, 480, 3}, {1000, 480, 1}, {7676, 480, 4},
-                 {7680, 480, 5}, {4000, 0, 1},   {4'000'000'000'000, 1, 2147483647}};
-    for (const auto& r : steps)
-        EXPECT_EQ(commonScale(1000, 2000, r.longestBytes, r.width, 240).readingsPerStep, r.perStep)
-            << r.longestBytes << " / " << r.width;
+    const std::tuple<std::int32_t, std::int32_t, bool> limits[] = {
+        {1, 1, true},      {0, 0, false},      {-5, 100, false}, {10, 4000, false},
+        {196, 4095, true}, {195, 4095, false}, {1, 20, true},    {1, 21, false}};
+    for (const auto& [lo, hi, defined] : limits)
+        EXPECT_EQ(commonScaleDefined(lo, hi), defined) << lo << ".." << hi;
+    // the longest session's bytes, the picture's width; readings a step
+    const std::tuple<std::int64_t, float, std::int32_t> steps[] = {
+        {4000, 480, 3}, {1000, 480, 1}, {7676, 480, 4},
+        {7680, 480, 5}, {4000, 0, 1},   {4'000'000'000'000, 1, 2147483647}};
+    for (const auto& [longest, width, perStep] : steps)
+        EXPECT_EQ(commonScale(1000, 2000, longest, width, 240).readingsPerStep, perStep)
+            << longest << " / " << width;
 }
 
 // What is drawn and what is named is checked on the real window (SavedSessionFaults); here the
@@ -268,39 +263,34 @@ TEST(SavedSetWriter, ProbesTargetsAndRecognisesTheWorkingFilesUnderAnyName) {
 TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
     const std::string stopped = hdr(" 1500", " 1502", "at stop");
     const std::string readings = records({1500, 0, 1499, 1504});
-    const struct {
-        const char* what;
-        std::string header, tst; // "<none>": no such file
-        std::string comments;
-        bool ok;
-        std::string expected;
-        bool kept = false;
-    } rows[] = {
-        {"complete", stopped, readings, "typed later", true, hdr(" 1500", " 1502", "typed later")},
-        {"items kept as they stand", "\"Lo\"\r\n\"1500.5\"\r\n\"Hi\"\r\n\"abc\"\r\n\"x\"\r\n",
-         readings, " ", true, "\"Lo\"\r\n\"1500.5\"\r\n\"Hi\"\r\n\"abc\"\r\n\" \"\r\n"},
-        {"quote and line break", stopped, readings, "say \"hi\"\r\nagain", true,
-         hdr(" 1500", " 1502", "\\=say \\qhi\\q\\r\\nagain")},
-        // Without a header the range comes from the readings; records below 1 are none.
-        {"four items", stopped.substr(0, 38), readings, "c", true, hdr(" 1500", " 1502", "c")},
-        {"missing header", "<none>", readings, "c", true, hdr(" 1499", " 1504", "c")},
-        {"empty header", "", readings, "c", true, hdr(" 1499", " 1504", "c")},
-        {"nothing at all", "<none>", "<none>", "c", false, ""},
-        // The range the program kept when the disk refused the header at Stop.
-        {"refused at stop", "", readings, "c", true, hdr(" 1400", " 1600", "c"), true},
-        {"written since", stopped, readings, "c", true, hdr(" 1500", " 1502", "c"), true}};
+    // what, the header and readings there ("<none>": no such file), the comments, the header
+    // kept by the program; whether it is written, and as what. A quote and a line break in the
+    // comments are written on the real program (SaveSession).
+    const std::tuple<const char*, std::string, std::string, const char*, bool, bool, std::string>
+        rows[] = {
+            {"complete", stopped, readings, "later", false, true, hdr(" 1500", " 1502", "later")},
+            {"items kept as they stand", "\"Lo\"\r\n\"1500.5\"\r\n\"Hi\"\r\n\"abc\"\r\n\"x\"\r\n",
+             readings, " ", false, true, "\"Lo\"\r\n\"1500.5\"\r\n\"Hi\"\r\n\"abc\"\r\n\" \"\r\n"},
+            // Without a header the range comes from the readings; records below 1 are none.
+            {"four items", stopped.substr(0, 38), readings, "c", false, true,
+             hdr(" 1500", " 1502", "c")},
+            {"missing header", "<none>", readings, "c", false, true, hdr(" 1499", " 1504", "c")},
+            {"empty header", "", readings, "c", false, true, hdr(" 1499", " 1504", "c")},
+            {"nothing at all", "<none>", "<none>", "c", false, false, ""},
+            // The range the program kept when the disk refused the header at Stop.
+            {"refused at stop", "", readings, "c", true, true, hdr(" 1400", " 1600", "c")},
+            {"written since", stopped, readings, "c", true, true, hdr(" 1500", " 1502", "c")}};
     const SessionHeader unwritten = sessionHeader(1400, 1600, "at stop");
-    for (const auto& r : rows) {
+    for (const auto& [what, header, tst, comments, kept, ok, expected] : rows) {
         TempFolder t;
-        if (r.header != "<none>") writeFile(t / "tempdata.hdr", r.header);
-        if (r.tst != "<none>") writeFile(t / "tempdata.tst", r.tst);
+        if (header != "<none>") writeFile(t / "tempdata.hdr", header);
+        if (tst != "<none>") writeFile(t / "tempdata.tst", tst);
         std::string error;
-        EXPECT_EQ(refreshWorkingHeader(t.path(), r.comments, &error, r.kept ? &unwritten : nullptr),
-                  r.ok)
-            << r.what << error;
-        EXPECT_EQ(readFile(t / "tempdata.hdr"), r.expected) << r.what;
-        EXPECT_EQ(r.ok, error.find("tempdata.hdr") == std::string::npos) << error;
-        EXPECT_FALSE(fs::exists(t / "tempdata.hdr.new")) << r.what;
+        EXPECT_EQ(refreshWorkingHeader(t.path(), comments, &error, kept ? &unwritten : nullptr), ok)
+            << what << error;
+        EXPECT_EQ(readFile(t / "tempdata.hdr"), expected) << what;
+        EXPECT_EQ(ok, error.find("tempdata.hdr") == std::string::npos) << error;
+        EXPECT_FALSE(fs::exists(t / "tempdata.hdr.new")) << what;
     }
 }
 
@@ -331,43 +321,32 @@ TEST(MarkerFile, ReadsWhatIsSoundAndNamesTheOtherLines) {
     EXPECT_EQ(markerLine({3, 0.25, "say \"hi\"\r\nagain"}),
               "3,0.250,\"\\=say \\qhi\\q\\r\\nagain\"\r\n");
     const std::string good = markerLine({3, 1.5, ""}) + markerLine({7, 2.0, "a, \"b\"\nc"});
-    const struct {
-        const char* what;
-        std::string bytes;
-        std::int64_t lastRecord;
-        std::vector<Marker> markers;
-        std::vector<int> badLines;
-    } rows[] = {
-        {"escaped texts read back", good, 7, {{3, 1.5, ""}, {7, 2.0, "a, \"b\"\nc"}}, {}},
-        {"cut in the last line", good.substr(0, good.size() - 1), 7, {{3, 1.5, ""}}, {2}},
-        {"cut before its quote", "3,1.500,\"x", -1, {}, {1}},
-        {"bare LF, blank lines", "\n4,1,\"x\"\n\r\n", -1, {{4, 1, "x"}}, {}},
-        {"absurd record numbers",
-         "0,1,\"\"\r\n-2,1,\"\"\r\n8,1,\"\"\r\n99999999999,1,\"\"\r\n7,1,\"\"\r\n",
-         7,
-         {{7, 1, ""}},
-         {1, 2, 3, 4}},
-        {"bad lines",
-         "x,1,\"\"\r\n1,-1,\"\"\r\n1,nan,\"\"\r\n1,1,x\r\n1,1,\"a\"b\"\r\n1;1;\"\"\r\n1,1\r\n",
-         -1,
-         {},
-         {1, 2, 3, 4, 5, 6, 7}},
-        {"binary", std::string("\0\xff,\x01\r\n", 6), -1, {}, {1}},
-    };
-    for (const auto& r : rows) {
-        const MarkerFile file = readMarkers(r.bytes, r.lastRecord);
-        EXPECT_EQ(file.markers, r.markers) << r.what;
-        EXPECT_EQ(file.badLines, r.badLines) << r.what;
+    const std::string absurd =
+        "0,1,\"\"\r\n-2,1,\"\"\r\n8,1,\"\"\r\n99999999999,1,\"\"\r\n7,1,\"\"\r\n";
+    const std::string bad =
+        "x,1,\"\"\r\n1,-1,\"\"\r\n1,nan,\"\"\r\n1,1,x\r\n1,1,\"a\"b\"\r\n1;1;\"\"\r\n1,1\r\n";
+    // what, the file, its session's last record (-1: unknown); the markers read, the bad lines
+    const std::tuple<const char*, std::string, std::int64_t, std::vector<Marker>, std::vector<int>>
+        rows[] = {
+            {"escaped texts read back", good, 7, {{3, 1.5, ""}, {7, 2.0, "a, \"b\"\nc"}}, {}},
+            {"cut in the last line", good.substr(0, good.size() - 1), 7, {{3, 1.5, ""}}, {2}},
+            {"cut before its quote", "3,1.500,\"x", -1, {}, {1}},
+            {"bare LF, blank lines", "\n4,1,\"x\"\n\r\n", -1, {{4, 1, "x"}}, {}},
+            {"absurd record numbers", absurd, 7, {{7, 1, ""}}, {1, 2, 3, 4}},
+            {"bad lines", bad, -1, {}, {1, 2, 3, 4, 5, 6, 7}},
+            {"binary", std::string("\0\xff,\x01\r\n", 6), -1, {}, {1}},
+        };
+    for (const auto& [what, bytes, lastRecord, markers, badLines] : rows) {
+        const MarkerFile file = readMarkers(bytes, lastRecord);
+        EXPECT_EQ(std::pair(file.markers, file.badLines), std::pair(markers, badLines)) << what;
     }
 
-    // A saved session's markers beside its .Hdr, the extension in any letter case.
+    // A saved session's markers beside its .Hdr, the extension in any letter case (a file with
+    // bad lines is named on the real window, RecordMarkSaveTwiceDisplayResumeAndClose).
     TempFolder t;
     EXPECT_TRUE(readSavedMarkers(t / "run1.Hdr", 7).problem.empty());
-    writeFile(t / "run1.mRK", good + "9,1,\"late\"\r\n");
-    const SavedMarkers saved = readSavedMarkers(t / "run1.Hdr", 7);
-    EXPECT_EQ(saved.markers.size(), 2u);
-    EXPECT_NE(saved.problem.find((t / "run1.mRK").string()), std::string::npos) << saved.problem;
-    EXPECT_NE(saved.problem.find("Line 3 "), std::string::npos) << saved.problem;
+    writeFile(t / "run1.mRK", good);
+    EXPECT_EQ(readSavedMarkers(t / "run1.Hdr", 7).markers.size(), 2u);
     writeFile(t / "run1.Mrk", good);
     EXPECT_EQ(savedMarkerFile(t / "run1.Hdr"), t / "run1.Mrk");
 }
