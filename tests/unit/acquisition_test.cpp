@@ -322,7 +322,7 @@ TEST(SessionMarkers, StandAtTheLastReadingGoToTheFileAndAreDrawnAgainAfterARedra
     EXPECT_FALSE(onDisk.add({1, 0, "x"}, &error));
     EXPECT_NE(error.find("gone/tempdata.mrk"), std::string::npos) << error;
     EXPECT_TRUE(onDisk.markers().empty());
-    onDisk.setFolder(folder.path());
+    onDisk.setFolder(folder.path);
     ASSERT_TRUE(onDisk.add({1, 0, "x"}, &error)) << error;
     EXPECT_EQ(sylvane::unittest::readFile(folder / "tempdata.mrk"), "1,0.000,\"x\"\r\n");
     onDisk.clear();

@@ -253,11 +253,11 @@ TEST(SavedSetWriter, ProbesTargetsAndRecognisesTheWorkingFilesUnderAnyName) {
         {{o / "a.Tst", t / "tempdata.txt", o / "a.Hdr"}, true},
         {{o / "linked.Tst", o / "a.Txt", o / "a.Hdr"}, true},
         {{o / "a.Tst", o / "a.Txt", o / "hard.Hdr"}, true},
-        {{t.path() / "." / "tempdata.tst", o / "a.Txt", o / "a.Hdr"}, true},
+        {{t.path / "." / "tempdata.tst", o / "a.Txt", o / "a.Hdr"}, true},
         // A case-sensitive file system keeps these apart from the working files.
         {{t / "tempdata.Tst", t / "tempdata.Txt", t / "tempdata.Hdr"}, false}};
     for (const auto& [targets, working] : rows)
-        EXPECT_EQ(targetsWorkingSet(targets, t.path()), working) << targets.tst;
+        EXPECT_EQ(targetsWorkingSet(targets, t.path), working) << targets.tst;
 }
 
 TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
@@ -286,7 +286,7 @@ TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
         if (header != "<none>") writeFile(t / "tempdata.hdr", header);
         if (tst != "<none>") writeFile(t / "tempdata.tst", tst);
         std::string error;
-        EXPECT_EQ(refreshWorkingHeader(t.path(), comments, &error, kept ? &unwritten : nullptr), ok)
+        EXPECT_EQ(refreshWorkingHeader(t.path, comments, &error, kept ? &unwritten : nullptr), ok)
             << what << error;
         EXPECT_EQ(readFile(t / "tempdata.hdr"), expected) << what;
         EXPECT_EQ(ok, error.find("tempdata.hdr") == std::string::npos) << error;
@@ -407,7 +407,7 @@ TEST(SessionRecovery, OnlyASavedSessionIsClearedAnUnfinishedOneIsMadeWholeNoneIs
             if (r.before[i] == dir) fs::create_directory(t / names[i]);
             if (r.before[i] != _ && r.before[i] != dir) writeFile(t / names[i], r.before[i]);
         }
-        const WorkingSessionRecovery got = clearOrRecoverWorkingSession(t.path());
+        const WorkingSessionRecovery got = clearOrRecoverWorkingSession(t.path);
         const bool kept = r.found == Found::Kept;
         EXPECT_EQ(std::tuple(got.found, got.recovered, got.headerWritten, got.start.has_value()),
                   std::tuple(r.found, kept, kept, r.before[5] != _));
@@ -424,6 +424,6 @@ TEST(SessionRecovery, OnlyASavedSessionIsClearedAnUnfinishedOneIsMadeWholeNoneIs
             if (after == _ || after == dir) continue;
             EXPECT_EQ(readFile(t / names[i]), after) << names[i];
         }
-        EXPECT_EQ(std::distance(fs::directory_iterator(t.path()), fs::directory_iterator()), left);
+        EXPECT_EQ(std::distance(fs::directory_iterator(t.path), fs::directory_iterator()), left);
     }
 }
