@@ -110,9 +110,9 @@ TEST(ExtraSettings, ReconnectWaitFromItsLineOrTheDefault) {
     }
     // The skin responses' settings share the file: sections are passed over, a value that is not
     // taken is the default with a problem naming the file, the setting and the value.
-    // text; threshold, window from and to; what each problem holds
+    // text; threshold, window from and to; what each problem holds. The defaults are shown by
+    // Preferences on the real program (osc_e2e).
     const std::tuple<std::string, double, double, double, std::vector<std::string>> responses[] = {
-        {"", 0.05, 1, 4, {}},
         {"[responses]\nResponseThresholdMicrosiemens=0.1\nReconnectWaitSeconds=5", 0.1, 1, 4, {}},
         {"ResponseWindowSeconds= 0.5 , 3.25 \r\n", 0.05, 0.5, 3.25, {}},
         {"ResponseWindowSeconds=0,60", 0.05, 0, 60, {}},
