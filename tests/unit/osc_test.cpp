@@ -84,29 +84,20 @@ TEST(OscPackets, OnlyTheMarkerMessageMakesMarkersAndAnythingUnreadableIsOneRefus
 }
 
 TEST(OscPackets, AMarkersTextIsWhatTheMarkBoxCouldHold) {
-    const std::string a79(79, 'a');
-    const std::string e81 = [] {
-        std::string s;
-        for (int i = 0; i < 81; ++i) s += "\xC3\xA9";
-        return s;
-    }();
+    const std::string a79(79, 'a'), R = "\xEF\xBF\xBD", ideo = "\xE3\x80\x80";
+    std::string e81;
+    for (int i = 0; i < 81; ++i) e81 += "\xC3\xA9";
     const std::pair<std::string, std::string> rows[] = {
         {"  stimulus  ", "stimulus"},
         {"a\r\nb\tc", "a  b c"},
-        // Overlong, a surrogate, past U+10FFFF, cut short: one U+FFFD a byte.
-        {"\xC0\xAF!", "\xEF\xBF\xBD\xEF\xBF\xBD!"},
-        {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
-        {"\xF4\x90\x80\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
-        {"x\xE2\x82", "x\xEF\xBF\xBD\xEF\xBF\xBD"},
-        // DEL, C1 controls and no-break spaces are blanks.
-        {"\x7F\xC2\x85"
-         "a\xC2\xA0",
-         "a"},
-        {"\xE3\x80\x80"
-         "mid\xE3\x80\x80"
-         "dle",
-         "mid\xE3\x80\x80"
-         "dle"},
+        // Overlong, a surrogate, past U+10FFFF, cut short: one U+FFFD (R) a byte.
+        {"\xC0\xAF!", R + R + "!"},
+        {"\xED\xA0\x80", R + R + R},
+        {"\xF4\x90\x80\x80", R + R + R + R},
+        {"x\xE2\x82", "x" + R + R},
+        // DEL, C1 controls and no-break spaces are blanks; an ideographic space within is kept.
+        {"\x7F\xC2\x85" + std::string("a\xC2\xA0"), "a"},
+        {ideo + "mid" + ideo + "dle", "mid" + ideo + "dle"},
         {e81, e81.substr(0, 160)},
         // U+1F600 takes two of the 80.
         {a79 + "\xF0\x9F\x98\x80", a79},
