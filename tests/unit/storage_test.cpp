@@ -211,15 +211,16 @@ TEST(SavedDisplayPlan, LeavesOutWhatCannotBeDrawnAndKeepsTheRest) {
         if (!header.empty()) writeFile(c.hdr, header);
         return c;
     };
-    const SessionChoice chosen[] = {write("first", hdr(" 1400", " 1510", "one"), 3),
+    const SessionChoice chosen[] = {write("first", hdr(" 1400", " 1510", "one"), 6),
                                     write("odd", "", 10),
                                     write("last", hdr(" 1450", " 1600", "three"), 5)};
     const DisplayPlan plan = planSavedDisplay(chosen);
     ASSERT_EQ(plan.sessions.size(), 2u);
     EXPECT_EQ(plan.sessions.back().info.name, "last");
     EXPECT_EQ(plan.sessions.back().position, 2u) << "the colour stays the list position";
-    // The lowest of the first, the highest of the last, the longest that is drawn: 5 records.
-    EXPECT_EQ(std::tuple(plan.minADC, plan.maxADC, plan.longestBytes), std::tuple(1400, 1600, 20));
+    // The lowest of the first, the highest of the last, the longest that is drawn: the first's 6
+    // records (the one left out has 10).
+    EXPECT_EQ(std::tuple(plan.minADC, plan.maxADC, plan.longestBytes), std::tuple(1400, 1600, 24));
     ASSERT_EQ(plan.problems.size(), 1u);
     EXPECT_EQ(plan.problems[0].rfind("Is a directory: " + (folder / "odd.").string(), 0), 0u)
         << plan.problems[0];
