@@ -303,6 +303,8 @@ TEST(ReadingTimes, TheCadenceAndTheGapsOfASessionsTimes) {
         rows[] = {{{0, 500, 1000, 1500}, 4, {}, 0.5, 1.5, {}},
                   // Jitter averages out; a gap of 6 s neither counts in the rate nor in a stretch.
                   {{100, 190, 310, 400, 6400, 6500, 6590}, 7, {}, 0.098, 0.3, {5}},
+                  // One reading missing: 200 ms is over one and a half periods of 100 ms.
+                  {{0, 100, 200, 300, 400, 600, 700}, 7, {}, 0.1, 0.4, {6}},
                   {{0, 500, 400, 1000}, 9, {0, 500, 500, 1000}, 0.5, 1.0, {}}, // a time goes back
                   {{0, 500, 9000}, 2, {0, 500}, 0.5, 0.5, {}}, // fewer records than times
                   {{42}, 1, {}, 0.5, 0, {}}};
