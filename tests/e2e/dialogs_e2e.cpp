@@ -1,10 +1,6 @@
-// The dialogs opened from the real window on real folders. The file manager in Save mode (names,
-// the overwrite question, refusals, the copies with the current comments) and in Display mode
-// (the *.tst list in any letter case, Add, the six coloured labels, the ways to end the choice,
-// the folder kept); the port dialog's probing and pre-selection; the sensitivity slider's keys;
-// the About box.
+// The dialogs opened from the real window on real folders: the file manager in Save and Display
+// mode, the port dialog's probing, the sensitivity slider's keys, the About box.
 
-#include "dialogs/file_path_parse.h"
 #include "dialogs/frm_about.h"
 #include "dialogs/frm_file_manager.h"
 #include "dialogs/frm_port_change.h"
@@ -103,23 +99,25 @@ TEST(SaveSession, NamesOverwriteRefusalsAndTheCopiesWithTheCurrentComments) {
         const char* message;
         bool staysOpen;
         const char* savedAs; // nullptr: nothing written
-    } rows[] = {{"a.b.tst", Plain, 0, nullptr, false, "a"},
-                {"run1.tst", Existing, pf::vbNo, overwrite, true, nullptr},
-                {"run1", Existing, pf::vbYes, overwrite, false, "run1"},
-                {"tempdata.tst", Plain, 0, reserved, true, nullptr},
-                {"", Plain, 0, nullptr, true, nullptr},
-                {"", NoSession, 0, "There is no session data to save!", false, nullptr},
+        const char* files;   // name.Tst, .Txt, .Hdr afterwards
+    } rows[] = {{"a.b.tst", Plain, 0, nullptr, false, "a", "SSS"},
+                {"run1.tst", Existing, pf::vbNo, overwrite, true, nullptr, "o--"},
+                {"run1", Existing, pf::vbYes, overwrite, false, "run1", "SSS"},
+                {"tempdata.tst", Plain, 0, reserved, true, nullptr, "---"},
+                {"", Plain, 0, nullptr, true, nullptr, "---"},
+                {"", NoSession, 0, "There is no session data to save!", false, nullptr, "---"},
                 // A name that leads onto the working files through a link used to copy them onto
                 // themselves; failed copies used to close the dialog as if the session was saved.
-                {"linked.xyz", Linked, 0, reserved, true, nullptr},
-                {"run1", TstIsDir, 0, "run1.Tst", true, nullptr},
-                {"run1", NoTxt, 0, "run1.Txt", true, nullptr}};
+                {"linked.xyz", Linked, 0, reserved, true, nullptr, "---"},
+                {"run1", TstIsDir, 0, "run1.Tst", true, nullptr, "---"},
+                {"run1", NoTxt, 0, "run1.Txt", true, nullptr, "So-"}};
     for (const auto& r : rows) {
         SCOPED_TRACE(std::string(r.typed) + " " + std::to_string(r.setup));
         Fixture f(r.setup != NoSession);
         // An older session of the name, with markers; an older text that a failed copy keeps.
-        if (r.setup == Existing) writeFileBytes(f.inData("run1.Tst"), "older");
-        if (r.setup == Existing) writeFileBytes(f.inData("run1.mrk"), "older");
+        if (r.setup == Existing)
+            for (const char* name : {"run1.Tst", "run1.mrk"})
+                writeFileBytes(f.inData(name), "older");
         if (r.setup == NoTxt) writeFileBytes(f.inData("run1.Txt"), "older");
         if (r.setup == Linked) QFile::link(f.path("tempdata.hdr"), f.inData("linked.Hdr"));
         if (r.setup == TstIsDir) QDir(f.data).mkdir("run1.Tst");
@@ -151,12 +149,12 @@ TEST(SaveSession, NamesOverwriteRefusalsAndTheCopiesWithTheCurrentComments) {
             << said.toStdString();
         const QByteArray header = hdrOf(1499, 1502, "\\=typed \\qafter\\q stop");
         const QString saved = f.inData(r.savedAs ? r.savedAs : "run1");
-        EXPECT_EQ(readFileBytes(saved + ".Tst"),
-                  r.savedAs ? kTst
-                            : (r.setup == Existing ? "older" : (r.setup == NoTxt ? kTst : "")));
-        EXPECT_EQ(readFileBytes(saved + ".Txt"),
-                  r.savedAs ? kTxt : QByteArray(r.setup == NoTxt ? "older" : ""));
-        EXPECT_EQ(readFileBytes(saved + ".Hdr"), r.savedAs ? header : "");
+        // Each of .Tst, .Txt, .Hdr: the session's copy (S), the older file (o) or none (-).
+        const QByteArray copies[] = {kTst, kTxt, header};
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(readFileBytes(saved + std::array{".Tst", ".Txt", ".Hdr"}[i]),
+                      r.files[i] == 'S' ? copies[i] : QByteArray(r.files[i] == 'o' ? "older" : ""))
+                << i;
         EXPECT_EQ(QFile::exists(f.inData("run1.mrk")), r.setup == Existing && !r.savedAs)
             << "the older session's markers go with it";
         EXPECT_FALSE(QFile::exists(saved + ".Txt.saving"));

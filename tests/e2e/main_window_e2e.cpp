@@ -1,6 +1,5 @@
 // The main window from start to close on a 1024 x 768 screen at 96 dpi (15360 x 11520 twips):
-// first and second start, damaged settings files and a stored place off the screen, the Display
-// toggles, the user's resize, and the bar graph and lamps.
+// starts from no, damaged or off-screen settings, the Display toggles, resizes, bars and lamps.
 
 #include "dialogs/frm_port_change.h"
 #include "display/color_levels.h"
@@ -92,9 +91,8 @@ TEST(MainWindow, FirstStartDefaultsTheCloseWritesThemAndASecondStartReadsThemBac
             QTest::mouseClick(d->cmdOK, Qt::LeftButton);
         });
         Program p({}, folder.path());
-        ASSERT_EQ(p.messages.messages.size(), 1u);
-        EXPECT_EQ(p.messages.messages[0].prompt, "Need to select Comm Port");
-        EXPECT_EQ(p.messages.messages[0].title, "No initialzation file found");
+        EXPECT_EQ(p.messages.titles(), QStringList{"No initialzation file found"});
+        EXPECT_EQ(p.messages.prompts(), QStringList{"Need to select Comm Port"});
         EXPECT_EQ(p.w.LblParams[5]->caption(), "6");
         EXPECT_TRUE(p.w.Timer1->isActive());
         EXPECT_EQ(p.w.windowTitle(), "Sylvane Interface");
@@ -131,13 +129,11 @@ TEST(MainWindow, FirstStartDefaultsTheCloseWritesThemAndASecondStartReadsThemBac
     }
     Program second({}, folder.path());
     EXPECT_TRUE(second.messages.messages.empty());
-    EXPECT_EQ(second.w.LblParams[5]->caption(), "6");
-    EXPECT_EQ(second.checks(), "110101");
+    EXPECT_EQ(second.w.LblParams[5]->caption() + second.checks(), "6110101");
     second.runLayout();
     EXPECT_EQ(second.place(), (std::array<double, 4>{11520, 8640, 1440, 3450}));
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 6; ++i)
         EXPECT_TRUE(second.panels()[i]->isHidden() || second.panels()[i]->geometry() == rects[i]);
-    }
 }
 
 TEST(MainWindow, DamagedSettingsAndPlacesOffTheScreen) {
@@ -183,11 +179,9 @@ TEST(MainWindow, DamagedSettingsAndPlacesOffTheScreen) {
         }
         Program p({}, folder.path());
         if (r.trapped) {
-            ASSERT_EQ(p.messages.messages.size(), 1u);
-            EXPECT_EQ(p.messages.messages[0].title, "Need to trap this error");
-            EXPECT_EQ(p.messages.messages[0].prompt, r.trapped);
-            EXPECT_TRUE(p.w.exitRequested());
-            EXPECT_FALSE(p.w.Timer1->isActive());
+            EXPECT_EQ(p.messages.titles(), QStringList{"Need to trap this error"});
+            EXPECT_EQ(p.messages.prompts(), QStringList{r.trapped});
+            EXPECT_TRUE(p.w.exitRequested() && !p.w.Timer1->isActive());
             EXPECT_EQ(QFileInfo(ini).isDir(), r.kind == Directory);
             if (r.kind == Unreadable) {
                 ASSERT_EQ(chmod(ini.toLocal8Bit().constData(), 0600), 0);
@@ -198,18 +192,17 @@ TEST(MainWindow, DamagedSettingsAndPlacesOffTheScreen) {
             continue;
         }
         EXPECT_TRUE(p.messages.messages.empty());
-        EXPECT_EQ(p.w.LblParams[5]->caption(), "2");
-        EXPECT_EQ(p.w.LblParams[3]->caption(), r.sensitivity);
+        EXPECT_EQ(p.w.LblParams[5]->caption() + "," + p.w.LblParams[3]->caption(),
+                  QString("2,") + r.sensitivity);
         p.runLayout();
         if (r.placed[0] > 0) p.expectStacked({2764.3, 359.4, 359.4, 534.4, 534.4, 534.4});
         if (r.placed[0] == 0) p.expectStacked({0, 0, 0, 0, 0, 0});
         EXPECT_EQ(r.placed[0] > 0 ? p.place() : r.placed, r.placed);
         // Whatever was read, the window is on the screen and at least a quarter as wide.
-        EXPECT_GE(p.w.Left(), 0);
-        EXPECT_GE(p.w.Top(), 0);
-        EXPECT_GE(p.w.Width(), 3840);
-        EXPECT_LE(p.w.Left() + p.w.Width(), 15360);
-        EXPECT_LE(p.w.Top() + p.w.Height(), 11520);
+        const auto [width, height, top, left] = p.place();
+        EXPECT_TRUE(left >= 0 && top >= 0 && width >= 3840 && left + width <= 15360 &&
+                    top + height <= 11520)
+            << left << " " << top << " " << width << " " << height;
         p.w.close();
         EXPECT_EQ(readFileBytes(ini).count("\r\n"), 24);
         EXPECT_TRUE(p.messages.messages.empty()) << p.said();
@@ -260,19 +253,17 @@ TEST(MainWindow, DisplayTogglesTheUsersResizeAndTheColourLevelOnTheBarsAndLamps)
     pump(600);
     EXPECT_FALSE(p.w.layoutPending);
 
-    // The bar graph and the lamps show the colour level.
+    // The bar graph and the lamps show the colour level, on the screen as in the labels: two
+    // green cells, lamp 0 light red.
     p.w.engine.state().awaitingStartValue = false;
     p.w.engine.state().colorLevel = 250;
     p.w.DisplayUpdate();
-    // What the labels hold is what the screen shows: two green cells, lamp 0 light red.
     const QImage shot = p.w.grab().toImage();
-    const auto onScreen = [&](QWidget* cell) {
-        return QColor(shot.pixel(cell->mapTo(&p.w, cell->rect().center())));
-    };
-    EXPECT_EQ(onScreen(p.w.lblBarGraf[1]), QColor(0, 255, 0));
-    EXPECT_EQ(onScreen(p.w.lblBarGraf[2]), pf::toQColor(display::kNeutralColor));
-    EXPECT_EQ(onScreen(p.w.lblLED[0]), QColor(255, 192, 192));
-    EXPECT_EQ(onScreen(p.w.lblLED[1]), QColor(255, 0, 0));
+    QList<QColor> shown;
+    for (QWidget* cell : {p.w.lblBarGraf[1], p.w.lblBarGraf[2], p.w.lblLED[0], p.w.lblLED[1]})
+        shown << QColor(shot.pixel(cell->mapTo(&p.w, cell->rect().center())));
+    EXPECT_EQ(shown, (QList<QColor>{QColor(0, 255, 0), pf::toQColor(display::kNeutralColor),
+                                    QColor(255, 192, 192), QColor(255, 0, 0)}));
 
     // While a session waits for its reference reading nothing is painted.
     p.w.engine.state().awaitingStartValue = true;
