@@ -97,22 +97,19 @@ TEST(SerialLinkReceive, EachNineBytesAreOneEventWithThoseBytesWhateverTheWriteSi
     // Bytes a terminal in cooked mode would translate, swallow or act on.
     const QByteArray control =
         QByteArray::fromHex("aaaa010d0d0a1311030d0a111303041a1c7fff000d0d0a08151712").repeated(3);
-    const struct {
-        const char* name;
-        QStringList lines;
-        bool cookedFirst; // another opener left the terminal cooked
-    } rows[] = {{"single bytes", cut(frames, {1}), false},
-                {"stray bytes cut in odd writes", cut(withStrays, {3, 11, 1, 20}), false},
-                {"control bytes after a cooked opener", cut(control, {9, 18}), true}};
-    for (const auto& r : rows)
+    // The writes, and whether another opener left the terminal cooked.
+    const std::tuple<const char*, QStringList, bool> rows[] = {
+        {"single bytes", cut(frames, {1}), false},
+        {"stray bytes cut in odd writes", cut(withStrays, {3, 11, 1, 20}), false},
+        {"control bytes after a cooked opener", cut(control, {9, 18}), true}};
+    for (const auto& [name, lines, cookedFirst] : rows)
         for (const int pace : kPaces) {
-            SCOPED_TRACE(r.name + QStringLiteral(", paced every %1 ms").arg(pace).toStdString());
+            SCOPED_TRACE(name + QStringLiteral(", paced every %1 ms").arg(pace).toStdString());
             ProgramFolder scripts;
-            Line t(
-                {"--frames", ProbeSimProcess::framesFile(scripts.path(), r.lines), "--rate", "53"},
-                2, pace);
+            Line t({"--frames", ProbeSimProcess::framesFile(scripts.path(), lines), "--rate", "53"},
+                   2, pace);
             ASSERT_TRUE(t.sim.start()) << t.sim.errorString().toStdString();
-            if (r.cookedFirst) {
+            if (cookedFirst) {
                 const int fd =
                     ::open(t.sim.devicePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
                 termios tio{};
@@ -126,7 +123,7 @@ TEST(SerialLinkReceive, EachNineBytesAreOneEventWithThoseBytesWhateverTheWriteSi
             // DTR and RTS fail on a pseudo-terminal, which must go on reading all the same.
             t.link.setDTREnable(true);
             t.link.setRTSEnable(false);
-            const QByteArray sent = QByteArray::fromHex(r.lines.join(' ').toLatin1());
+            const QByteArray sent = QByteArray::fromHex(lines.join(' ').toLatin1());
             const qsizetype whole = sent.size() / 9 * 9;
             ASSERT_TRUE(waitUntil([&] { return t.chunks.join().size() >= whole; }, kWait))
                 << t.sim.log().toStdString();
@@ -139,37 +136,32 @@ TEST(SerialLinkReceive, EachNineBytesAreOneEventWithThoseBytesWhateverTheWriteSi
 
 TEST(SerialLinkOpen, FailuresAreToldApartAndNameThePortAndTheDevice) {
     enum Setup { Nothing, Dangling, NotSerial, OtherProgram };
-    const struct {
-        Setup setup;
-        int port;
-        SerialLink::OpenError expected;
-        QStringList mentions;
-    } rows[] = {
+    const std::tuple<Setup, int, SerialLink::OpenError, QStringList> rows[] = {
         {Nothing, 200, SerialLink::OpenError::NoSuchPort, {"COM200", "no such port", "com200"}},
         {Dangling, 3, SerialLink::OpenError::NoSuchPort, {"COM3 (/dev/pts/98765)", "no such port"}},
         {NotSerial, 4, SerialLink::OpenError::Other, {"COM4 (", "notaport)"}},
         {OtherProgram, 2, SerialLink::OpenError::InUse, {"COM2 (/dev/pts/", "in use"}}};
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.setup);
-        Line t({"--adc", "1500", "--rate", "53"}, r.port);
-        const QString link = sylvane::acquisition::comPortLinkPath(t.folder.path(), r.port);
+    for (const auto& [setup, port, expected, mentions] : rows) {
+        SCOPED_TRACE(setup);
+        Line t({"--adc", "1500", "--rate", "53"}, port);
+        const QString link = sylvane::acquisition::comPortLinkPath(t.folder.path(), port);
         QDir(t.folder.path()).mkpath(QStringLiteral("ports"));
         QProcess holder;
-        if (r.setup == Dangling) QFile::link(QStringLiteral("/dev/pts/98765"), link);
-        if (r.setup == NotSerial) {
+        if (setup == Dangling) QFile::link(QStringLiteral("/dev/pts/98765"), link);
+        if (setup == NotSerial) {
             writeFileBytes(t.folder.file("notaport"), "x");
             QFile::link(t.folder.file("notaport"), link);
         }
-        if (r.setup == OtherProgram) { // the real window holding the port in another process
+        if (setup == OtherProgram) { // the real window holding the port in another process
             ASSERT_TRUE(t.sim.start()) << t.sim.errorString().toStdString();
             holder.start(QStringLiteral(SYLVANE_SESSION_DRIVER), {"--folder", t.folder.path()});
             ASSERT_TRUE(waitUntil([&] { return holder.peek(64).startsWith("started"); }, kWait));
         }
         EXPECT_FALSE(t.link.open());
-        EXPECT_EQ(t.link.openError(), r.expected);
-        for (const QString& m : r.mentions)
+        EXPECT_EQ(t.link.openError(), expected);
+        for (const QString& m : mentions)
             EXPECT_TRUE(t.link.errorString().contains(m)) << t.link.errorString().toStdString();
-        if (r.setup != OtherProgram) continue;
+        if (setup != OtherProgram) continue;
         // Once the holder lets go, the port is free again.
         holder.kill();
         holder.waitForFinished(kWait);
@@ -214,8 +206,8 @@ TEST(SerialLinkLost, AVanishedDeviceIsReportedOnceWithoutSpinning) {
                 << t.lost.front().toStdString();
             // Paced, the frames that came in meanwhile are taken together, not one wake-up each.
             if (pace > 0 && !killed) {
-            EXPECT_LT(t.batches * 3, t.events * 2) << t.batches;
-        }
+                EXPECT_LT(t.batches * 3, t.events * 2) << t.batches;
+            }
         }
 }
 
