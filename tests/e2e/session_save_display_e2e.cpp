@@ -82,9 +82,6 @@ TEST(SessionSaveAndDisplay, RecordMarkSaveTwiceDisplayResumeAndClose) {
     ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
     const QString saved = s.path("sessions");
     QDir(s.folder).mkdir("sessions");
-    const auto inSaved = [&](const QByteArray& name) {
-        return readFileBytes(QDir(saved).filePath(name));
-    };
     s.load(settingsOf("2", "25"));
     s.w.mnuSmlGraf->trigger(); // a panel hidden before the display stays hidden after it
     ASSERT_TRUE(s.showSettled());
@@ -149,12 +146,13 @@ TEST(SessionSaveAndDisplay, RecordMarkSaveTwiceDisplayResumeAndClose) {
         s.w.TxtSeshnComnts->setText(comments);
         answerFileManager({name});
         s.w.mnuSaveFile->trigger();
-        const QByteArray base = QByteArray(name).split('.').first();
-        EXPECT_EQ(inSaved(base + ".Tst"), readings);
-        EXPECT_EQ(inSaved(base + ".Txt"), text);
-        EXPECT_EQ(inSaved(base + ".Hdr"), hdrOf(1700, 1700, stored));
-        EXPECT_EQ(inSaved(base + ".Mrk"), mrk);
-        EXPECT_EQ(inSaved(base + ".Tms"), s.file("tempdata.tms"));
+        const QString base = QDir(saved).filePath(QString(name).section('.', 0, 0));
+        for (const auto& [ext, copied] : {std::pair{".Tst", readings},
+                                          {".Txt", text},
+                                          {".Hdr", hdrOf(1700, 1700, stored)},
+                                          {".Mrk", mrk},
+                                          {".Tms", s.file("tempdata.tms")}})
+            EXPECT_EQ(readFileBytes(base + ext), copied) << ext;
     }
     // Each with its times, name.Tim and name.Tms, too.
     EXPECT_EQ(QDir(saved).entryList(QDir::Files).size(), 12);
