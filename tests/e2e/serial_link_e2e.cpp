@@ -9,7 +9,6 @@
 #include "tests/support/live_session.h"
 #include "tests/support/probe_sim_process.h"
 
-#include <QAction>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
