@@ -225,41 +225,39 @@ TEST(SavedSessionFaults, WhatCanBeDrawnIsDrawnAndEachSessionLeftOutIsNamed) {
     p.saved("zero", rising(400, 1500), hdrOf(0, 1600, "zero"));
     p.saved("absurd", rising(400, 1500), hdrOf(-5, 99999, "absurd"));
     p.saved("gone", rising(400, 1500), good);
-    const struct {
-        QStringList names, leftOut, mention; // mention: in each message, in the order chosen
-        QString comments;                    // "" when the window stays as it was
-        QString colours;                     // cyan, yellow, green: 1 when drawn
-    } rows[] = {{{"noheader", "good", "cut", "shortheader", "gone"},
-                 {"noheader", "shortheader", "gone"},
-                 {p.path("noheader.Hdr"), "3 of its 5 items", p.path("gone.Tst")},
-                 "good  Comments ...\ngood\ncut  Comments ...\ngood\n",
-                 "011"},
-                {{"empty", "zero", "absurd"},
-                 {"zero", "absurd"},
-                 {"at or below 0 ADC", "at or below 0 ADC"},
-                 "empty  Comments ...\ngood\n",
-                 "000"},
-                // Nothing drawable: the display stays as it was.
-                {{"noheader"}, {"noheader"}, {"noheader.Hdr"}, "", ""}};
-    for (const auto& r : rows) {
+    // The names chosen; those left out, and what each one's message mentions; the comments shown
+    // ("" when the window stays as it was); the colours drawn (cyan, yellow, green: 1 when drawn).
+    const std::tuple<QStringList, QStringList, QStringList, QString, QString> rows[] = {
+        {{"noheader", "good", "cut", "shortheader", "gone"},
+         {"noheader", "shortheader", "gone"},
+         {p.path("noheader.Hdr"), "3 of its 5 items", p.path("gone.Tst")},
+         "good  Comments ...\ngood\ncut  Comments ...\ngood\n",
+         "011"},
+        {{"empty", "zero", "absurd"},
+         {"zero", "absurd"},
+         {"at or below 0 ADC", "at or below 0 ADC"},
+         "empty  Comments ...\ngood\n",
+         "000"},
+        // Nothing drawable: the display stays as it was.
+        {{"noheader"}, {"noheader"}, {"noheader.Hdr"}, "", ""}};
+    for (const auto& [names, leftOut, mention, comments, colours] : rows) {
         const QString before = p.w.TxtSeshnComnts->Text();
         p.messages.messages.clear();
-        p.display(r.names, [&] { QFile::remove(p.path("gone.Tst")); });
+        p.display(names, [&] { QFile::remove(p.path("gone.Tst")); });
         ASSERT_EQ(p.messages.titles(),
-                  QStringList(r.leftOut.size(), "Error accessing 'File to Display'"))
+                  QStringList(leftOut.size(), "Error accessing 'File to Display'"))
             << p.said();
-        for (int i = 0; i < r.leftOut.size(); ++i) {
+        for (int i = 0; i < leftOut.size(); ++i) {
             const QString m = p.messages.prompts()[i];
-            EXPECT_TRUE(m.contains(r.mention[i]) &&
-                        m.endsWith("The session " + r.leftOut[i] + " is not displayed."))
+            EXPECT_TRUE(m.contains(mention[i]) &&
+                        m.endsWith("The session " + leftOut[i] + " is not displayed."))
                 << m.toStdString();
         }
         EXPECT_TRUE(p.w.module1.displayMode);
-        EXPECT_EQ(p.w.TxtSeshnComnts->Text(), r.comments.isEmpty() ? before : r.comments);
-        for (int k = 0; k < r.colours.size(); ++k)
-            EXPECT_EQ(p.pixels(std::array{kCyan, kYellow, kGreen}[static_cast<std::size_t>(k)]) > 0,
-                      r.colours[k] == '1')
-                << r.names.join(",").toStdString() << " colour " << k;
+        EXPECT_EQ(p.w.TxtSeshnComnts->Text(), comments.isEmpty() ? before : comments);
+        QString drawn;
+        for (const std::uint32_t c : {kCyan, kYellow, kGreen}) drawn += p.pixels(c) > 0 ? '1' : '0';
+        EXPECT_EQ(drawn.left(colours.size()), colours) << names.join(",").toStdString();
     }
     // Cancel in display mode resumes the normal display; nothing drawable leaves it so.
     p.display({});
