@@ -3,11 +3,11 @@
 // itself (SIGKILL mid-session), or use it as another program holding the port or the folder.
 // As the program does, it holds the program folder first and closes on SIGTERM and SIGINT.
 // Commands on standard input, a line each: "mark TEXT" opens Session > Mark's box with TEXT typed
-// and leaves it open; "exit" runs File > Exit; "close" (or "quit") closes the window as its close
-// box does.
-// Standard output, a line each, flushed at once: "started", "recorded N" whenever the count of
-// recorded readings grows, "message TITLE: PROMPT" for each message box (answered with OK).
-// Exit status 2 for bad arguments, 3 when the session could not be started, 4 when another
+// and leaves it open; "stop" and "start" run Session > Stop and Start; "exit" runs File > Exit;
+// "close" closes the window as its close box does.
+// Standard output, a line each, flushed at once: "started" at each Start, "recorded N" whenever the
+// count of recorded readings grows, "message TITLE: PROMPT" for each message box (answered with
+// OK). Exit status 2 for bad arguments, 3 when the session could not be started, 4 when another
 // program holds the folder. It ends as the program does.
 
 #include "acquisition/serial_link.h"
@@ -89,7 +89,12 @@ int run(int& argc, char** argv) {
                         ->findChild<QLineEdit*>(QStringLiteral("txtMarker"))
                         ->setText(QString::fromUtf8(line.mid(5)));
                 say(QStringLiteral("marking"));
-            } else if (line == "exit" || line == "close" || line == "quit") {
+            } else if (line == "stop") {
+                w.mnuStop_Click();
+            } else if (line == "start") {
+                w.mnuStart_Click();
+                say(QStringLiteral("started"));
+            } else if (line == "exit" || line == "close") {
                 if (line == "exit")
                     w.mnuExit_Click();
                 else

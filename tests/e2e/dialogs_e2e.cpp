@@ -1,10 +1,6 @@
-// The dialogs opened from the real window on real folders. The file manager in Save mode (names,
-// the overwrite question, refusals, the copies with the current comments) and in Display mode
-// (the *.tst list in any letter case, Add, the six coloured labels, the ways to end the choice,
-// the folder kept); the port dialog's probing and pre-selection; the sensitivity slider's keys;
-// the About box.
+// The dialogs opened from the real window on real folders: the file manager in Save and Display
+// mode, the port dialog's probing, the sensitivity slider's keys, the About box.
 
-#include "dialogs/file_path_parse.h"
 #include "dialogs/frm_about.h"
 #include "dialogs/frm_file_manager.h"
 #include "dialogs/frm_port_change.h"
@@ -96,39 +92,37 @@ TEST(SaveSession, NamesOverwriteRefusalsAndTheCopiesWithTheCurrentComments) {
     enum Setup { Plain, NoSession, Existing, Linked, TstIsDir, NoTxt };
     const char* overwrite = "File already exists !\rDo you wish to overwrite it?";
     const char* reserved = "'tempdata.tst' is a reserved filename\r\nPlease use another name.";
-    const struct {
-        const char* typed;
-        Setup setup;
-        int answer; // to the overwrite question
-        const char* message;
-        bool staysOpen;
-        const char* savedAs; // nullptr: nothing written
-    } rows[] = {{"a.b.tst", Plain, 0, nullptr, false, "a"},
-                {"run1.tst", Existing, pf::vbNo, overwrite, true, nullptr},
-                {"run1", Existing, pf::vbYes, overwrite, false, "run1"},
-                {"tempdata.tst", Plain, 0, reserved, true, nullptr},
-                {"", Plain, 0, nullptr, true, nullptr},
-                {"", NoSession, 0, "There is no session data to save!", false, nullptr},
-                // A name that leads onto the working files through a link used to copy them onto
-                // themselves; failed copies used to close the dialog as if the session was saved.
-                {"linked.xyz", Linked, 0, reserved, true, nullptr},
-                {"run1", TstIsDir, 0, "run1.Tst", true, nullptr},
-                {"run1", NoTxt, 0, "run1.Txt", true, nullptr}};
-    for (const auto& r : rows) {
-        SCOPED_TRACE(std::string(r.typed) + " " + std::to_string(r.setup));
-        Fixture f(r.setup != NoSession);
+    // The name typed, the setup, the answer to the overwrite question, the message, whether the
+    // dialog stays open, the name saved under (nullptr: nothing written) and name.Tst, .Txt and
+    // .Hdr afterwards: the session's copy (S), the older file (o) or none (-).
+    const std::tuple<const char*, Setup, int, const char*, bool, const char*, const char*> rows[] =
+        {{"a.b.tst", Plain, 0, nullptr, false, "a", "SSS"},
+         {"run1.tst", Existing, pf::vbNo, overwrite, true, nullptr, "o--"},
+         {"run1", Existing, pf::vbYes, overwrite, false, "run1", "SSS"},
+         {"tempdata.tst", Plain, 0, reserved, true, nullptr, "---"},
+         {"", Plain, 0, nullptr, true, nullptr, "---"},
+         {"", NoSession, 0, "There is no session data to save!", false, nullptr, "---"},
+         // A name that leads onto the working files through a link used to copy them onto
+         // themselves; failed copies used to close the dialog as if the session was saved.
+         {"linked.xyz", Linked, 0, reserved, true, nullptr, "---"},
+         {"run1", TstIsDir, 0, "run1.Tst", true, nullptr, "---"},
+         {"run1", NoTxt, 0, "run1.Txt", true, nullptr, "So-"}};
+    for (const auto& [typed, setup, answer, message, staysOpen, savedAs, files] : rows) {
+        SCOPED_TRACE(std::string(typed) + " " + std::to_string(setup));
+        Fixture f(setup != NoSession);
         // An older session of the name, with markers; an older text that a failed copy keeps.
-        if (r.setup == Existing) writeFileBytes(f.inData("run1.Tst"), "older");
-        if (r.setup == Existing) writeFileBytes(f.inData("run1.mrk"), "older");
-        if (r.setup == NoTxt) writeFileBytes(f.inData("run1.Txt"), "older");
-        if (r.setup == Linked) QFile::link(f.path("tempdata.hdr"), f.inData("linked.Hdr"));
-        if (r.setup == TstIsDir) QDir(f.data).mkdir("run1.Tst");
-        if (r.setup == NoTxt) QFile::remove(f.path("tempdata.txt"));
-        f.messages.answers = {r.answer};
+        if (setup == Existing)
+            for (const char* name : {"run1.Tst", "run1.mrk"})
+                writeFileBytes(f.inData(name), "older");
+        if (setup == NoTxt) writeFileBytes(f.inData("run1.Txt"), "older");
+        if (setup == Linked) QFile::link(f.path("tempdata.hdr"), f.inData("linked.Hdr"));
+        if (setup == TstIsDir) QDir(f.data).mkdir("run1.Tst");
+        if (setup == NoTxt) QFile::remove(f.path("tempdata.txt"));
+        f.messages.answers = {answer};
         f.w.TxtSeshnComnts->setText("typed \"after\" stop");
         QWidget* shown = nullptr;
         bool stayedOpen = false;
-        if (r.setup == NoSession) { // the file manager must not open
+        if (setup == NoSession) { // the file manager must not open
             QTimer::singleShot(0, &f.w, [&] {
                 if ((shown = QApplication::activeModalWidget())) shown->close();
             });
@@ -136,39 +130,37 @@ TEST(SaveSession, NamesOverwriteRefusalsAndTheCopiesWithTheCurrentComments) {
             whenModalShown<frmFileManager>([&](frmFileManager* d) {
                 shown = d;
                 EXPECT_EQ(d->windowTitle(), "Save session file");
-                d->txtFM->setText(r.typed);
+                d->txtFM->setText(typed);
                 QTest::keyClick(d->txtFM, Qt::Key_Return);
                 if ((stayedOpen = QApplication::activeModalWidget() == d)) d->cmdCancel_Click();
             });
         }
         f.w.mnuSaveFile->trigger();
         pump(20);
-        EXPECT_EQ(shown != nullptr, r.setup != NoSession);
-        EXPECT_EQ(stayedOpen, r.staysOpen);
+        EXPECT_EQ(shown != nullptr, setup != NoSession);
+        EXPECT_EQ(stayedOpen, staysOpen);
         const QString said = f.messages.prompts().join("|");
-        EXPECT_TRUE(r.message ? said == r.message || said.contains(f.inData(r.message))
-                              : said.isEmpty())
+        EXPECT_TRUE(message ? said == message || said.contains(f.inData(message)) : said.isEmpty())
             << said.toStdString();
         const QByteArray header = hdrOf(1499, 1502, "\\=typed \\qafter\\q stop");
-        const QString saved = f.inData(r.savedAs ? r.savedAs : "run1");
-        EXPECT_EQ(readFileBytes(saved + ".Tst"),
-                  r.savedAs ? kTst
-                            : (r.setup == Existing ? "older" : (r.setup == NoTxt ? kTst : "")));
-        EXPECT_EQ(readFileBytes(saved + ".Txt"),
-                  r.savedAs ? kTxt : QByteArray(r.setup == NoTxt ? "older" : ""));
-        EXPECT_EQ(readFileBytes(saved + ".Hdr"), r.savedAs ? header : "");
-        EXPECT_EQ(QFile::exists(f.inData("run1.mrk")), r.setup == Existing && !r.savedAs)
+        const QString saved = f.inData(savedAs ? savedAs : "run1");
+        const QByteArray copies[] = {kTst, kTxt, header};
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(readFileBytes(saved + std::array{".Tst", ".Txt", ".Hdr"}[i]),
+                      files[i] == 'S' ? copies[i] : QByteArray(files[i] == 'o' ? "older" : ""))
+                << i;
+        EXPECT_EQ(QFile::exists(f.inData("run1.mrk")), setup == Existing && !savedAs)
             << "the older session's markers go with it";
         EXPECT_FALSE(QFile::exists(saved + ".Txt.saving"));
         // Only a session whose copy is whole is marked saved, for the next start to clear.
-        EXPECT_EQ(f.file("tempdata.tim").contains("saved,"), r.savedAs != nullptr);
+        EXPECT_EQ(f.file("tempdata.tim").contains("saved,"), savedAs != nullptr);
         // The working files are never written over; the header takes the comments once the name is
         // accepted.
-        if (r.setup == NoSession) continue;
+        if (setup == NoSession) continue;
         EXPECT_EQ(f.file("tempdata.tst"), kTst);
-        EXPECT_EQ(f.file("tempdata.txt"), r.setup == NoTxt ? "" : kTxt);
-        if (r.savedAs || r.setup == Linked) {
-            EXPECT_EQ(f.file("tempdata.hdr"), r.savedAs ? header : hdrOf(1499, 1502, " "));
+        EXPECT_EQ(f.file("tempdata.txt"), setup == NoTxt ? "" : kTxt);
+        if (savedAs || setup == Linked) {
+            EXPECT_EQ(f.file("tempdata.hdr"), savedAs ? header : hdrOf(1499, 1502, " "));
         }
     }
 }
@@ -203,7 +195,7 @@ TEST(FileManagerDisplay, ListsAndAddsUpToSixInTheTraceColours) {
     auto d = f.displayDialog();
     const QStringList expected{"b.tst", "c.TST", "s1.Tst", "s2.Tst", "s4.Tst", "s5.Tst", "s6.Tst"};
     QStringList listed, captions;
-    std::vector<std::uint32_t> colours;
+    QList<std::uint32_t> colours;
     whileOpen(d, [&] {
         // The model lists, then sorts: wait for the whole list as it should end.
         waitUntil([&] { return (listed = d->filFM->fileNames()) == expected; }, 10000);
@@ -213,7 +205,7 @@ TEST(FileManagerDisplay, ListsAndAddsUpToSixInTheTraceColours) {
         for (const char* name : {"s1", "s2.tst", "c.TST", "s4", "s5", "s6"}) {
             if (f.w.module1.displayFileCount == 5) {
                 for (auto* l : d->lblFile2Display) captions << l->caption();
-                for (auto* l : d->lblFile2Display) colours.push_back(l->backColor());
+                for (auto* l : d->lblFile2Display) colours << l->backColor();
             }
             d->txtFM->setText(name);
             QTest::mouseClick(d->cmdAdd2List, Qt::LeftButton);
@@ -223,38 +215,34 @@ TEST(FileManagerDisplay, ListsAndAddsUpToSixInTheTraceColours) {
     EXPECT_EQ(listed, expected);
     EXPECT_EQ(captions, (QStringList{"s1", "s2.tst", "c.TST", "s4", "s5", "File to Display"}));
     // Cyan, yellow, green, magenta, blue and red, as 0x00BBGGRR.
-    EXPECT_EQ(colours, (std::vector<std::uint32_t>{0xFFFF00, 0x00FFFF, 0x00FF00, 0xFF00FF, 0xFF0000,
-                                                   0x0000FF}));
+    EXPECT_EQ(colours,
+              (QList<std::uint32_t>{0xFFFF00, 0x00FFFF, 0x00FF00, 0xFF00FF, 0xFF0000, 0x0000FF}));
     ASSERT_EQ(f.w.module1.displayFileCount, 6);
-    EXPECT_EQ(f.w.module1.displayTstFiles[2], f.inData("c.TST"));
-    EXPECT_EQ(f.w.module1.displayHdrFiles[2], f.inData("c.HDR"));
-    EXPECT_EQ(f.w.module1.displayHdrFiles[5], f.inData("s6.Hdr"));
-    ASSERT_EQ(f.messages.messages.size(), 1u);
-    EXPECT_EQ(f.messages.messages[0].title, "Error accessing 'File to Display'");
-    EXPECT_EQ(f.messages.messages[0].prompt, "File not found: " + f.inData("missing.Tst"));
+    const auto& m = f.w.module1;
+    EXPECT_EQ((QStringList{m.displayTstFiles[2], m.displayHdrFiles[2], m.displayHdrFiles[5]}),
+              (QStringList{f.inData("c.TST"), f.inData("c.HDR"), f.inData("s6.Hdr")}));
+    EXPECT_EQ(f.messages.titles(), QStringList{"Error accessing 'File to Display'"});
+    EXPECT_EQ(f.messages.prompts(), QStringList{"File not found: " + f.inData("missing.Tst")});
 }
 
 // Esc used to act as the close box (keeping the list) instead of Cancel; an Enter released in
 // the name box after its press had closed a message box used to run the command again.
 TEST(FileManagerDisplay, DisplayCancelEscCloseEnterAndDoubleClick) {
-    const struct {
-        const char* how;
-        const char* typedBeforeEnd;
-        bool ends;
-        int count;
-    } rows[] = {{"display", "", false, 1},   {"display", "s2", true, 1}, {"cancel", "", true, 0},
-                {"esc", "s2", true, 0},      {"close", "", true, 1},     {"enter", "s2", false, 2},
-                {"release", "s2", false, 1}, {"dblclick", "", false, 2}};
-    for (const auto& r : rows) {
-        SCOPED_TRACE(std::string(r.how) + " " + r.typedBeforeEnd);
+    // How the choice ends, the name typed before, whether the dialog ends, the files chosen.
+    const std::tuple<const char*, const char*, bool, int> rows[] = {
+        {"display", "", false, 1},   {"display", "s2", true, 1}, {"cancel", "", true, 0},
+        {"esc", "s2", true, 0},      {"close", "", true, 1},     {"enter", "s2", false, 2},
+        {"release", "s2", false, 1}, {"dblclick", "", false, 2}};
+    for (const auto& [ending, typedBeforeEnd, ends, count] : rows) {
+        SCOPED_TRACE(std::string(ending) + " " + typedBeforeEnd);
         Fixture f(false);
         auto d = f.displayDialog();
         bool open = false;
-        const QString how = r.how;
+        const QString how = ending;
         whileOpen(d, [&] {
             d->txtFM->setText("s1");
             d->cmdAdd2List_Click();
-            d->txtFM->setText(r.typedBeforeEnd);
+            d->txtFM->setText(typedBeforeEnd);
             if (how == "display") QTest::mouseClick(d->cmdFileOption, Qt::LeftButton);
             if (how == "cancel") QTest::mouseClick(d->cmdCancel, Qt::LeftButton);
             if (how == "esc") QTest::keyClick(d->txtFM, Qt::Key_Escape);
@@ -265,8 +253,8 @@ TEST(FileManagerDisplay, DisplayCancelEscCloseEnterAndDoubleClick) {
             open = d->isVisible();
         });
         d->exec();
-        EXPECT_EQ(open, !r.ends);
-        EXPECT_EQ(f.w.module1.displayFileCount, r.count);
+        EXPECT_EQ(open, !ends);
+        EXPECT_EQ(f.w.module1.displayFileCount, count);
         EXPECT_TRUE(f.messages.messages.empty());
     }
 }
@@ -302,33 +290,31 @@ TEST(FileManagerDisplay, NextOpeningStartsInTheFolderLastUsed) {
 }
 
 TEST(PortDialog, ProbesPortsPreselectsAndAppliesTheChoice) {
-    const struct {
-        int usable; // bit i: COM(i+1) can be opened
-        End how;
-        const char *shownCaption, *finalCaption; // from "3"
-    } rows[] = {
+    // bit i of usable: COM(i+1) can be opened; the captions shown and left, from "3".
+    const std::tuple<int, End, const char*, const char*> rows[] = {
         {0xFF, Ok, "3", "3"}, {0x20, Cancel, "6", "6"}, {0x00, Ok, "", "2"}, {0x00, Esc, "", "1"}};
-    for (const auto& r : rows) {
-        SCOPED_TRACE(std::to_string(r.usable) + " " + std::to_string(r.how));
+    for (const auto& [usable, how, shownCaption, finalCaption] : rows) {
+        SCOPED_TRACE(std::to_string(usable) + " " + std::to_string(how));
         LiveSession s;
         s.w.LblParams[5]->setCaption("3");
-        s.w.portProber = [&r](int port) {
+        s.w.portProber = [usable](int port) {
             // Failures other than "no such port" and "in use" still offer the port.
-            if (r.usable & (1 << (port - 1)))
+            if (usable & (1 << (port - 1)))
                 return static_cast<int>(port == 4 ? SerialLink::OpenError::Other
                                                   : SerialLink::OpenError::None);
             return static_cast<int>(port % 2 ? SerialLink::OpenError::NoSuchPort
                                              : SerialLink::OpenError::InUse);
         };
-        QString seen;
-        int mask = 0;
-        bool noticeShown = true;
+        QString seen; // the caption, the ports offered, the probing notice
         whenModalShown<sylvane::dialogs::frmPortChange>([&](sylvane::dialogs::frmPortChange* d) {
             ASSERT_NE(d, nullptr);
-            seen = s.w.LblParams[5]->caption();
+            int mask = 0;
             for (int i = 0; i < 8; ++i) mask |= d->optCom[i]->isEnabled() ? 1 << i : 0;
-            noticeShown = s.w.LblParams[6]->isVisible();
-            end(r.how, d, d->cmdOK, d->cmdCancel);
+            seen = QString("%1|%2|%3")
+                       .arg(s.w.LblParams[5]->caption())
+                       .arg(mask)
+                       .arg(s.w.LblParams[6]->isVisible() ? "notice shown" : "");
+            end(how, d, d->cmdOK, d->cmdCancel);
         });
         s.w.show();
         // The port label opens it only while no session runs.
@@ -336,52 +322,42 @@ TEST(PortDialog, ProbesPortsPreselectsAndAppliesTheChoice) {
         s.w.LblParams_Click(5);
         s.w.mnuStart->setEnabled(true);
         s.w.LblParams_Click(5);
-        EXPECT_EQ(seen, r.shownCaption);
-        EXPECT_EQ(mask, r.usable);
-        EXPECT_FALSE(noticeShown) << "the notice is hidden once probing is done";
-        EXPECT_EQ(s.w.LblParams[5]->caption(), r.finalCaption);
+        EXPECT_EQ(seen, QString("%1|%2|").arg(shownCaption).arg(usable));
+        EXPECT_EQ(s.w.LblParams[5]->caption(), finalCaption);
         EXPECT_EQ(s.messages.prompts(),
-                  r.usable ? QStringList{} : QStringList{"There are no available COMM ports."});
+                  usable ? QStringList{} : QStringList{"There are no available COMM ports."});
     }
 }
 
 // The step sizes of every modifier are in the unit table; these show the keys reach them.
 TEST(SensitivityDialog, OpensOnTheLabelValueKeysMoveTheSliderAndOkWritesItsText) {
-    const struct {
-        const char* caption;
-        Qt::Key key; // Key_unknown: leave the slider alone
-        Qt::KeyboardModifiers modifiers;
-        End how;
-        const char *whileOpen, *finalCaption;
-    } rows[] = {{"25", Qt::Key_PageUp, Qt::ControlModifier, Ok, "25", " 125"},
-                {"500", Qt::Key_Right, Qt::ShiftModifier, Ok, "500", " 505"},
-                {"5", Qt::Key_unknown, {}, Cancel, "20", "20"},
-                {"40", Qt::Key_Right, Qt::NoModifier, Esc, "40", "40"}};
-    for (const auto& r : rows) {
-        SCOPED_TRACE(std::string(r.caption) + " key " + std::to_string(r.key));
+    // The caption, the key (Key_unknown: the slider left alone), how the dialog ends, the value
+    // the label, the slider and the dialog's text show while it is open, and the caption after.
+    const std::tuple<const char*, Qt::Key, Qt::KeyboardModifiers, End, const char*, const char*>
+        rows[] = {{"25", Qt::Key_PageUp, Qt::ControlModifier, Ok, "25", " 125"},
+                  {"500", Qt::Key_Right, Qt::ShiftModifier, Ok, "500", " 505"},
+                  {"5", Qt::Key_unknown, {}, Cancel, "20", "20"},
+                  {"40", Qt::Key_Right, Qt::NoModifier, Esc, "40", "40"}};
+    for (const auto& [caption, key, modifiers, how, whileOpen, finalCaption] : rows) {
+        SCOPED_TRACE(std::string(caption) + " key " + std::to_string(key));
         LiveSession s;
         s.w.show();
-        s.w.LblParams[3]->setCaption(r.caption);
-        QString whileOpen, valueText, valueAtEnd;
-        int sliderAtOpen = 0;
+        s.w.LblParams[3]->setCaption(caption);
+        QString atOpen, atEnd;
         whenModalShown<sylvane::dialogs::frmSetSense>([&](sylvane::dialogs::frmSetSense* d) {
             ASSERT_NE(d, nullptr);
-            whileOpen = s.w.LblParams[3]->caption();
-            sliderAtOpen = d->Slider1->value();
-            valueText = d->lblSenseValu->caption();
-            if (r.key != Qt::Key_unknown) {
+            atOpen = s.w.LblParams[3]->caption() + "|" + QString::number(d->Slider1->value()) +
+                     "|" + d->lblSenseValu->caption();
+            if (key != Qt::Key_unknown) {
                 d->Slider1->setFocus();
-                QTest::keyClick(d->Slider1, r.key, r.modifiers);
+                QTest::keyClick(d->Slider1, key, modifiers);
             }
-            end(r.how, d, d->cmdOkay, d->cmdCancel);
-            valueAtEnd = d->lblSenseValu->caption();
+            end(how, d, d->cmdOkay, d->cmdCancel);
+            atEnd = d->lblSenseValu->caption(); // the value in effect
         });
         s.w.LblParams_Click(3);
-        EXPECT_EQ(whileOpen, r.whileOpen);
-        EXPECT_EQ(sliderAtOpen, QString(r.whileOpen).toInt());
-        EXPECT_EQ(valueText, r.whileOpen);
-        EXPECT_EQ(s.w.LblParams[3]->caption(), r.finalCaption);
-        EXPECT_EQ(valueAtEnd, r.finalCaption) << "the dialog ends showing the value in effect";
+        EXPECT_EQ(atOpen, QString("%1|%1|%1").arg(whileOpen));
+        EXPECT_EQ(s.w.LblParams[3]->caption() + "|" + atEnd, QString("%1|%1").arg(finalCaption));
     }
 }
 

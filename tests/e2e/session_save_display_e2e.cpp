@@ -1,10 +1,7 @@
-// Saved sessions through the real program: the whole way against the probe simulator on COM2,
-// and saved sessions that are cut, empty, without a header or with absurd header values. Event
-// markers marked by the M key, a Ctrl+click on the graph and Session > Mark while frames keep
-// being recorded, drawn live, saved beside the session and drawn again by the display; a saved
-// marker file that is cut or holds bad lines is drawn as far as it is sound, with one message.
+// Saved sessions through the real program: recorded from the probe simulator with markers (the
+// M key, a Ctrl+click, Session > Mark), saved and displayed; saved sessions and marker files that
+// are cut, empty, without a header or with absurd values.
 
-#include "app/frm_sylvane.h"
 #include "platform/label.h"
 #include "platform/number_rules.h"
 #include "platform/picture_box.h"
@@ -85,9 +82,6 @@ TEST(SessionSaveAndDisplay, RecordMarkSaveTwiceDisplayResumeAndClose) {
     ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
     const QString saved = s.path("sessions");
     QDir(s.folder).mkdir("sessions");
-    const auto inSaved = [&](const QByteArray& name) {
-        return readFileBytes(QDir(saved).filePath(name));
-    };
     s.load(settingsOf("2", "25"));
     s.w.mnuSmlGraf->trigger(); // a panel hidden before the display stays hidden after it
     ASSERT_TRUE(s.showSettled());
@@ -125,13 +119,12 @@ TEST(SessionSaveAndDisplay, RecordMarkSaveTwiceDisplayResumeAndClose) {
     const QByteArray readings = s.file("tempdata.tst"), text = s.file("tempdata.txt"),
                      mrk = s.file("tempdata.mrk");
     const auto read = storage::readMarkers(mrk.toStdString(), records);
-    EXPECT_TRUE(read.badLines.empty()) << mrk.toStdString();
-    ASSERT_EQ(read.markers.size(), 3u) << mrk.toStdString();
-    EXPECT_EQ(read.markers[0].record, first);
-    EXPECT_EQ(read.markers[0].text, "stimulus, \"loud\"");
-    EXPECT_EQ(read.markers[1].text, "");
-    EXPECT_EQ(read.markers[2].text, "at stop");
-    EXPECT_GE(read.markers[1].record, first + 60);
+    std::vector<std::string> texts;
+    for (const auto& m : read.markers) texts.push_back(m.text);
+    ASSERT_EQ(texts, (std::vector<std::string>{"stimulus, \"loud\"", "", "at stop"})) << mrk.data();
+    EXPECT_TRUE(read.badLines.empty() && read.markers[0].record == first &&
+                read.markers[1].record >= first + 60)
+        << mrk.toStdString();
     // Drawn as lines across the graph at their records' steps, one reading a step: live in the
     // marker colour, saved in the trace's colour.
     ASSERT_EQ(state.readingsPerStep, 1);
@@ -153,12 +146,13 @@ TEST(SessionSaveAndDisplay, RecordMarkSaveTwiceDisplayResumeAndClose) {
         s.w.TxtSeshnComnts->setText(comments);
         answerFileManager({name});
         s.w.mnuSaveFile->trigger();
-        const QByteArray base = QByteArray(name).split('.').first();
-        EXPECT_EQ(inSaved(base + ".Tst"), readings);
-        EXPECT_EQ(inSaved(base + ".Txt"), text);
-        EXPECT_EQ(inSaved(base + ".Hdr"), hdrOf(1700, 1700, stored));
-        EXPECT_EQ(inSaved(base + ".Mrk"), mrk);
-        EXPECT_EQ(inSaved(base + ".Tms"), s.file("tempdata.tms"));
+        const QString base = QDir(saved).filePath(QString(name).section('.', 0, 0));
+        for (const auto& [ext, copied] : {std::pair{".Tst", readings},
+                                          {".Txt", text},
+                                          {".Hdr", hdrOf(1700, 1700, stored)},
+                                          {".Mrk", mrk},
+                                          {".Tms", s.file("tempdata.tms")}})
+            EXPECT_EQ(readFileBytes(base + ext), copied) << ext;
     }
     // Each with its times, name.Tim and name.Tms, too.
     EXPECT_EQ(QDir(saved).entryList(QDir::Files).size(), 12);
@@ -231,41 +225,39 @@ TEST(SavedSessionFaults, WhatCanBeDrawnIsDrawnAndEachSessionLeftOutIsNamed) {
     p.saved("zero", rising(400, 1500), hdrOf(0, 1600, "zero"));
     p.saved("absurd", rising(400, 1500), hdrOf(-5, 99999, "absurd"));
     p.saved("gone", rising(400, 1500), good);
-    const struct {
-        QStringList names, leftOut, mention; // mention: in each message, in the order chosen
-        QString comments;                    // "" when the window stays as it was
-        QString colours;                     // cyan, yellow, green: 1 when drawn
-    } rows[] = {{{"noheader", "good", "cut", "shortheader", "gone"},
-                 {"noheader", "shortheader", "gone"},
-                 {p.path("noheader.Hdr"), "3 of its 5 items", p.path("gone.Tst")},
-                 "good  Comments ...\ngood\ncut  Comments ...\ngood\n",
-                 "011"},
-                {{"empty", "zero", "absurd"},
-                 {"zero", "absurd"},
-                 {"at or below 0 ADC", "at or below 0 ADC"},
-                 "empty  Comments ...\ngood\n",
-                 "000"},
-                // Nothing drawable: the display stays as it was.
-                {{"noheader"}, {"noheader"}, {"noheader.Hdr"}, "", ""}};
-    for (const auto& r : rows) {
+    // The names chosen; those left out, and what each one's message mentions; the comments shown
+    // ("" when the window stays as it was); the colours drawn (cyan, yellow, green: 1 when drawn).
+    const std::tuple<QStringList, QStringList, QStringList, QString, QString> rows[] = {
+        {{"noheader", "good", "cut", "shortheader", "gone"},
+         {"noheader", "shortheader", "gone"},
+         {p.path("noheader.Hdr"), "3 of its 5 items", p.path("gone.Tst")},
+         "good  Comments ...\ngood\ncut  Comments ...\ngood\n",
+         "011"},
+        {{"empty", "zero", "absurd"},
+         {"zero", "absurd"},
+         {"at or below 0 ADC", "at or below 0 ADC"},
+         "empty  Comments ...\ngood\n",
+         "000"},
+        // Nothing drawable: the display stays as it was.
+        {{"noheader"}, {"noheader"}, {"noheader.Hdr"}, "", ""}};
+    for (const auto& [names, leftOut, mention, comments, colours] : rows) {
         const QString before = p.w.TxtSeshnComnts->Text();
         p.messages.messages.clear();
-        p.display(r.names, [&] { QFile::remove(p.path("gone.Tst")); });
-        ASSERT_EQ(p.messages.messages.size(), static_cast<std::size_t>(r.leftOut.size()))
+        p.display(names, [&] { QFile::remove(p.path("gone.Tst")); });
+        ASSERT_EQ(p.messages.titles(),
+                  QStringList(leftOut.size(), "Error accessing 'File to Display'"))
             << p.said();
-        for (int i = 0; i < r.leftOut.size(); ++i) {
-            const auto& m = p.messages.messages[static_cast<std::size_t>(i)];
-            EXPECT_EQ(m.title, "Error accessing 'File to Display'");
-            EXPECT_TRUE(m.prompt.contains(r.mention[i])) << m.prompt.toStdString();
-            EXPECT_TRUE(m.prompt.endsWith("The session " + r.leftOut[i] + " is not displayed."))
-                << m.prompt.toStdString();
+        for (int i = 0; i < leftOut.size(); ++i) {
+            const QString m = p.messages.prompts()[i];
+            EXPECT_TRUE(m.contains(mention[i]) &&
+                        m.endsWith("The session " + leftOut[i] + " is not displayed."))
+                << m.toStdString();
         }
         EXPECT_TRUE(p.w.module1.displayMode);
-        EXPECT_EQ(p.w.TxtSeshnComnts->Text(), r.comments.isEmpty() ? before : r.comments);
-        for (int k = 0; k < r.colours.size(); ++k)
-            EXPECT_EQ(p.pixels(std::array{kCyan, kYellow, kGreen}[static_cast<std::size_t>(k)]) > 0,
-                      r.colours[k] == '1')
-                << r.names.join(",").toStdString() << " colour " << k;
+        EXPECT_EQ(p.w.TxtSeshnComnts->Text(), comments.isEmpty() ? before : comments);
+        QString drawn;
+        for (const std::uint32_t c : {kCyan, kYellow, kGreen}) drawn += p.pixels(c) > 0 ? '1' : '0';
+        EXPECT_EQ(drawn.left(colours.size()), colours) << names.join(",").toStdString();
     }
     // Cancel in display mode resumes the normal display; nothing drawable leaves it so.
     p.display({});

@@ -1,9 +1,7 @@
 // The biofeedback tone through the real window and a real sound server: a PulseAudio server of the
 // test's own with a null sink, whose monitor the test records (parec) while the probe simulator's
 // conductance rises, a probe error comes and goes and the session stops; the program without any
-// sound server; a server that goes away, and one that stalls, in the middle of a session. Each case
-// runs in a process of its own (see tests/CMakeLists.txt): the sound library connects once a
-// process.
+// sound server, with one that goes away and with one that stalls.
 
 #include "tests/support/gtest_qt_main.h"
 #include "tests/support/live_session.h"
@@ -158,27 +156,6 @@ double cents(double hz, double from) {
     return 1200 * std::log2(hz / from);
 }
 
-std::vector<int> valuesOf(const QByteArray& txt) {
-    std::vector<int> values;
-    for (const QByteArray& line : txt.split('\n'))
-        if (!line.trimmed().isEmpty()) values.push_back(line.trimmed().toInt());
-    return values;
-}
-
-// The window at a second start, sylvane-extra.ini written before the window reads it.
-struct ExtraSettings {
-    explicit ExtraSettings(const QByteArray& text) {
-        writeFileBytes(prepared.file(QStringLiteral("sylvane-extra.ini")), text);
-    }
-    ProgramFolder prepared;
-};
-struct Program : ExtraSettings, LiveSession {
-    explicit Program(const QByteArray& extra) : ExtraSettings(extra), LiveSession(prepared.path()) {
-        load(settingsOf("2", "25"));
-    }
-    int recorded() const { return w.engine.state().recordNumber - 1; }
-};
-
 // The simulator playing runs of frames (count, ADC, status) at 53 a second.
 QStringList framesOf(const QString& folder, const std::vector<std::array<int, 3>>& runs) {
     QStringList lines;
@@ -195,7 +172,12 @@ TEST(Tone, PitchFollowsConductanceOnANullSink) {
     SoundServer sound;
     if (sound.server.isEmpty()) GTEST_SKIP() << sound.error();
     qputenv("PULSE_SERVER", sound.server.toLocal8Bit());
-    Program p("; the tone\r\nToneVolume=60\r\n");
+    ProgramFolder folder;
+    writeFileBytes(folder.file(QStringLiteral("sylvane-extra.ini")),
+                   "; the tone\r\nToneVolume=60\r\n");
+    LiveSession p(folder.path());
+    p.load(settingsOf("2", "25"));
+    const auto recorded = [&] { return p.w.engine.state().recordNumber - 1; };
     EXPECT_FALSE(p.w.mnuTone->isChecked()) << "off by default";
     p.w.mnuTone->trigger();
     EXPECT_EQ(p.file("sylvane-extra.ini"), "; the tone\r\nToneVolume=60\r\nTone=1\r\n");
@@ -214,10 +196,10 @@ TEST(Tone, PitchFollowsConductanceOnANullSink) {
     ASSERT_TRUE(waitUntil(
         [&] {
             monitor.drain();
-            return p.recorded() == 577 - 6;
+            return recorded() == 577 - 6;
         },
         40000))
-        << "recorded " << p.recorded() << "; " << p.said();
+        << "recorded " << recorded() << "; " << p.said();
     pump(500);
     p.w.mnuStop->trigger();
     pump(500);
@@ -247,125 +229,76 @@ TEST(Tone, PitchFollowsConductanceOnANullSink) {
     EXPECT_NEAR(cents(heard[3].hz.back(), high), 0, 5) << heard[3].hz.back();
 }
 
-// No sound server at all: one message says the tone cannot be heard, and the sessions record
-// every reading as always.
-TEST(Tone, WithoutASoundServerOneMessageAndEveryReadingRecorded) {
-    QTemporaryDir none;
-    qputenv("PULSE_SERVER", ("unix:" + none.filePath(QStringLiteral("no-server"))).toLocal8Bit());
-    Program p("Tone=1\r\n");
-    EXPECT_TRUE(p.w.mnuTone->isChecked());
-    ProbeSimProcess sim(p.folder, 2, framesOf(p.folder, {{60, 2000, 4}, {60, 2100, 4}}));
-    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
-    // The filter takes a reading once the five before it are in its window, and records the
-    // mean of the last five; the first reading it takes finds the graph's labels new and is not
-    // recorded. Its window is kept from session to session: the second session's readings are
-    // all taken, the first ones averaged with the last session's 2100.
-    std::vector<int> first(54, 2000), second{2060, 2040, 2020};
-    second.insert(second.end(), 56, 2000);
-    for (auto* v : {&first, &second}) {
-        v->insert(v->end(), {2020, 2040, 2060, 2080});
-        v->insert(v->end(), 56, 2100);
-    }
-    for (const std::vector<int>& expected : {first, second}) {
-        p.w.mnuStart->trigger();
-        ASSERT_TRUE(waitUntil([&] { return p.recorded() == int(expected.size()); }, 30000))
-            << "recorded " << p.recorded() << "; " << p.said();
-        pump(300);
-        p.w.mnuStop->trigger();
-        EXPECT_EQ(valuesOf(p.file("tempdata.txt")), expected);
-        EXPECT_EQ(p.file("tempdata.tst").size(), 4 * p.recorded());
-    }
-    ASSERT_EQ(p.messages.messages.size(), 1u) << p.said();
-    EXPECT_EQ(p.messages.titles().front(), "Tone");
-    EXPECT_EQ(p.messages.prompts().front(), "The tone cannot be heard: no sound output was found. "
-                                            "The session goes on and is recorded as always.");
-}
-
-// The sound server goes away in the middle of a session: one message, every reading recorded,
-// and the next session starts without a second message.
-TEST(Tone, ASoundServerThatGoesAwayGivesOneMessage) {
-    SoundServer sound;
-    if (sound.server.isEmpty()) GTEST_SKIP() << sound.error();
-    qputenv("PULSE_SERVER", sound.server.toLocal8Bit());
-    Program p("Tone=1\r\n");
-    ProbeSimProcess sim(p.folder, 2, {"--rate", "53"});
-    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
-    p.w.mnuStart->trigger();
-    ASSERT_TRUE(waitUntil([&] { return p.recorded() >= 100; }, 20000)) << p.said();
-    sound.sendSignal(SIGKILL);
-    ASSERT_TRUE(waitUntil([&] { return !p.messages.messages.empty(); }, 10000));
-    const int atMessage = p.recorded();
-    ASSERT_TRUE(waitUntil([&] { return p.recorded() >= atMessage + 100; }, 10000)) << p.said();
-    p.w.mnuStop->trigger();
-    p.w.mnuStart->trigger();
-    ASSERT_TRUE(waitUntil([&] { return p.recorded() >= 100; }, 20000)) << p.said();
-    pump(3000);
-    p.w.mnuStop->trigger();
-    EXPECT_EQ(p.messages.prompts(),
-              QStringList{"The tone cannot be heard: the sound output stopped (the sound system "
-                          "is gone). The session goes on and is recorded as always."});
-    EXPECT_EQ(int(valuesOf(p.file("tempdata.txt")).size()), p.recorded());
-    EXPECT_EQ(p.file("tempdata.tst").size(), 4 * p.recorded());
-}
-
-// The sound server stops answering (SIGSTOP), in the middle of a session and then already at
-// Start: the tone falls silent with one message, every reading goes on being recorded, and the
-// program still closes at once, even with its audio thread stuck in the sound library.
-TEST(Tone, AStalledSoundServerGivesOneMessageAndRecordingGoesOn) {
-    SoundServer sound;
-    if (sound.server.isEmpty()) GTEST_SKIP() << sound.error();
-    ProgramFolder folder;
-    writeFileBytes(folder.file(QStringLiteral("sylvane-extra.ini")), "Tone=1\r\n");
-    ProbeSimProcess sim(folder.path(), 2, {"--rate", "53"});
-    ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
-    for (const bool atStart : {false, true}) {
-        SCOPED_TRACE(atStart ? "stalled at Start" : "stalled mid-session");
-        std::optional<MonitorRecording> monitor;
-        if (!atStart) {
-            monitor.emplace(sound.server);
-            ASSERT_TRUE(waitUntil([&] { return monitor->drain() >= kRate / 5; }, 10000));
+// No sound server at all, one killed or stopped (SIGSTOP) in the middle of a session, one stopped
+// already at Start: one message each, every reading goes on being recorded, a second session
+// brings no second message, and the program still closes at once, even with its audio thread
+// stuck in the sound library. The program runs in a child process, one a row: the sound library
+// connects once a process.
+TEST(Tone, NoGoneOrStalledSoundServerGivesOneMessageAndRecordingGoesOn) {
+    const struct {
+        const char* name;
+        int signal;   // sent to the server once the tone plays; 0: the server is there at Start
+        bool atStart; // stopped before the program starts; no server at all without a signal
+        const char* message;
+    } rows[] = {
+        {"no sound server", 0, true, "no sound output was found."},
+        {"killed mid-session", SIGKILL, false,
+         "the sound output stopped (the sound system is gone)."},
+        {"stalled mid-session", SIGSTOP, false,
+         "the sound output takes no sound (it has stalled)."},
+        {"stalled at Start", SIGSTOP, true, "the sound system does not answer."},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        std::optional<SoundServer> sound;
+        QTemporaryDir none;
+        QString server = "unix:" + none.filePath(QStringLiteral("no-server"));
+        if (r.signal) {
+            sound.emplace();
+            if (sound->server.isEmpty()) GTEST_SKIP() << sound->error();
+            server = sound->server;
+            if (r.atStart) sound->sendSignal(r.signal);
         }
+        ProgramFolder folder;
+        writeFileBytes(folder.file(QStringLiteral("sylvane-extra.ini")), "Tone=1\r\n");
+        ProbeSimProcess sim(folder.path(), 2, {"--rate", "53"});
+        ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
         QProcess driver;
-        driver.setProcessEnvironment(withServer(sound.server));
+        driver.setProcessEnvironment(withServer(server));
         driver.start(QStringLiteral(SYLVANE_SESSION_DRIVER), {"--folder", folder.path()});
         QByteArray said;
         int recorded = 0;
-        // Follows the driver's lines until recorded readings reach n.
-        const auto recordedReach = [&](int n, const char* also = "") {
+        // Follows the driver's lines until the readings recorded in its session `starts` reach n.
+        const auto recordedReach = [&](int n, const char* also = "", int starts = 1) {
             return waitUntil(
                 [&] {
                     said += driver.readAllStandardOutput();
                     const qsizetype at = said.lastIndexOf("recorded ");
-                    if (at >= 0)
-                        recorded = said.mid(at + 9, said.indexOf('\n', at) - at - 9).toInt();
-                    if (monitor) monitor->drain();
-                    return recorded >= n && said.contains(also);
+                    recorded = at < said.lastIndexOf("started")
+                                   ? 0
+                                   : said.mid(at + 9, said.indexOf('\n', at) - at - 9).toInt();
+                    return recorded >= n && said.contains(also) && said.count("started") == starts;
                 },
                 30000);
         };
-        // The tone is heard once the reference has latched (about a second at 53 a second).
+        // The tone plays once the reference has latched (about a second at 53 a second); the
+        // message tells which way it failed.
         ASSERT_TRUE(recordedReach(160)) << said.toStdString();
-        if (monitor) {
-            const std::vector<double> x = monitor->stop();
-            double peak = 0;
-            for (std::size_t n = x.size() > kRate / 2 ? x.size() - kRate / 2 : 0; n < x.size(); ++n)
-                peak = std::max(peak, std::abs(x[n]));
-            EXPECT_GT(peak, 0.1) << "the tone is playing before the server stalls";
-            sound.sendSignal(SIGSTOP);
-        }
+        if (!r.atStart) sound->sendSignal(r.signal);
         ASSERT_TRUE(recordedReach(0, "message ")) << said.toStdString();
         ASSERT_TRUE(recordedReach(recorded + 150)) << "recording goes on: " << said.toStdString();
+        driver.write("stop\nstart\n");
+        ASSERT_TRUE(recordedReach(150, "", 2)) << "a second session: " << said.toStdString();
         EXPECT_EQ(said.count("message "), 1) << said.toStdString();
         EXPECT_TRUE(said.contains(QByteArray("message Tone: The tone cannot be heard: ") +
-                                  (atStart ? "the sound system does not answer."
-                                           : "the sound output takes no sound (it has stalled).")))
+                                  r.message + " The session goes on and is recorded as always."))
             << said.toStdString();
-        driver.write("quit\n");
+        driver.write("close\n");
         EXPECT_TRUE(driver.waitForFinished(5000)) << "the program is held by the sound library";
-        recordedReach(0);
+        recordedReach(0, "", 2);
         EXPECT_EQ(driver.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(driver.exitCode(), 0);
-        EXPECT_EQ(int(valuesOf(readFileBytes(folder.file("tempdata.txt"))).size()), recorded);
+        EXPECT_EQ(readFileBytes(folder.file("tempdata.txt")).count("\r\n"), recorded);
         EXPECT_EQ(readFileBytes(folder.file("tempdata.tst")).size(), 4 * recorded);
         if (driver.state() != QProcess::NotRunning) driver.kill();
     }
