@@ -36,8 +36,8 @@ TEST(OscPackets, OnlyTheMarkerMessageMakesMarkersAndAnythingUnreadableIsOneRefus
     for (int i = 0; i < 9; ++i) deep = bundle(element(deep));
     const std::string mixed = bundle(element(go) + element(bare) + element(other));
     const std::string x100 = "/sylvane/marker\0,s\0\0"s + std::string(100, 'x') + "\0\0\0\0"s;
-    // what, the packet; the markers taken and the packets refused. Every cut of a marker message,
-    // other types in its place and random bytes are sent to the real program (osc_e2e).
+    // what, the packet; the markers taken and the packets refused. Every cut of a marker message
+    // and other types in its place are sent to the real program (osc_e2e).
     const std::tuple<const char*, std::string, std::vector<std::string>, int> rows[] = {
         {"a marker with its text", go, {"go"}, 0},
         {"a marker without one", bare, {""}, 0},
@@ -47,6 +47,7 @@ TEST(OscPackets, OnlyTheMarkerMessageMakesMarkersAndAnythingUnreadableIsOneRefus
         {"no address", "\0\0\0\0,s\0\0go\0\0"s, {}, 1},
         {"two texts", "/sylvane/marker\0,ss\0go\0\0go\0\0"s, {}, 1},
         {"a byte too many", go + "x", {}, 1},
+        {"random bytes", "\x9c\x01\xff\x00\x12\x34\x56\x78"s, {}, 1},
         {"two markers and another in a bundle", mixed, {"go", ""}, 1},
         {"a bundle within a bundle", bundle(element(bundle(element(go)))), {"go"}, 0},
         {"a bundle nine deep", deep, {}, 1},

@@ -71,6 +71,12 @@ TEST(WorkingFiles, AfterARefusedReadingStopKeepsTheHeaderInMemoryOnly) {
     }
     for (int i = 0; i < 200; ++i) session.engine.tick(36000); // silent as well: still one ending
     EXPECT_EQ(session.view.endings, std::vector{sylvane::acquisition::SessionEnd::RecordRefused});
+    // The readings recorded are whole in both files.
+    const auto written = static_cast<std::size_t>(session.engine.state().recordNumber - 1);
+    const std::string& text = session.store->bytes(WorkingFile::Txt);
+    EXPECT_EQ(std::tuple(session.store->bytes(WorkingFile::Tst).size(), text.size()),
+              std::tuple(written * 4, written * 6)); // "1500\r\n" a reading
+    EXPECT_GE(written, 3u);
     std::string error;
     EXPECT_TRUE(session.engine.stop(" ", &error)) << error;
     EXPECT_FALSE(session.files.isOpen());
