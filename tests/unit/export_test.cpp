@@ -9,10 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <functional>
 #include <locale>
-#include <numbers>
 #include <numeric>
 
 using namespace sylvane;
@@ -75,135 +72,99 @@ TEST(CsvExport, OneRowAReadingInPlainDecimalsWithQuotedTexts) {
               "2.000,marker 3,0,,,,,2.0311785\r\n");
 }
 
+// Two readings a second with markers, a skin response, the comments and records of no reading
+// are exported from the real program and read back (export_e2e); here the grid, the records'
+// length, the start and the annotations of sessions it does not record.
 TEST(EdfExport, ReadsBackThroughEdflibWithinOneStep) {
     ASSERT_EQ(tim(0, 0, 0).substr(0, 37), "start,2024-02-29T23:59:59.875-05:30\r\n");
-    std::vector<std::int32_t> responses;
-    // 2 readings a second with skin responses at 30 s and 80 s of 60 counts above ADC 2000
-    // (2.1538 - 2.0312 uS), and a record of no reading.
-    for (int i = 0; i < 240; ++i)
-        responses.push_back(2000 +
-                            static_cast<int>(std::lround(
-                                60 * (halfCosine(i / 2.0, 30, 1) + halfCosine(i / 2.0, 80, 1)))));
-    responses[100] = 0;
-    const auto ramp = [](std::int32_t from, int n) {
-        std::vector<std::int32_t> out(static_cast<std::size_t>(n));
-        std::iota(out.begin(), out.end(), from);
-        return out;
-    };
-    const std::string badTimes =
-        "start,2024-13-01T00:00:00.000+00:00\r\nreadings,3,2.0,1.0\r\nnoise\r\nstart,2024";
-    const std::string comments =
-        " Caf\xC3\xA9 \"quoted\" comments,\r\nlong enough to need more than one annotation";
-    const std::string padded = "end of readings, record padded";
-    // Recorded times: 10 readings a second, each up to 10 ms late, then a gap of 6 s (the probe
-    // unplugged) and 20 readings more: on the grid of 10 a second, samples 0-29 and 90-109 hold
-    // the readings and 30-89 the last one before the gap.
-    std::vector<std::int32_t> unplugged;
-    std::vector<std::uint32_t> unpluggedMs;
-    std::vector<std::int32_t> unpluggedSamples;
-    for (int i = 0; i < 50; ++i) {
-        unplugged.push_back(1800 + i);
-        unpluggedMs.push_back(
-            static_cast<std::uint32_t>((i < 30 ? 500 : 6500) + 100 * i + (i * 7919) % 11));
-    }
-    for (int k = 0; k < 110; ++k)
-        unpluggedSamples.push_back(k < 30 ? 1800 + k : k < 90 ? 1829 : 1740 + k);
-    const struct {
-        const char* name;
-        std::vector<std::int32_t> values;
-        std::string tim, mrk, comments;
-        int perRecord;
-        double recordSeconds;
-        const char* start; // the first reading's; "" estimated
-        std::string annotations = "";
-        const char* note = "";
-        std::vector<std::uint32_t> ms = {};         // the .Tms; none when empty
-        std::vector<std::int32_t> samples = {};     // when they are not the values
-        std::vector<double> annotationSeconds = {}; // when checked
-    } rows[] = {
-        {"recorded times with a gap: the grid of the median interval",
-         unplugged,
-         tim(0.5, 50, 11.449),
-         markerLine({30, 3.4, "probe reconnected"}),
-         "",
-         10,
-         1,
-         "2024-03-01 00:00:00.375",
-         "probe reconnected|no reading",
-         "",
-         unpluggedMs,
-         unpluggedSamples,
-         {2.9, 3.0}},
-        {"one reading", ramp(1500, 1), tim(0.5, 1, 0.5), "", "", 2, 1, "2024-03-01 00:00:00.375",
-         padded},
-        {"two readings a second, markers, responses and a gap", responses, tim(2.0, 240, 121.5),
-         markerLine({3, 1, "first"}) + markerLine({200, 99, ""}), comments, 2, 1,
-         "2024-03-01 00:00:01.875",
-         "Caf\xC3\xA9 \"quoted\" comments,  long enough to| need more than one annotation|first|"
-         "SCR 0.12 uS|no reading|SCR 0.12 uS|marker 2",
-         "1 records hold no reading"},
-        // Records of a multiple of 1/32 s: EDFlib writes no other duration so that it reads back.
-        {"a rate that is not whole: 99 intervals in 49.532 s", ramp(1800, 100),
-         tim(1.0, 100, 50.532), "", "", 96, 48.03125, "2024-03-01 00:00:00.875", padded},
-        {"regression: 100 intervals in 50.5 s, once written as 10.09999 s", ramp(1800, 101),
-         tim(1.0, 101, 51.5), "", "", 25, 12.625, "2024-03-01 00:00:00.875", padded},
-        {"absurd times", ramp(2000, 2), tim(0.5, 2, 900.5), "", "", 1, 60,
-         "2024-03-01 00:00:00.375", ""},
-        {"bad times", ramp(3000, 3), badTimes, "", "", 2, 1, "", "reading rate estimated|" + padded,
-         "s.Tim: lines 1, 2, 3, 4 "},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.name);
+    // The readings, the times file, the markers and the comments; the samples in a record and
+    // its length (s); the first reading's time ("": estimated), the annotations' texts, a note
+    // the export makes; the recorded times (.Tms, none when empty), the samples when they are not
+    // the readings, the first annotations' times.
+    const auto row = [](std::vector<std::int32_t> values, std::string tims, std::string mrk,
+                        std::string comments, int perRecord, double recordSeconds,
+                        std::string start, std::string annotations, std::string note,
+                        std::vector<std::int32_t> ms = {}, std::vector<std::int32_t> samples = {},
+                        std::vector<double> annotationSeconds = {}) {
+        SCOPED_TRACE(::testing::Message() << values.size() << " readings");
         TempFolder folder;
-        writeFile(folder / "s.Tst", records(r.values));
+        writeFile(folder / "s.Tst", records(values));
         std::vector<std::int32_t> sound;
-        std::ranges::copy_if(r.values, std::back_inserter(sound), soundReading);
+        std::ranges::copy_if(values, std::back_inserter(sound), soundReading);
         const auto [lo, hi] = std::ranges::minmax(sound);
-        writeFile(folder / "s.Hdr", headerBytes(sessionHeader(lo, hi, r.comments)));
-        writeFile(folder / "s.Mrk", r.mrk);
-        writeFile(folder / "s.Tim", r.tim);
-        if (!r.ms.empty()) {
-            std::string tms;
-            for (const std::uint32_t ms : r.ms)
-                for (int k = 0; k < 4; ++k) tms += static_cast<char>((ms >> (8 * k)) & 0xFF);
-            writeFile(folder / "s.Tms", tms);
-        }
+        writeFile(folder / "s.Hdr", headerBytes(sessionHeader(lo, hi, comments)));
+        writeFile(folder / "s.Mrk", mrk);
+        writeFile(folder / "s.Tim", tims);
+        if (!ms.empty()) writeFile(folder / "s.Tms", records(ms));
         ExportedSession s;
         std::string error, notes;
         ASSERT_TRUE(
             loadSession(ExportSource::saved(folder / "s.Tst", folder / "s.Hdr"), {}, &s, &error));
         for (const auto& n : s.notes) notes += n + "\n";
-        EXPECT_NE(notes.find(r.note), std::string::npos) << notes;
+        EXPECT_NE(notes.find(note), std::string::npos) << notes;
         EdfFormat edf(folder / "s.edf");
         ASSERT_TRUE(exportSession(s, edf, &error)) << error;
         EXPECT_FALSE(fs::exists(folder / "s.edf.exporting"));
 
         const sylvane::testing::EdfRead f = sylvane::testing::readEdf(folder / "s.edf");
-        sylvane::testing::expectSamples(f, r.samples.empty() ? r.values : r.samples);
+        sylvane::testing::expectSamples(f, samples.empty() ? values : samples);
         const edf_hdr_struct& h = f.h;
-        EXPECT_EQ(h.signalparam[0].smp_in_datarecord, r.perRecord);
-        EXPECT_NEAR(static_cast<double>(h.datarecord_duration) / 1e7, r.recordSeconds, 1e-5);
+        EXPECT_EQ(h.signalparam[0].smp_in_datarecord, perRecord);
+        EXPECT_NEAR(static_cast<double>(h.datarecord_duration) / 1e7, recordSeconds, 1e-5);
         // The session's range widened, in steps far below 0.01 uS.
         EXPECT_LT(h.signalparam[2].phys_min, lo);
         EXPECT_GT(h.signalparam[2].phys_max, hi);
         EXPECT_LT((h.signalparam[0].phys_max - h.signalparam[0].phys_min) / 65535, 0.001);
-        char start[80];
-        std::snprintf(start, sizeof start, "%04d-%02d-%02d %02d:%02d:%02d.%03lld", h.startdate_year,
+        char begun[80];
+        std::snprintf(begun, sizeof begun, "%04d-%02d-%02d %02d:%02d:%02d.%03lld", h.startdate_year,
                       h.startdate_month, h.startdate_day, h.starttime_hour, h.starttime_minute,
                       h.starttime_second, h.starttime_subsecond / 10000);
-        if (*r.start) {
-            EXPECT_STREQ(start, r.start);
-        }
+        EXPECT_EQ(start.empty() ? "" : begun, start);
         EXPECT_EQ(std::string(h.recording_additional).starts_with("start time estimated"),
-                  !*r.start);
-        // In time order: the comments whole, cut to annotations, at 0 s; markers, responses, gaps
-        // and the padding after.
+                  start.empty());
+        // In time order: the comments whole, cut to annotations, at 0 s; markers, gaps and the
+        // padding after.
         std::string texts;
         for (const auto& a : f.annotations) texts += (texts.empty() ? "" : "|") + a.second;
-        EXPECT_EQ(texts, r.annotations);
-        for (std::size_t i = 0; i < r.annotationSeconds.size() && i < f.annotations.size(); ++i)
-            EXPECT_NEAR(f.annotations[i].first, r.annotationSeconds[i], 1e-6) << i;
+        EXPECT_EQ(texts, annotations);
+        for (std::size_t i = 0; i < annotationSeconds.size() && i < f.annotations.size(); ++i)
+            EXPECT_NEAR(f.annotations[i].first, annotationSeconds[i], 1e-6) << i;
         EXPECT_TRUE(
             std::ranges::is_sorted(f.annotations, {}, &std::pair<double, std::string>::first));
+    };
+    const auto ramp = [](std::int32_t from, int n) {
+        std::vector<std::int32_t> out(static_cast<std::size_t>(n));
+        std::iota(out.begin(), out.end(), from);
+        return out;
+    };
+    const std::string padded = "end of readings, record padded";
+    // Recorded times: 10 readings a second, each up to 10 ms late, then a gap of 6 s (the probe
+    // unplugged) and 20 readings more: on the grid of 10 a second, samples 0-29 and 90-109 hold
+    // the readings and 30-89 the last one before the gap.
+    std::vector<std::int32_t> unplugged, ms, onGrid;
+    for (int i = 0; i < 50; ++i) {
+        unplugged.push_back(1800 + i);
+        ms.push_back((i < 30 ? 500 : 6500) + 100 * i + (i * 7919) % 11);
     }
+    for (int k = 0; k < 110; ++k) onGrid.push_back(k < 30 ? 1800 + k : k < 90 ? 1829 : 1740 + k);
+    row(unplugged, tim(0.5, 50, 11.449), markerLine({30, 3.4, "probe reconnected"}), "", 10, 1,
+        "2024-03-01 00:00:00.375", "probe reconnected|no reading", "", ms, onGrid, {2.9, 3.0});
+    row(ramp(1500, 1), tim(0.5, 1, 0.5), "", "", 2, 1, "2024-03-01 00:00:00.375", padded, "");
+    // Records of a multiple of 1/32 s: EDFlib writes no other duration so that it reads back.
+    // A rate that is not whole, 99 intervals in 49.532 s, long comments and a marker without a
+    // text.
+    row(ramp(1800, 100), tim(1.0, 100, 50.532), markerLine({50, 25, ""}),
+        " Caf\xC3\xA9 \"quoted\" comments,\r\nlong enough to need more than one annotation", 96,
+        48.03125, "2024-03-01 00:00:00.875",
+        "Caf\xC3\xA9 \"quoted\" comments,  long enough to| need more than one annotation|marker "
+        "1|" +
+            padded,
+        "");
+    // Regression: 100 intervals in 50.5 s, once written as 10.09999 s.
+    row(ramp(1800, 101), tim(1.0, 101, 51.5), "", "", 25, 12.625, "2024-03-01 00:00:00.875", padded,
+        "");
+    row(ramp(2000, 2), tim(0.5, 2, 900.5), "", "", 1, 60, "2024-03-01 00:00:00.375", "", "");
+    row(ramp(3000, 3),
+        "start,2024-13-01T00:00:00.000+00:00\r\nreadings,3,2.0,1.0\r\nnoise\r\nstart,2024", "", "",
+        2, 1, "", "reading rate estimated|" + padded, "s.Tim: lines 1, 2, 3, 4 ");
 }

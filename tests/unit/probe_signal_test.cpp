@@ -6,9 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
-
 using namespace sylvane::probesim;
 
 namespace {
@@ -61,31 +58,22 @@ TEST(ProbeSim, FramesAreLittleEndianAndTheStreamIsReproducible) {
 
 TEST(ProbeSim, TheDefaultSignalLatchesSoonAndStaysInRange) {
     for (const double rate : {2.0, 53.0}) {
-        std::string latchTimes;
         for (std::uint32_t seed = 1; seed <= 10; ++seed) {
             SCOPED_TRACE(testing::Message() << "seed " << seed << " at " << rate << "/s");
             StreamOptions options;
             options.seed = seed;
             options.frameRate = rate;
-            const auto latched = secondsToLatch(options, 10.0);
-            ASSERT_TRUE(latched.has_value()) << "no reference within 10 s";
-            char text[16];
-            std::snprintf(text, sizeof text, " %.2f", *latched);
-            latchTimes += text;
+            ASSERT_TRUE(secondsToLatch(options, 10.0).has_value()) << "no reference within 10 s";
 
             // An hour within the 80 to 4000 that the program's readings count in.
             SkinSignal signal(seed, rate);
-            int lowest = maxAdc, highest = 0;
+            int outside = 0;
             for (int i = 0; i < 3600 * rate; ++i) {
                 const int value = signal.next();
-                lowest = std::min(lowest, value);
-                highest = std::max(highest, value);
+                outside += value < 80 || value > 4000;
             }
-            EXPECT_GE(lowest, 80);
-            EXPECT_LE(highest, 4000);
+            EXPECT_EQ(outside, 0);
         }
-        std::printf("reference latched after (s) at %g frames/s, seeds 1-10:%s\n", rate,
-                    latchTimes.c_str());
     }
 }
 

@@ -3,28 +3,18 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
-#include <string>
-#include <vector>
-
 using namespace sylvane::app;
 using namespace sylvane::storage;
 
 namespace {
 
-const std::string kExpectedFile = "\"Port # \"\r\n\"7\"\r\n"
-                                  "\"Sensitivty = \"\r\n\" 250\"\r\n"
-                                  "\"Picture graph visibilty = \"\r\n\"True\"\r\n"
-                                  "\"Color graph visibilty = \"\r\n\"False\"\r\n"
-                                  "\"Bar graph visibilty = \"\r\n\"True\"\r\n"
-                                  "\"Internal status visibilty = \"\r\n\"False\"\r\n"
-                                  "\"Session comments visibilty = \"\r\n\"False\"\r\n"
-                                  "\"Time etc. visibilty = \"\r\n\"True\"\r\n"
-                                  "\"Form Width = \"\r\n8445\r\n"
-                                  "\"Form Height = \"\r\n8640\r\n"
-                                  "\"Form Top = \"\r\n-15\r\n"
-                                  "\"Form Left = \"\r\n3450\r\n";
+const std::string kExpectedFile =
+    "\"Port # \"\r\n\"7\"\r\n\"Sensitivty = \"\r\n\" 250\"\r\n"
+    "\"Picture graph visibilty = \"\r\n\"True\"\r\n\"Color graph visibilty = \"\r\n\"False\"\r\n"
+    "\"Bar graph visibilty = \"\r\n\"True\"\r\n\"Internal status visibilty = \"\r\n\"False\"\r\n"
+    "\"Session comments visibilty = \"\r\n\"False\"\r\n\"Time etc. visibilty = \"\r\n\"True\"\r\n"
+    "\"Form Width = \"\r\n8445\r\n\"Form Height = \"\r\n8640\r\n"
+    "\"Form Top = \"\r\n-15\r\n\"Form Left = \"\r\n3450\r\n";
 
 // The written file with its value lines (0 port, 1 sensitivity, 2-7 panels, 8-11 placement)
 // replaced as they would stand in the file, quotes included.
@@ -58,24 +48,18 @@ TEST(SettingsFile, WriterGivesTheExactBytesAndTheReaderChecksWhatItReads) {
     }
     // Only the exact text True shows a panel; unquoted texts are read, blanks around them are not
     // part of the field.
-    const struct {
-        std::array<const char*, 6> visible;
-        const char* shown;
-        std::int32_t panelUnits;
-    } panels[] = {
-        {{"\"True\"", "\"True\"", "\"True\"", "\"True\"", "\"True\"", "\"True\""}, "111111", 28},
+    // All six "True" are read on the real window (main_window_e2e).
+    const std::tuple<std::array<const char*, 6>, const char*, std::int32_t> panels[] = {
         {{"\"true\"", "\"TRUE\"", "\" True\"", "\"False\"", "\"yes\"", "\"\""}, "000000", 0},
         {{"True", "  True  ", "False", "1", "-1", "True"}, "110001", 20}};
-    for (const auto& r : panels) {
+    for (const auto& [visible, shownRow, units] : panels) {
         std::vector<std::pair<int, std::string>> values;
-        for (int i = 0; i < 6; ++i)
-            values.push_back({2 + i, r.visible[static_cast<std::size_t>(i)]});
+        for (int i = 0; i < 6; ++i) values.push_back({2 + i, visible[std::size_t(i)]});
         const SettingsValues read = readSettings(fileWith(values));
         std::string shown;
         for (const auto& text : read.visible)
-            shown += text == "True" ? '1' : (text == "False" ? '0' : '?');
-        EXPECT_EQ(shown, r.shown);
-        EXPECT_EQ(read.panelUnits, r.panelUnits);
+            shown += text == "True" ? '1' : text == "False" ? '0' : '?';
+        EXPECT_EQ(std::pair(shown, read.panelUnits), std::pair(std::string(shownRow), units));
     }
 }
 
@@ -85,21 +69,18 @@ TEST(SettingsFile, ReaderSkipsWhatCannotBeReadAndKeepsTheValueBefore) {
         std::tuple(777, 888, 99, 11);
     using Placement = std::array<std::int32_t, 4>; // width, height, top, left
     const Placement kept{777, 888, 99, 11};
-    const struct {
-        std::string text;
-        const char *port, *sensitivity;
-        Placement placement;
-    } rows[] = {{"", "2", "20", kept},
-                {fileWith({{8, "\"wide\""}, {10, "top"}}), "7", " 250", {777, 8640, 99, 3450}},
-                {kExpectedFile + "\"more\"\r\n12\r\n", "7", " 250", {8445, 8640, -15, 3450}},
-                {"\"Port # \"\r\n\"4\"\r\n\"Sensitivty = \"\r\n\"3", "4", "20", kept},
-                {std::string("\0\xff\"\x01,,\r\n\xfe", 10), "2", "20", kept}};
-    for (const auto& r : rows) {
-        const SettingsValues v = readSettings(r.text, before);
-        EXPECT_EQ(v.port, r.port) << r.text;
-        EXPECT_EQ(v.sensitivity, r.sensitivity) << r.text;
-        EXPECT_EQ((Placement{v.formWidth, v.formHeight, v.formTop, v.formLeft}), r.placement)
-            << r.text;
+    const std::tuple<std::string, std::string, std::string, Placement> rows[] = {
+        {"", "2", "20", kept},
+        {fileWith({{8, "\"wide\""}, {10, "top"}}), "7", " 250", {777, 8640, 99, 3450}},
+        {kExpectedFile + "\"more\"\r\n12\r\n", "7", " 250", {8445, 8640, -15, 3450}},
+        {"\"Port # \"\r\n\"4\"\r\n\"Sensitivty = \"\r\n\"3", "4", "20", kept},
+        {std::string("\0\xff\"\x01,,\r\n\xfe", 10), "2", "20", kept}};
+    for (const auto& [text, port, sensitivity, placement] : rows) {
+        const SettingsValues v = readSettings(text, before);
+        EXPECT_EQ(std::tuple(v.port, v.sensitivity,
+                             Placement{v.formWidth, v.formHeight, v.formTop, v.formLeft}),
+                  std::tuple(port, sensitivity, placement))
+            << text;
     }
     // First start: placed from the screen size (8638.5 and 3456.5 to the even neighbour).
     for (const auto& [screen, place] :
@@ -116,7 +97,7 @@ TEST(ExtraSettings, ReconnectWaitFromItsLineOrTheDefault) {
         // text, seconds, a problem told
         {"", 60, false},
         {"; comment\r\nOther=5\r\n", 60, false},
-        {"ReconnectWaitSeconds=0\r\n", 0, false},
+        // 0 (a lost port ends the session) is read on the real program (acquisition_e2e).
         {"  ReconnectWaitSeconds = 3600 ", 3600, false},
         {"ReconnectWaitSeconds=3601", 60, true},
         {"ReconnectWaitSeconds=-1", 60, true},
@@ -129,18 +110,11 @@ TEST(ExtraSettings, ReconnectWaitFromItsLineOrTheDefault) {
     }
     // The skin responses' settings share the file: sections are passed over, a value that is not
     // taken is the default with a problem naming the file, the setting and the value.
-    const struct {
-        std::string text;
-        double threshold, from, to;
-        std::vector<std::string> problems;
-    } responses[] = {
-        {"", 0.05, 1, 4, {}},
+    // text; threshold, window from and to; what each problem holds. The defaults are shown by
+    // Preferences on the real program (osc_e2e).
+    const std::tuple<std::string, double, double, double, std::vector<std::string>> responses[] = {
         {"[responses]\nResponseThresholdMicrosiemens=0.1\nReconnectWaitSeconds=5", 0.1, 1, 4, {}},
-        {"ResponseWindowSeconds= 0.5 , 3.25 \r\nResponseThresholdMicrosiemens=0.01",
-         0.01,
-         0.5,
-         3.25,
-         {}},
+        {"ResponseWindowSeconds= 0.5 , 3.25 \r\n", 0.05, 0.5, 3.25, {}},
         {"ResponseWindowSeconds=0,60", 0.05, 0, 60, {}},
         {"ResponseThresholdMicrosiemens=0\nResponseWindowSeconds=4,1",
          0.05,
@@ -157,15 +131,15 @@ TEST(ExtraSettings, ReconnectWaitFromItsLineOrTheDefault) {
         {"ResponseWindowSeconds=1,4,5", 0.05, 1, 4, {"\"1,4,5\""}},
         {"ResponseWindowSeconds=1;4", 0.05, 1, 4, {"\"1;4\""}},
     };
-    for (const auto& r : responses) {
-        const ResponseSettings settings = responseSettingsOf(r.text);
-        EXPECT_DOUBLE_EQ(settings.thresholdMicrosiemens, r.threshold) << r.text;
-        EXPECT_DOUBLE_EQ(responseThresholdOf(r.text), r.threshold) << r.text;
-        EXPECT_DOUBLE_EQ(settings.windowFromSeconds, r.from) << r.text;
-        EXPECT_DOUBLE_EQ(settings.windowToSeconds, r.to) << r.text;
-        ASSERT_EQ(settings.problems.size(), r.problems.size()) << r.text;
-        for (std::size_t i = 0; i < r.problems.size(); ++i)
-            EXPECT_NE(settings.problems[i].find(r.problems[i]), std::string::npos)
+    for (const auto& [text, threshold, from, to, problems] : responses) {
+        const ResponseSettings settings = responseSettingsOf(text);
+        EXPECT_EQ(std::tuple(settings.thresholdMicrosiemens, responseThresholdOf(text),
+                             settings.windowFromSeconds, settings.windowToSeconds),
+                  std::tuple(threshold, threshold, from, to))
+            << text;
+        ASSERT_EQ(settings.problems.size(), problems.size()) << text;
+        for (std::size_t i = 0; i < problems.size(); ++i)
+            EXPECT_NE(settings.problems[i].find(problems[i]), std::string::npos)
                 << settings.problems[i];
     }
     // As the file keeps a window, and as the Preferences dialog checks one.
@@ -176,17 +150,10 @@ TEST(ExtraSettings, ReconnectWaitFromItsLineOrTheDefault) {
 }
 
 TEST(ExtraSettings, OscSettingsFromTheirLinesOrOff) {
-    const struct {
-        const char* text;
-        int markerPort;
-        const char* address;
-        const char* host;
-        int sendPort;
-        int problems;
-    } rows[] = {
+    // A port and a host by name, and one without a port, are read on the real program (osc_e2e).
+    // text; marker port and address, host and port sent to; the lines of the problem
+    const std::tuple<const char*, int, const char*, const char*, int, int> rows[] = {
         {"", 0, "127.0.0.1", "", 0, 0},
-        {"OscMarkerPort=9000\r\nOscSendTo=localhost:9001\r\n", 9000, "127.0.0.1", "localhost", 9001,
-         0},
         {"OscMarkerPort = 65535 \nOscMarkerAddress=0.0.0.0\nOscSendTo=[::1]:7000", 65535, "0.0.0.0",
          "::1", 7000, 0},
         {"OscMarkerAddress=::1\nOscSendTo=192.168.1.20:1", 0, "::1", "192.168.1.20", 1, 0},
@@ -195,7 +162,6 @@ TEST(ExtraSettings, OscSettingsFromTheirLinesOrOff) {
         {"OscMarkerPort=-1\nOscMarkerPort=9000", 9000, "127.0.0.1", "", 0, 0},
         {"OscMarkerPort=90 00\nOscMarkerAddress=localhost", 0, "127.0.0.1", "", 0, 2},
         {"OscMarkerAddress=127.0.0.256", 0, "127.0.0.1", "", 0, 1},
-        {"OscSendTo=9001", 0, "127.0.0.1", "", 0, 1},
         {"OscSendTo=host:0", 0, "127.0.0.1", "", 0, 1},
         {"OscSendTo=host:65536", 0, "127.0.0.1", "", 0, 1},
         {"OscSendTo=:9001", 0, "127.0.0.1", "", 0, 1},
@@ -204,17 +170,16 @@ TEST(ExtraSettings, OscSettingsFromTheirLinesOrOff) {
         {"OscSendTo=a b:9001", 0, "127.0.0.1", "", 0, 1},
         {"OscSendTo=-x:9001", 0, "127.0.0.1", "", 0, 1},
     };
-    for (const auto& r : rows) {
-        const OscSettings osc = oscSettingsOf(r.text);
-        EXPECT_EQ(osc.markerPort, r.markerPort) << r.text;
-        EXPECT_EQ(osc.markerAddress, r.address) << r.text;
-        EXPECT_EQ(osc.sendHost, r.host) << r.text;
-        EXPECT_EQ(osc.sendPort, r.sendPort) << r.text;
+    for (const auto& [text, markerPort, address, host, sendPort, problems] : rows) {
+        const OscSettings osc = oscSettingsOf(text);
+        EXPECT_EQ(std::tuple(osc.markerPort, osc.markerAddress, osc.sendHost, osc.sendPort),
+                  std::tuple(markerPort, address, host, sendPort))
+            << text;
         const int lines =
             osc.problem.empty()
                 ? 0
                 : 1 + static_cast<int>(std::count(osc.problem.begin(), osc.problem.end(), '\n'));
-        EXPECT_EQ(lines, r.problems) << r.text << osc.problem;
+        EXPECT_EQ(lines, problems) << text << osc.problem;
     }
     EXPECT_EQ(oscSettingsOf("OscMarkerPort=x\nOscSendTo=y").problem,
               "sylvane-extra.ini: OscMarkerPort \"x\" is not a UDP port from 1 to 65535, or 0 to "
@@ -258,21 +223,17 @@ TEST(ExtraSettings, ToneSettingsInTheirRangesOrTheDefaultWithTheReason) {
     EXPECT_EQ(toneBaseHzOf("ToneBaseHz=9").problem,
               "sylvane-extra.ini: ToneBaseHz \"9\" is not a frequency from 50 to 4000 Hz; 440 Hz "
               "is taken instead.");
-    for (const auto& [text, on] : {std::pair{"", false},
-                                   {"Tone=1", true},
-                                   {"Tone = 1\r\n", true},
-                                   {"Tone=0", false},
-                                   {"Tone=yes", false},
-                                   {"Tone=1\nTone=0", false},
-                                   {"ToneVolume=1", false}})
-        EXPECT_EQ(toneOnOf(text), on) << text;
+    // Off by default, and Tone=1, are read on the real program (tone_e2e).
+    const std::pair<const char*, bool> tone[] = {{"Tone = 1\r\n", true},  {"Tone=0", false},
+                                                 {"Tone=yes", false},     {"Tone=1\nTone=0", false},
+                                                 {"ToneVolume=1", false}, {"Tone=2", false}};
+    for (const auto& [text, on] : tone) EXPECT_EQ(toneOnOf(text), on) << text;
 }
 
 TEST(ExtraSettings, ASettingIsWrittenIntoItsOwnLineAndEveryOtherByteStays) {
     const std::tuple<std::string, std::string, std::string> rows[] = {
         // before, key=value set, after
         {"", "Tone=1", "Tone=1\r\n"},
-        {"; mine\nReconnectWaitSeconds=5\n", "Tone=1", "; mine\nReconnectWaitSeconds=5\nTone=1\n"},
         {"# no end", "Tone=0", "# no end\r\nTone=0\r\n"},
         {"Tone=0\r\n; keep\r\n  Tone = 1  \r\nX=2", "Tone=7", "Tone=0\r\n; keep\r\nTone=7\r\nX=2"},
         {"[sound]\nToneVolume=30", "ToneVolume=45", "[sound]\nToneVolume=45"}};

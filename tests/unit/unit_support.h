@@ -15,24 +15,16 @@ namespace sylvane::unittest {
 
 namespace fs = std::filesystem;
 
-class TempFolder {
-public:
-    TempFolder() {
-        m_path =
-            fs::temp_directory_path() / ("sylvane-unit-" + std::to_string(std::random_device{}()));
-        fs::create_directories(m_path);
-    }
+struct TempFolder {
+    fs::path path =
+        fs::temp_directory_path() / ("sylvane-unit-" + std::to_string(std::random_device{}()));
+    TempFolder() { fs::create_directories(path); }
+    TempFolder(const TempFolder&) = delete; // one folder, removed once
     ~TempFolder() {
         std::error_code ignored;
-        fs::remove_all(m_path, ignored);
+        fs::remove_all(path, ignored);
     }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    fs::path operator/(const std::string& name) const { return m_path / name; }
-    const fs::path& path() const { return m_path; }
-
-private:
-    fs::path m_path;
+    fs::path operator/(const std::string& name) const { return path / name; }
 };
 
 inline void writeFile(const fs::path& path, const std::string& bytes) {
