@@ -49,8 +49,7 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
     EXPECT_TRUE(suggested.isEmpty());
     p.messages.messages.clear();
 
-    // The simulated probe at its real rate; with seed 5 its one skin response in the first
-    // minute begins 10 s after the port opens.
+    // At the probe's real rate; with seed 5 its one skin response begins 10 s after the port opens.
     ProbeSimProcess sim(p.folder, 2, {"--rate", "2", "--seed", "5"});
     ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
     w.mnuStart->trigger();
@@ -72,7 +71,7 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
     writeFileBytes(p.path("tempdata.mrk"),
                    "20," + QByteArray::number(timeOf(19), 'f', 3) + ",\"\\=say \\qgo\\q\"\r\n");
 
-    // CSV: one row a reading, value by value, at its recorded time.
+    // CSV: one row a reading at its recorded time; the values' digits are the unit tests'.
     exportAs(w.mnuExportCsv, p.path("out.csv"));
     ASSERT_TRUE(p.messages.messages.empty()) << p.said();
     const QByteArray csv = p.file("out.csv");
@@ -89,11 +88,8 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
         const QList<QByteArray> f = row.split(',');
         ASSERT_EQ(f.size(), 8) << row.toStdString();
         EXPECT_EQ(marked, i == 19) << row.toStdString();
-        // The conductance, 1e6 / (4095 x 470000 / a - 470000) uS; its digits are the unit tests'.
-        const auto ohms = static_cast<float>(1924650000.0 / readings[i] - 470000.0);
         EXPECT_NEAR(f[0].toDouble(), timeOf(i), 0.0005) << row.toStdString();
         EXPECT_EQ(f[1].toInt(), readings[i]);
-        EXPECT_EQ(std::strtof(f[3].constData(), nullptr), static_cast<float>(1e6 / ohms));
         if (f[5] == "1") onsets.push_back(i);
         phasic = std::max(phasic, f[7].toFloat());
     }
@@ -102,8 +98,7 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
     EXPECT_NEAR(timeOf(onset), 11, 2.5) << "the response begins at 10 s";
     EXPECT_GE(phasic, 0.05f);
 
-    // The responses to a marker four readings (2 s) before the onset: one (the window is 1 to
-    // 4 s), as late as the onset.
+    // A marker 2 s (four readings) before the onset: one response (window 1 to 4 s), that late.
     const QByteArray mrk = p.file("tempdata.mrk");
     writeFileBytes(p.path("tempdata.mrk"), QByteArray::number(onset - 3) + "," +
                                                QByteArray::number(timeOf(onset - 4), 'f', 3) +
@@ -123,8 +118,7 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
     EXPECT_LE(cue[3].toDouble(), timeOf(onset + 1) - timeOf(onset - 4) + 0.0015);
     EXPECT_GE(cue[4].toDouble(), 0.05);
 
-    // EDF+: the same values, the comments whole at 0 s, the marker and the response at their
-    // times from the first reading.
+    // EDF+: the same values; the comments whole at 0 s, the marker and the response at their times.
     exportAs(w.mnuExportEdf, p.path("out.edf"));
     ASSERT_TRUE(p.messages.messages.empty()) << p.said();
     const EdfRead edf = edfOf("out.edf");
@@ -136,16 +130,14 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
                   pf::trimmed(s.prefilter) + "; ";
     EXPECT_EQ(labels, "Skin conductance [uS] Mean of the last 5 readings; Skin resistance [kOhm] "
                       "Mean of the last 5 readings; Smoothed ADC [] Mean of the last 5 readings; ");
+    // Three, each found once.
     ASSERT_EQ(edf.annotations.size(), 3u);
     const std::pair<double, std::string> annotated[] = {{0, comments.toStdString()},
                                                         {timeOf(19) - timeOf(0), "say \"go\""}};
     for (const auto& [at, text] : annotated)
-        EXPECT_EQ(std::ranges::count_if(edf.annotations,
-                                        [&](const auto& a) {
-                                            return a.second == text &&
-                                                   std::fabs(a.first - at) < 0.0015;
-                                        }),
-                  1)
+        EXPECT_TRUE(std::ranges::any_of(
+            edf.annotations,
+            [&](const auto& a) { return a.second == text && std::fabs(a.first - at) < 0.0015; }))
             << text << " at " << at;
     const auto response = std::ranges::find_if(
         edf.annotations, [](const auto& a) { return a.second.starts_with("SCR "); });
@@ -179,9 +171,8 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
     EXPECT_EQ(p.file("saved.csv"), csv);
     EXPECT_EQ(p.file("saved.edf"), p.file("out.edf"));
 
-    // A saved session from before the side files, cut, with records of no reading and bad
-    // marker lines: one message with every note; times by record, 2 readings a second, the
-    // start estimated.
+    // A saved session from before the side files, cut, with records of no reading and bad marker
+    // lines: one message with every note; times by record, 2 a second; the start estimated.
     writeFileBytes(p.path("cut.Tst"), tstOf({2000, 2001, 0, 2002, 70000, 2003}) + "\x07\x07");
     writeFileBytes(p.path("cut.Hdr"), hdrOf(2000, 2003, " "));
     writeFileBytes(p.path("cut.Mrk"), "2,1.000,\"kept\"\r\n99,1.0,\"beyond\"\r\n3,1.0,\"cut");
@@ -203,8 +194,7 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
         std::string(edfOf("cut.edf").h.recording_additional).starts_with("start time estimated"));
     p.messages.messages.clear();
 
-    // A folder that does not exist, and a disk that fills while writing (/dev/full): a clear
-    // message naming the file, and nothing left at or beside the target.
+    // A missing folder, a disk that fills (/dev/full): a message naming the file, nothing left.
     const QString nowhere = p.path("missing/out");
     exportAs(w.mnuExportCsv, nowhere + ".csv");
     exportAs(w.mnuExportEdf, nowhere + ".edf");
