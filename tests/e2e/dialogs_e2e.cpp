@@ -1,5 +1,4 @@
-// The dialogs opened from the real window on real folders: the file manager in Save and Display
-// mode, the port dialog's probing, the sensitivity slider's keys.
+// The dialogs from the real window on real folders: the file manager, the port and sensitivity.
 
 #include "dialogs/frm_file_manager.h"
 #include "dialogs/frm_port_change.h"
@@ -163,9 +162,8 @@ TEST(SaveSession, NamesOverwriteRefusalsAndTheCopiesWithTheCurrentComments) {
     }
 }
 
-// Tabbing into the Save dialog's file list used to choose its first file and replace the typed
-// name.
-TEST(FileManager, DisplayAddsUpToSixNextOpensWhereLastUsedRegressionSaveListFocusKeepsTheName) {
+// Tabbing into the Save dialog's file list used to choose its first file, replacing the name.
+TEST(FileManager, DisplayAddsSixOpensWhereLastUsedRegressionsListFocusEscAndAReleasedEnter) {
     Fixture f;
     for (const char* name :
          {"s4.Tst", "s5.Tst", "s6.Tst", "b.tst", "c.TST", "c.HDR", "d.txt", "e.Hdr", "f.tstx"})
@@ -246,11 +244,9 @@ TEST(FileManager, DisplayAddsUpToSixNextOpensWhereLastUsedRegressionSaveListFocu
     EXPECT_EQ(f.messages.prompts(),
               QStringList{"File already exists !\rDo you wish to overwrite it?"});
     EXPECT_EQ(readFileBytes(f.inData("s1.Tst")), kTst);
-}
 
-// Esc used to act as the close box (keeping the list) instead of Cancel; an Enter released in
-// the name box after its press had closed a message box used to run the command again.
-TEST(FileManagerDisplay, DisplayCancelEscCloseEnterAndDoubleClick) {
+    // Esc used to act as the close box (keeping the list) instead of Cancel; an Enter released in
+    // the name box after its press had closed a message box used to run the command again.
     // How the choice ends, the name typed before, whether the dialog ends, the files chosen.
     const std::tuple<const char*, const char*, bool, int> rows[] = {
         {"display", "", false, 1},   {"display", "s2", true, 1}, {"cancel", "", true, 0},
@@ -258,27 +254,27 @@ TEST(FileManagerDisplay, DisplayCancelEscCloseEnterAndDoubleClick) {
         {"release", "s2", false, 1}, {"dblclick", "", false, 2}};
     for (const auto& [ending, typedBeforeEnd, ends, count] : rows) {
         SCOPED_TRACE(std::string(ending) + " " + typedBeforeEnd);
-        Fixture f(false);
-        auto d = f.displayDialog();
+        Fixture row(false);
+        auto dialog = row.displayDialog();
         bool open = false;
         const QString how = ending;
-        whileOpen(d, [&] {
-            d->txtFM->setText("s1");
-            d->cmdAdd2List_Click();
-            d->txtFM->setText(typedBeforeEnd);
-            if (how == "display") QTest::mouseClick(d->cmdFileOption, Qt::LeftButton);
-            if (how == "cancel") QTest::mouseClick(d->cmdCancel, Qt::LeftButton);
-            if (how == "esc") QTest::keyClick(d->txtFM, Qt::Key_Escape);
-            if (how == "close") d->close();
-            if (how == "release") QTest::keyRelease(d->txtFM, Qt::Key_Return);
-            if (how == "enter") QTest::keyClick(d->txtFM, Qt::Key_Return);
-            if (how == "dblclick") doubleClick(d.get(), "s2.Tst");
-            open = d->isVisible();
+        whileOpen(dialog, [&] {
+            dialog->txtFM->setText("s1");
+            dialog->cmdAdd2List_Click();
+            dialog->txtFM->setText(typedBeforeEnd);
+            if (how == "display") QTest::mouseClick(dialog->cmdFileOption, Qt::LeftButton);
+            if (how == "cancel") QTest::mouseClick(dialog->cmdCancel, Qt::LeftButton);
+            if (how == "esc") QTest::keyClick(dialog->txtFM, Qt::Key_Escape);
+            if (how == "close") dialog->close();
+            if (how == "release") QTest::keyRelease(dialog->txtFM, Qt::Key_Return);
+            if (how == "enter") QTest::keyClick(dialog->txtFM, Qt::Key_Return);
+            if (how == "dblclick") doubleClick(dialog.get(), "s2.Tst");
+            open = dialog->isVisible();
         });
-        d->exec();
+        dialog->exec();
         EXPECT_EQ(open, !ends);
-        EXPECT_EQ(f.w.module1.displayFileCount, count);
-        EXPECT_TRUE(f.messages.messages.empty());
+        EXPECT_EQ(row.w.module1.displayFileCount, count);
+        EXPECT_TRUE(row.messages.messages.empty());
     }
 }
 

@@ -12,11 +12,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <span>
 
 using namespace sylvane::testing;
@@ -40,9 +40,7 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
     const auto edfOf = [&](const char* name) { return readEdf(p.path(name).toStdString()); };
     // Each reading's time as tempdata.tms keeps it (milliseconds from Start), in seconds.
     const auto timeOf = [&](std::size_t i) {
-        quint32 ms = 0;
-        std::memcpy(&ms, p.file("tempdata.tms").constData() + 4 * i, 4);
-        return ms / 1000.0;
+        return qFromLittleEndian<quint32>(p.file("tempdata.tms").constData() + 4 * i) / 1000.0;
     };
     exportAs(w.mnuExportCsv, p.path("none.csv"));
     EXPECT_EQ(p.messages.prompts(), QStringList{"There is no session data to export!"});
@@ -71,14 +69,12 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
     writeFileBytes(p.path("tempdata.mrk"),
                    "20," + QByteArray::number(timeOf(19), 'f', 3) + ",\"\\=say \\qgo\\q\"\r\n");
 
-    // CSV: one row a reading at its recorded time; the values' digits are the unit tests'.
+    // CSV: one row a reading at its recorded time; its columns and digits are the unit tests'.
     exportAs(w.mnuExportCsv, p.path("out.csv"));
     ASSERT_TRUE(p.messages.messages.empty()) << p.said();
     const QByteArray csv = p.file("out.csv");
     const QList<QByteArray> rows = csv.split('\n');
     ASSERT_EQ(rows.size(), static_cast<qsizetype>(readings.size()) + 2);
-    EXPECT_EQ(rows[0],
-              "time_s,adc,resistance_ohm,conductance_us,marker,scr_onset,tonic_us,phasic_us\r");
     std::vector<std::size_t> onsets;
     float phasic = 0;
     for (std::size_t i = 0; i < readings.size(); ++i) {
@@ -108,8 +104,6 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
     EXPECT_EQ(suggested.last(), p.path("session-responses.csv"));
     const QList<QByteArray> responses = p.file("responses.csv").split('\n');
     ASSERT_EQ(responses.size(), 3) << p.file("responses.csv").toStdString();
-    EXPECT_EQ(responses[0],
-              "marker_s,marker,responses,latency_s,amplitude_us,rise_s,half_recovery_s,tonic_us\r");
     const QList<QByteArray> cue = responses[1].trimmed().split(',');
     ASSERT_EQ(cue.size(), 8);
     EXPECT_EQ(cue.mid(1, 2), (QList<QByteArray>{"cue", "1"}));
@@ -123,7 +117,6 @@ TEST(Export, RecordedSavedCutAndUnwritableSessions) {
     ASSERT_TRUE(p.messages.messages.empty()) << p.said();
     const EdfRead edf = edfOf("out.edf");
     expectSamples(edf, readings);
-    EXPECT_EQ(edf.h.signalparam[0].smp_in_datarecord, 2);
     std::string labels;
     for (const auto& s : std::span(edf.h.signalparam, 3))
         labels += pf::trimmed(s.label) + " [" + pf::trimmed(s.physdimension) + "] " +

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QUdpSocket>
+#include <QtEndian>
 
 #include <array>
 
@@ -84,12 +85,11 @@ TEST(Osc, AMinuteStreamedToOscdumpMarkersFromOscsendOrRefusedThenThePreferences)
     const quint16 markerPort = freePort();
     OscDump dump(dumpPort);
     ASSERT_TRUE(dump.lines().contains("/ready")) << "oscdump did not start";
-    // Written by hand, its own way.
+    // Written by hand, before the window, which takes the marker port as it is made.
     const auto handWritten = [&](quint16 port) {
         return "; my lab\nReconnectWaitSeconds = 30\nOscMarkerPort=" + QByteArray::number(port) +
                "\nOscSendTo=localhost:" + QByteArray::number(dumpPort) + "\n# end\n";
     };
-    // The window takes the marker port as it is made.
     ProgramFolder folder;
     const QString ini = folder.file(storage::kExtraSettingsFileName);
     writeFileBytes(ini, handWritten(markerPort));
@@ -150,12 +150,6 @@ TEST(Osc, AMinuteStreamedToOscdumpMarkersFromOscsendOrRefusedThenThePreferences)
     EXPECT_EQ(w.markers.markers().back().text, "burst 50");
     pump(static_cast<int>(std::max<qint64>(0, 60000 - session.elapsed())));
     w.mnuStop->trigger();
-    // After Stop a marker is refused and nothing changes.
-    const QByteArray mrkAtStop = p.file(storage::kWorkingMrk);
-    sendTo(markerPort, markerPacket("late"));
-    refusedReach(refused + 31);
-    EXPECT_EQ(p.file(storage::kWorkingMrk), mrkAtStop);
-    EXPECT_EQ(counts().taken, 52);
     ASSERT_TRUE(p.messages.messages.empty()) << p.said();
     ASSERT_TRUE(waitUntil([&] { return dump.lines().contains("/sylvane/session s \"stop\""); }));
 
@@ -167,8 +161,7 @@ TEST(Osc, AMinuteStreamedToOscdumpMarkersFromOscsendOrRefusedThenThePreferences)
     ASSERT_EQ(tms.size(), static_cast<qsizetype>(values.size()) * 4);
     ASSERT_GT(values.size(), 50u * 55) << "a minute at 53 a second";
     const auto msOf = [&](std::size_t record) {
-        const auto* b = reinterpret_cast<const unsigned char*>(tms.constData()) + 4 * (record - 1);
-        return b[0] | b[1] << 8 | b[2] << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+        return qFromLittleEndian<quint32>(tms.constData() + 4 * (record - 1));
     };
     const storage::MarkerFile mrk =
         storage::readMarkers(p.file(storage::kWorkingMrk).toStdString());
@@ -225,21 +218,19 @@ TEST(Osc, AMinuteStreamedToOscdumpMarkersFromOscsendOrRefusedThenThePreferences)
               QStringLiteral("OSC: 52 markers taken, %1 refused (30 over 50 a second); listening "
                              "on 127.0.0.1 port %2.\nOSC: %3 packets sent, 0 dropped to "
                              "localhost:%4.")
-                  .arg(refused + 31)
+                  .arg(refused + 30)
                   .arg(markerPort)
                   .arg(values.size() + 54)
                   .arg(dumpPort));
 
-    // A bad value is named with what its row takes; OK writes the changed rows only, into their
-    // lines.
+    // A bad value is named with what its row takes; OK writes the changed rows, in their lines.
     const quint16 port = freePort();
     QStringList shown;
     QString status;
     whenModalShown<dialogs::frmPreferences>([&](dialogs::frmPreferences* d) {
         for (const auto& f : dialogs::preferenceFields()) shown << d->field(f.key)->text();
         status = d->lblStatus->text();
-        // Each bad value, then a good one; the address, as it was but for its padding, is not
-        // written.
+        // Each bad value, then a good one; the address, as it was but for padding, stays unwritten.
         const std::array<QString, 3> rows[] = {
             {storage::kOscMarkerPortKey, "70000", QString::number(port)},
             {storage::kOscMarkerAddressKey, "localhost", " 127.0.0.1 "}};
@@ -281,8 +272,7 @@ TEST(Osc, AMinuteStreamedToOscdumpMarkersFromOscsendOrRefusedThenThePreferences)
     EXPECT_EQ(w.oscLink->listeningPort(), port);
     w.mnuStop->trigger();
 
-    // A file that cannot be rewritten: said, the dialog open; a bad setting told at Start, which
-    // runs.
+    // A file that cannot be rewritten: said, the dialog stays; a bad setting: told, Start runs.
     QFile::remove(ini);
     QDir(p.folder).mkdir(storage::kExtraSettingsFileName);
     whenModalShown<dialogs::frmPreferences>([&](dialogs::frmPreferences* d) {
