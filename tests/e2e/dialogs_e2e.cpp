@@ -1,7 +1,5 @@
-// The dialogs opened from the real window on real folders: the file manager in Save and Display
-// mode, the port dialog's probing, the sensitivity slider's keys, the About box.
+// The dialogs from the real window on real folders: the file manager, the port and sensitivity.
 
-#include "dialogs/frm_about.h"
 #include "dialogs/frm_file_manager.h"
 #include "dialogs/frm_port_change.h"
 #include "dialogs/frm_set_sense.h"
@@ -154,8 +152,7 @@ TEST(SaveSession, NamesOverwriteRefusalsAndTheCopiesWithTheCurrentComments) {
         EXPECT_FALSE(QFile::exists(saved + ".Txt.saving"));
         // Only a session whose copy is whole is marked saved, for the next start to clear.
         EXPECT_EQ(f.file("tempdata.tim").contains("saved,"), savedAs != nullptr);
-        // The working files are never written over; the header takes the comments once the name is
-        // accepted.
+        // The working files are never written over; the header takes the comments once a name is.
         if (setup == NoSession) continue;
         EXPECT_EQ(f.file("tempdata.tst"), kTst);
         EXPECT_EQ(f.file("tempdata.txt"), setup == NoTxt ? "" : kTxt);
@@ -165,30 +162,9 @@ TEST(SaveSession, NamesOverwriteRefusalsAndTheCopiesWithTheCurrentComments) {
     }
 }
 
-// Tabbing into the file list used to choose its first file and replace the typed name.
-TEST(SaveSession, RegressionFocusOnTheListChoosesNoFileADoubleClickSavesUnderItsName) {
+// Tabbing into the Save dialog's file list used to choose its first file, replacing the name.
+TEST(FileManager, DisplayAddsSixOpensWhereLastUsedRegressionsListFocusEscAndAReleasedEnter) {
     Fixture f;
-    writeFileBytes(f.inData("old.Tst"), "x");
-    f.messages.answers = {pf::vbYes};
-    whenModalShown<frmFileManager>([&](frmFileManager* d) {
-        ASSERT_TRUE(waitUntil([&] { return d->filFM->fileNames().contains("old.Tst"); }, 10000));
-        d->activateWindow(); // focus moves only within the active window
-        ASSERT_TRUE(QTest::qWaitForWindowActive(d));
-        d->txtFM->setText("mynewname");
-        QTest::keyClick(d->txtFM, Qt::Key_Tab);
-        QTest::keyClick(d->dirFM, Qt::Key_Tab);
-        EXPECT_TRUE(d->filFM->hasFocus());
-        EXPECT_EQ(d->txtFM->text(), "mynewname");
-        doubleClick(d, "old.Tst");
-    });
-    f.w.mnuSaveFile->trigger();
-    EXPECT_EQ(f.messages.prompts(),
-              QStringList{"File already exists !\rDo you wish to overwrite it?"});
-    EXPECT_EQ(readFileBytes(f.inData("old.Tst")), kTst);
-}
-
-TEST(FileManagerDisplay, ListsAndAddsUpToSixInTheTraceColours) {
-    Fixture f(false);
     for (const char* name :
          {"s4.Tst", "s5.Tst", "s6.Tst", "b.tst", "c.TST", "c.HDR", "d.txt", "e.Hdr", "f.tstx"})
         writeFileBytes(f.inData(name), "abcd");
@@ -223,55 +199,18 @@ TEST(FileManagerDisplay, ListsAndAddsUpToSixInTheTraceColours) {
               (QStringList{f.inData("c.TST"), f.inData("c.HDR"), f.inData("s6.Hdr")}));
     EXPECT_EQ(f.messages.titles(), QStringList{"Error accessing 'File to Display'"});
     EXPECT_EQ(f.messages.prompts(), QStringList{"File not found: " + f.inData("missing.Tst")});
-}
+    d.reset();
 
-// Esc used to act as the close box (keeping the list) instead of Cancel; an Enter released in
-// the name box after its press had closed a message box used to run the command again.
-TEST(FileManagerDisplay, DisplayCancelEscCloseEnterAndDoubleClick) {
-    // How the choice ends, the name typed before, whether the dialog ends, the files chosen.
-    const std::tuple<const char*, const char*, bool, int> rows[] = {
-        {"display", "", false, 1},   {"display", "s2", true, 1}, {"cancel", "", true, 0},
-        {"esc", "s2", true, 0},      {"close", "", true, 1},     {"enter", "s2", false, 2},
-        {"release", "s2", false, 1}, {"dblclick", "", false, 2}};
-    for (const auto& [ending, typedBeforeEnd, ends, count] : rows) {
-        SCOPED_TRACE(std::string(ending) + " " + typedBeforeEnd);
-        Fixture f(false);
-        auto d = f.displayDialog();
-        bool open = false;
-        const QString how = ending;
-        whileOpen(d, [&] {
-            d->txtFM->setText("s1");
-            d->cmdAdd2List_Click();
-            d->txtFM->setText(typedBeforeEnd);
-            if (how == "display") QTest::mouseClick(d->cmdFileOption, Qt::LeftButton);
-            if (how == "cancel") QTest::mouseClick(d->cmdCancel, Qt::LeftButton);
-            if (how == "esc") QTest::keyClick(d->txtFM, Qt::Key_Escape);
-            if (how == "close") d->close();
-            if (how == "release") QTest::keyRelease(d->txtFM, Qt::Key_Return);
-            if (how == "enter") QTest::keyClick(d->txtFM, Qt::Key_Return);
-            if (how == "dblclick") doubleClick(d.get(), "s2.Tst");
-            open = d->isVisible();
-        });
-        d->exec();
-        EXPECT_EQ(open, !ends);
-        EXPECT_EQ(f.w.module1.displayFileCount, count);
-        EXPECT_TRUE(f.messages.messages.empty());
-    }
-}
-
-TEST(FileManagerDisplay, NextOpeningStartsInTheFolderLastUsed) {
-    Fixture f(false);
+    // The next opening starts in the folder last used.
     const QString deeper = f.inData("deeper");
     QDir(f.data).mkdir("deeper");
     writeFileBytes(QDir(deeper).filePath("x.Tst"), "abcd");
-    {
-        auto d = f.displayDialog();
-        d->show();
-        d->dirFM->setPath(deeper);
-        EXPECT_EQ(f.w.module1.appPath, deeper);
-        d->drvFM_Change(); // the volume that holds the folder keeps it
-        EXPECT_EQ(d->dirFM->Path(), deeper);
-    }
+    d = f.displayDialog();
+    d->show();
+    d->dirFM->setPath(deeper);
+    EXPECT_EQ(f.w.module1.appPath, deeper);
+    d->drvFM_Change(); // the volume that holds the folder keeps it
+    EXPECT_EQ(d->dirFM->Path(), deeper);
     auto again = f.displayDialog();
     again->show();
     EXPECT_EQ(again->dirFM->Path(), deeper);
@@ -287,15 +226,74 @@ TEST(FileManagerDisplay, NextOpeningStartsInTheFolderLastUsed) {
     again.reset();
     QDir(deeper).removeRecursively();
     EXPECT_EQ(f.displayDialog()->dirFM->Path(), f.data);
+
+    f.messages.messages.clear();
+    f.messages.answers = {pf::vbYes};
+    whenModalShown<frmFileManager>([&](frmFileManager* d) {
+        ASSERT_TRUE(waitUntil([&] { return d->filFM->fileNames().contains("s1.Tst"); }, 10000));
+        d->activateWindow(); // focus moves only within the active window
+        ASSERT_TRUE(QTest::qWaitForWindowActive(d));
+        d->txtFM->setText("mynewname");
+        QTest::keyClick(d->txtFM, Qt::Key_Tab);
+        QTest::keyClick(d->dirFM, Qt::Key_Tab);
+        EXPECT_TRUE(d->filFM->hasFocus());
+        EXPECT_EQ(d->txtFM->text(), "mynewname");
+        doubleClick(d, "s1.Tst");
+    });
+    f.w.mnuSaveFile->trigger();
+    EXPECT_EQ(f.messages.prompts(),
+              QStringList{"File already exists !\rDo you wish to overwrite it?"});
+    EXPECT_EQ(readFileBytes(f.inData("s1.Tst")), kTst);
+
+    // Esc used to act as the close box (keeping the list) instead of Cancel; an Enter released in
+    // the name box after its press had closed a message box used to run the command again.
+    // How the choice ends, the name typed before, whether the dialog ends, the files chosen.
+    const std::tuple<const char*, const char*, bool, int> rows[] = {
+        {"display", "", false, 1},   {"display", "s2", true, 1}, {"cancel", "", true, 0},
+        {"esc", "s2", true, 0},      {"close", "", true, 1},     {"enter", "s2", false, 2},
+        {"release", "s2", false, 1}, {"dblclick", "", false, 2}};
+    for (const auto& [ending, typedBeforeEnd, ends, count] : rows) {
+        SCOPED_TRACE(std::string(ending) + " " + typedBeforeEnd);
+        Fixture row(false);
+        auto dialog = row.displayDialog();
+        bool open = false;
+        const QString how = ending;
+        whileOpen(dialog, [&] {
+            dialog->txtFM->setText("s1");
+            dialog->cmdAdd2List_Click();
+            dialog->txtFM->setText(typedBeforeEnd);
+            if (how == "display") QTest::mouseClick(dialog->cmdFileOption, Qt::LeftButton);
+            if (how == "cancel") QTest::mouseClick(dialog->cmdCancel, Qt::LeftButton);
+            if (how == "esc") QTest::keyClick(dialog->txtFM, Qt::Key_Escape);
+            if (how == "close") dialog->close();
+            if (how == "release") QTest::keyRelease(dialog->txtFM, Qt::Key_Return);
+            if (how == "enter") QTest::keyClick(dialog->txtFM, Qt::Key_Return);
+            if (how == "dblclick") doubleClick(dialog.get(), "s2.Tst");
+            open = dialog->isVisible();
+        });
+        dialog->exec();
+        EXPECT_EQ(open, !ends);
+        EXPECT_EQ(row.w.module1.displayFileCount, count);
+        EXPECT_TRUE(row.messages.messages.empty());
+    }
 }
 
-TEST(PortDialog, ProbesPortsPreselectsAndAppliesTheChoice) {
-    // bit i of usable: COM(i+1) can be opened; the captions shown and left, from "3".
-    const std::tuple<int, End, const char*, const char*> rows[] = {
+// The port label's dialog probes the ports; the sensitivity slider takes keys (steps: unit table).
+TEST(LabelDialogs, PortsProbedAndPreselectedSensitivityKeysMoveTheSliderOkWritesTheChoice) {
+    // Bit i of usable: COM(i+1) can be opened; the captions shown and left, from "3".
+    const std::tuple<int, End, const char*, const char*> ports[] = {
         {0xFF, Ok, "3", "3"}, {0x20, Cancel, "6", "6"}, {0x00, Ok, "", "2"}, {0x00, Esc, "", "1"}};
-    for (const auto& [usable, how, shownCaption, finalCaption] : rows) {
-        SCOPED_TRACE(std::to_string(usable) + " " + std::to_string(how));
+    // The caption, the key (Key_unknown: the slider left alone), how the dialog ends, the value
+    // the label, the slider and the dialog's text show while it is open, and the caption after.
+    const std::tuple<const char*, Qt::Key, Qt::KeyboardModifiers, End, const char*, const char*>
+        senses[] = {{"25", Qt::Key_PageUp, Qt::ControlModifier, Ok, "25", " 125"},
+                    {"500", Qt::Key_Right, Qt::ShiftModifier, Ok, "500", " 505"},
+                    {"5", Qt::Key_unknown, {}, Cancel, "20", "20"},
+                    {"40", Qt::Key_Right, Qt::NoModifier, Esc, "40", "40"}};
+    for (std::size_t row = 0; row < 4; ++row) {
+        SCOPED_TRACE(row);
         LiveSession s;
+        const auto& [usable, how, shownCaption, finalCaption] = ports[row];
         s.w.LblParams[5]->setCaption("3");
         s.w.portProber = [usable](int port) {
             // Failures other than "no such port" and "in use" still offer the port.
@@ -326,22 +324,8 @@ TEST(PortDialog, ProbesPortsPreselectsAndAppliesTheChoice) {
         EXPECT_EQ(s.w.LblParams[5]->caption(), finalCaption);
         EXPECT_EQ(s.messages.prompts(),
                   usable ? QStringList{} : QStringList{"There are no available COMM ports."});
-    }
-}
 
-// The step sizes of every modifier are in the unit table; these show the keys reach them.
-TEST(SensitivityDialog, OpensOnTheLabelValueKeysMoveTheSliderAndOkWritesItsText) {
-    // The caption, the key (Key_unknown: the slider left alone), how the dialog ends, the value
-    // the label, the slider and the dialog's text show while it is open, and the caption after.
-    const std::tuple<const char*, Qt::Key, Qt::KeyboardModifiers, End, const char*, const char*>
-        rows[] = {{"25", Qt::Key_PageUp, Qt::ControlModifier, Ok, "25", " 125"},
-                  {"500", Qt::Key_Right, Qt::ShiftModifier, Ok, "500", " 505"},
-                  {"5", Qt::Key_unknown, {}, Cancel, "20", "20"},
-                  {"40", Qt::Key_Right, Qt::NoModifier, Esc, "40", "40"}};
-    for (const auto& [caption, key, modifiers, how, whileOpen, finalCaption] : rows) {
-        SCOPED_TRACE(std::string(caption) + " key " + std::to_string(key));
-        LiveSession s;
-        s.w.show();
+        const auto& [caption, key, modifiers, ending, whileOpen, sensitivity] = senses[row];
         s.w.LblParams[3]->setCaption(caption);
         QString atOpen, atEnd;
         whenModalShown<sylvane::dialogs::frmSetSense>([&](sylvane::dialogs::frmSetSense* d) {
@@ -352,27 +336,12 @@ TEST(SensitivityDialog, OpensOnTheLabelValueKeysMoveTheSliderAndOkWritesItsText)
                 d->Slider1->setFocus();
                 QTest::keyClick(d->Slider1, key, modifiers);
             }
-            end(how, d, d->cmdOkay, d->cmdCancel);
+            end(ending, d, d->cmdOkay, d->cmdCancel);
             atEnd = d->lblSenseValu->caption(); // the value in effect
         });
         s.w.LblParams_Click(3);
         EXPECT_EQ(atOpen, QString("%1|%1|%1").arg(whileOpen));
-        EXPECT_EQ(s.w.LblParams[3]->caption() + "|" + atEnd, QString("%1|%1").arg(finalCaption));
-    }
-}
-
-// Without a Cancel button, Esc closes like Enter.
-TEST(AboutBox, ShowsItsVersionAndClosesOnEnterAndEsc) {
-    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
-        sylvane::dialogs::frmAbout about;
-        EXPECT_EQ(about.lblVersion->text(), "Version 1.1.8");
-        bool closed = false;
-        QTimer::singleShot(0, &about, [&] {
-            QTest::keyClick(&about, key);
-            closed = !about.isVisible();
-        });
-        about.exec();
-        EXPECT_TRUE(closed) << key;
+        EXPECT_EQ(s.w.LblParams[3]->caption() + "|" + atEnd, QString("%1|%1").arg(sensitivity));
     }
 }
 

@@ -1,7 +1,5 @@
-// What the disk, a crash or the user can do to a session: a full disk, the program killed
-// outright or closed without saving, a new session over an unsaved one, a second copy on the
-// same folder. A clear message, nothing recorded lost, and the next start
-// recovers an unfinished session so that it can be saved and displayed.
+// What the disk, a crash or the user can do to a session: a clear message, nothing recorded lost,
+// and the next start recovers an unfinished session so that it can be saved and displayed.
 
 #include "acquisition/serial_link.h"
 #include "app/program_lock.h"
@@ -21,7 +19,6 @@
 #include <QtEndian>
 
 #include <algorithm>
-#include <csignal>
 
 #include <signal.h>
 
@@ -45,41 +42,9 @@ QStringList snapshot(const QString& folder) {
 
 } // namespace
 
-// tempdata.txt on a full disk (/dev/full); a disk that fills at any byte is the unit tests', and a
-// session recovered at the next start the UnsavedSessions tests'.
-TEST(StorageFaults, ADiskFillingUpWhileRecordingStopsWithOneMessageAndLosesNothing) {
-    LiveSession s;
-    ASSERT_TRUE(QFile::link("/dev/full", s.path("tempdata.txt")));
-    PtyProbe probe(s.folder, 2);
-    ASSERT_TRUE(probe.ok());
-    s.w.mnuStart_Click();
-    ASSERT_TRUE(s.running()) << s.said();
-    probe.send(frames(12, 1500));
-    ASSERT_TRUE(waitUntil([&] { return !s.running(); }, kWait));
-
-    // One message: what happened, what is on disk (nothing: the first reading's line found no
-    // room and its record was taken back) and how to keep it.
-    ASSERT_EQ(s.messages.titles(), QStringList{"Recording error"}) << s.said();
-    const QString prompt = s.messages.messages[0].prompt;
-    EXPECT_TRUE(prompt.contains("tempdata.txt: No space left on device\r\nReadings on disk: 0,"))
-        << s.said();
-    EXPECT_TRUE(prompt.contains("File > Save session keeps them")) << s.said();
-    EXPECT_TRUE(prompt.endsWith("Session Stopped !!")) << s.said();
-    EXPECT_EQ(s.w.engine.state().recordNumber, 1);
-    EXPECT_EQ(s.file("tempdata.tst"), "");
-    EXPECT_EQ(s.file("tempdata.hdr"), "") << "kept for Save, or for the next start";
-
-    // The user makes room; the next start finds nothing to recover and says nothing.
-    ASSERT_TRUE(QFile::remove(s.path("tempdata.txt")));
-    LiveSession next(s.folder);
-    next.load(settingsOf("2", "25"));
-    EXPECT_TRUE(next.messages.messages.empty()) << next.said();
-}
-
-// However a session ends, no program start throws it away until it is saved. Killed outright,
-// every reading recorded is on disk in whole records (the text may be a line behind), a power cut
-// may add a torn record and line, and the next start recovers the session for Save, Display and
-// the exports, with the times it was recorded with.
+// However a session ends, no start throws it away until it is saved. Killed, every reading is on
+// disk in whole records (the text may be a line behind), a power cut may add a torn record and
+// line; the next start recovers the session, with its times, for Save.
 TEST(UnsavedSessions, NoEndingAndNoProgramStartThrowsOneAway) {
     const struct {
         const char* name;
@@ -143,7 +108,7 @@ TEST(UnsavedSessions, NoEndingAndNoProgramStartThrowsOneAway) {
             ASSERT_TRUE(r.signal != SIGKILL || (f.open(QIODevice::Append) && f.write(torn) == 2));
         }
 
-        // Two starts, each saying so once; nothing changes.
+        // Two starts, each saying so once: the first exits without saving, the second saves it.
         for (int start = 1; start <= 2; ++start) {
             LiveSession next(folder.path());
             next.load(settingsOf("2", "25"));
@@ -161,58 +126,34 @@ TEST(UnsavedSessions, NoEndingAndNoProgramStartThrowsOneAway) {
             }
             EXPECT_TRUE(next.w.mnuSaveFile->isEnabled());
             EXPECT_TRUE(!r.markerOpen || next.file("tempdata.mrk").contains("\"stimulus\""));
-            next.w.mnuExit_Click();
-            EXPECT_EQ(next.file("tempdata.tst"), tst) << "Exit without saving, start " << start;
+            if (start == 1) {
+                next.w.mnuExit_Click();
+                EXPECT_EQ(next.file("tempdata.tst"), tst) << "Exit without saving";
+                continue;
+            }
+            ASSERT_TRUE(next.showSettled());
+            answerFileManager({"kept"});
+            next.w.mnuSaveFile->trigger();
+            EXPECT_EQ(next.file("kept.Tst"), tst);
+            EXPECT_EQ(next.file("kept.Txt"), next.file("tempdata.txt"));
+            EXPECT_EQ(next.file("kept.Tms"), next.file("tempdata.tms"));
+            EXPECT_EQ(next.file("kept.Hdr").count("\r\n"), 5) << "a whole header";
+            EXPECT_EQ(next.messages.messages.size(), 1u) << next.said();
         }
-        // The third start saves it whole; the next Start clears it, not keeping it twice; it is
-        // displayed, and exported with the times it was recorded with, at 53 a second.
-        LiveSession last(folder.path());
-        last.load(settingsOf("2", "25"));
-        ASSERT_TRUE(last.showSettled());
-        answerFileManager({"kept"});
-        last.w.mnuSaveFile->trigger();
-        EXPECT_EQ(last.file("kept.Tst"), tst);
-        EXPECT_EQ(last.file("kept.Txt"), last.file("tempdata.txt"));
-        EXPECT_EQ(last.file("kept.Tms"), last.file("tempdata.tms"));
-        EXPECT_EQ(last.file("kept.Hdr").count("\r\n"), 5) << "a whole header";
-        last.w.mnuStart_Click();
-        EXPECT_TRUE(waitUntil([&] { return last.w.engine.state().recordNumber > 5; }, kWait));
-        last.w.mnuStop_Click();
-        EXPECT_FALSE(QDir(last.path("unsaved")).exists()) << "a saved session is not kept twice";
-        answerFileManager({"kept"});
-        last.w.mnuDisplayOld->trigger();
-        EXPECT_TRUE(last.w.module1.displayMode);
-        EXPECT_GT(last.pixels(0xFFFF00), 20) << "the first trace, in cyan";
-        last.w.exportFileChooser = [&](const QString&, const QString&, const QString&) {
-            return last.path("kept.csv");
-        };
-        last.w.mnuExportCsv->trigger();
-        QList<QByteArray> rows = last.file("kept.csv").split('\n').mid(1);
-        rows.removeAll(QByteArray());
-        ASSERT_EQ(rows.size(), static_cast<qsizetype>(values.size()));
-        // At the times in its .Tms, 53 a second.
-        const QByteArray tms = last.file("kept.Tms");
-        std::vector<double> steps;
-        for (qsizetype i = 0; i < rows.size(); ++i) {
-            const double t = qFromLittleEndian<quint32>(tms.constData() + 4 * i) / 1000.0;
-            EXPECT_NEAR(rows[i].split(',')[0].toDouble(), t, 0.0005) << "row " << i;
-            if (i > 0)
-                steps.push_back(t -
-                                qFromLittleEndian<quint32>(tms.constData() + 4 * i - 4) / 1000.0);
-        }
-        std::ranges::nth_element(steps, steps.begin() + static_cast<long>(steps.size() / 2));
-        EXPECT_NEAR(steps[steps.size() / 2], 1.0 / 53, 0.004);
-        EXPECT_EQ(last.messages.messages.size(), 1u) << last.said();
     }
 }
 
-// Start and Restart over an unsaved session move it to unsaved/ first, byte for byte, where
-// the file manager and Display open it; the oldest beyond UnsavedSessionsKept go first.
-TEST(UnsavedSessions, StartAndRestartKeepACopyAndTheOldestGoFirst) {
+// Start and Restart over an unsaved session move it to unsaved/ first, byte for byte, where the
+// file manager and Display open it; the oldest beyond UnsavedSessionsKept go first. A Start in the
+// same turn of the event loop as the show, before the first paint lets the recovery run, recovers
+// first, moves the whole session aside, and the recovery never comes again over the new files.
+TEST(UnsavedSessions, AnEarlyStartRecoversFirstStartAndRestartKeepACopyTheOldestGoFirst) {
     LiveSession s;
     PtyProbe probe(s.folder, 2);
-    s.load(settingsOf("2", "25"));
-    ASSERT_TRUE(s.showSettled());
+    const QByteArray tst = tstOf({1500, 1502, 1499});
+    writeFileBytes(s.path("sylvane.ini"), settingsOf("2", "25"));
+    writeFileBytes(s.path("tempdata.tst"), tst);
+    writeFileBytes(s.path("tempdata.txt"), txtOf({1500, 1502}));
     ASSERT_TRUE(QDir(s.folder).mkdir("unsaved"));
     // 100 kept already, the default number, from long ago.
     for (int i = 0; i < 100; ++i) {
@@ -235,11 +176,31 @@ TEST(UnsavedSessions, StartAndRestartKeepACopyAndTheOldestGoFirst) {
     const auto unsaved = [&](const QString& name) {
         return readFileBytes(s.path("unsaved/") + name);
     };
-    const auto kept = [&] {
-        return QDir(s.path("unsaved")).entryList({"*.Tst"}, QDir::Files, QDir::Name);
+    // The sets kept since the last call; one started in the same second as another is "...
+    // (2)".
+    QStringList names;
+    const auto added = [&] {
+        QStringList now = QDir(s.path("unsaved")).entryList({"*.Tst"}, QDir::Files, QDir::Name);
+        QStringList fresh = now;
+        fresh.removeIf([&](const QString& n) { return names.contains(n); });
+        names = now;
+        return fresh.replaceInStrings(".Tst", "");
     };
+    added();
 
+    s.w.Form_Load();
+    s.w.show();
     s.w.mnuStart_Click();
+    ASSERT_TRUE(s.running()) << s.said();
+    EXPECT_EQ(s.messages.titles(), QStringList{"Session recovered"}) << s.said();
+    const QStringList recovered = added();
+    ASSERT_EQ(recovered.size(), 1);
+    EXPECT_EQ(unsaved(recovered[0] + ".Tst"), tst);
+    EXPECT_EQ(unsaved(recovered[0] + ".Txt"), txtOf({1500, 1502, 1499}));
+    EXPECT_EQ(unsaved(recovered[0] + ".Hdr"), hdrOf(1499, 1502));
+    ASSERT_EQ(names.size(), 100);
+    EXPECT_EQ(names.first(), "2020-01-01 01-00-00.Tst");
+    EXPECT_FALSE(QFileInfo::exists(s.path("unsaved/2020-01-01 00-00-00.Hdr")));
     session(3);
     ASSERT_TRUE(s.w.markers.add(s.w.markers.at()));
     s.w.mnuStop_Click();
@@ -250,17 +211,15 @@ TEST(UnsavedSessions, StartAndRestartKeepACopyAndTheOldestGoFirst) {
     // Start: the stopped session goes to unsaved/ under its Start, the oldest kept one goes.
     s.w.mnuStart_Click();
     ASSERT_TRUE(s.running()) << s.said();
-    QStringList names = kept();
+    const QStringList stamp = added();
+    ASSERT_EQ(stamp.size(), 1);
     ASSERT_EQ(names.size(), 100);
-    EXPECT_EQ(names.first(), "2020-01-01 01-00-00.Tst");
-    EXPECT_FALSE(QFileInfo::exists(s.path("unsaved/2020-01-01 00-00-00.Hdr")));
-    const QString stamp = names.last().chopped(4);
-    ASSERT_EQ(unsaved(stamp + ".Tst").size(), 3 * 4);
-    EXPECT_TRUE(stamp.startsWith(QDate::currentDate().toString("yyyy-MM-dd ")))
-        << stamp.toStdString();
+    EXPECT_EQ(names.first(), "2020-01-01 02-00-00.Tst");
+    EXPECT_TRUE(stamp[0].startsWith(QDate::currentDate().toString("yyyy-MM-dd ")))
+        << stamp[0].toStdString();
+    ASSERT_EQ(unsaved(stamp[0] + ".Tst"), tstOf({1500, 1500, 1500}));
     for (qsizetype i = 0; i < kinds.size(); ++i)
-        EXPECT_EQ(unsaved(stamp + "." + kinds[i]), first[i]) << kinds[i].toStdString();
-    // The new session from record 1.
+        EXPECT_EQ(unsaved(stamp[0] + "." + kinds[i]), first[i]) << kinds[i].toStdString();
     session(5);
     EXPECT_EQ(s.file("tempdata.tst"), tstOf({1500, 1500, 1500, 1500, 1500}));
 
@@ -268,17 +227,12 @@ TEST(UnsavedSessions, StartAndRestartKeepACopyAndTheOldestGoFirst) {
     s.w.TxtSeshnComnts->setText("second");
     s.w.mnuRestart_Click();
     ASSERT_TRUE(s.running()) << s.said();
-    const QStringList before = names;
-    names = kept();
+    const QStringList second = added();
+    ASSERT_EQ(second.size(), 1);
     ASSERT_EQ(names.size(), 100);
-    EXPECT_EQ(names.first(), "2020-01-01 02-00-00.Tst");
-    // Started in the same second as the first, maybe: "... (2)".
-    QStringList added = names;
-    added.removeIf([&](const QString& n) { return before.contains(n); });
-    ASSERT_EQ(added.size(), 1);
-    const QString second = added[0].chopped(4);
-    EXPECT_EQ(unsaved(second + ".Hdr"), hdrOf(1500, 1500, "second"));
-    EXPECT_EQ(unsaved(second + ".Tst").size(), 5 * 4);
+    EXPECT_EQ(names.first(), "2020-01-01 03-00-00.Tst");
+    EXPECT_EQ(unsaved(second[0] + ".Hdr"), hdrOf(1500, 1500, "second"));
+    EXPECT_EQ(unsaved(second[0] + ".Tst").size(), 5 * 4);
     session(2);
     s.w.mnuStop_Click();
 
@@ -286,20 +240,41 @@ TEST(UnsavedSessions, StartAndRestartKeepACopyAndTheOldestGoFirst) {
     answerFileManager({"third"});
     s.w.mnuSaveFile->trigger();
     s.w.mnuStart_Click();
-    EXPECT_EQ(kept(), names);
+    EXPECT_EQ(added(), QStringList{});
     s.w.mnuStop_Click();
     s.w.module1.appPath = s.path("unsaved");
-    answerFileManager({stamp, second});
+    answerFileManager({stamp[0], second[0]});
     s.w.mnuDisplayOld->trigger();
     EXPECT_TRUE(s.w.module1.displayMode) << s.said();
     EXPECT_EQ(s.w.module1.displayFileCount, 2);
-    EXPECT_TRUE(s.messages.messages.empty()) << s.said();
+    EXPECT_EQ(s.messages.titles(), QStringList{"Session recovered"}) << s.said();
 }
 
-// What a program start finds: a header cut in its comments is recovered, also when Start comes
-// before the window's first paint has let the recovery run; readings that cannot be read are left
-// as they are; a second copy on the same folder ends without touching a file.
-TEST(UnsavedSessions, ProgramStartsThatFindTheUnexpected) {
+// A disk filling up while recording (tempdata.txt on /dev/full; at any byte: the unit tests'),
+// and what a start can meet: a header cut in its comments, unreadable readings, a second copy.
+TEST(StorageFaults, AFullDiskACutHeaderUnreadableReadingsAndASecondCopy) {
+    {
+        LiveSession s;
+        ASSERT_TRUE(QFile::link("/dev/full", s.path("tempdata.txt")));
+        PtyProbe probe(s.folder, 2);
+        ASSERT_TRUE(probe.ok());
+        s.w.mnuStart_Click();
+        ASSERT_TRUE(s.running()) << s.said();
+        probe.send(frames(12, 1500));
+        ASSERT_TRUE(waitUntil([&] { return !s.running(); }, kWait));
+        // One message: what happened, what is on disk (nothing: the first reading's line found
+        // no room and its record was taken back) and how to keep it.
+        ASSERT_EQ(s.messages.titles(), QStringList{"Recording error"}) << s.said();
+        const QString prompt = s.messages.messages[0].prompt;
+        EXPECT_TRUE(
+            prompt.contains("tempdata.txt: No space left on device\r\nReadings on disk: 0,"))
+            << s.said();
+        EXPECT_TRUE(prompt.contains("File > Save session keeps them")) << s.said();
+        EXPECT_TRUE(prompt.endsWith("Session Stopped !!")) << s.said();
+        EXPECT_EQ(s.w.engine.state().recordNumber, 1);
+        EXPECT_EQ(s.file("tempdata.tst"), "");
+        EXPECT_EQ(s.file("tempdata.hdr"), "") << "kept for Save, or for the next start";
+    }
     const QByteArray tst = tstOf({1500, 1502, 1499});
     {
         LiveSession s;
@@ -310,33 +285,6 @@ TEST(UnsavedSessions, ProgramStartsThatFindTheUnexpected) {
         EXPECT_EQ(s.messages.titles(), QStringList{"Session recovered"}) << s.said();
         EXPECT_EQ(s.file("tempdata.hdr"), hdrOf(1499, 1502, "Resting, eye"));
         EXPECT_EQ(s.file("tempdata.tst"), tst);
-    }
-    {
-        // The recovery waits for the first paint; a Start in the same turn of the event loop as
-        // the window's show recovers first, then moves the whole session aside, and the
-        // recovery never comes again over the new session's files.
-        LiveSession s;
-        PtyProbe probe(s.folder, 2);
-        writeFileBytes(s.path("sylvane.ini"), settingsOf("2", "25"));
-        writeFileBytes(s.path("tempdata.tst"), tst);
-        writeFileBytes(s.path("tempdata.txt"), txtOf({1500, 1502}));
-        s.w.Form_Load();
-        s.w.show();
-        s.w.mnuStart_Click();
-        ASSERT_TRUE(s.running()) << s.said();
-        EXPECT_EQ(s.messages.titles(), QStringList{"Session recovered"}) << s.said();
-        const QStringList kept = QDir(s.path("unsaved")).entryList({"*.Tst"}, QDir::Files);
-        ASSERT_EQ(kept.size(), 1);
-        const QString base = s.path("unsaved/") + kept[0].chopped(4);
-        EXPECT_EQ(readFileBytes(base + ".Tst"), tst);
-        EXPECT_EQ(readFileBytes(base + ".Txt"), txtOf({1500, 1502, 1499}));
-        EXPECT_EQ(readFileBytes(base + ".Hdr"), hdrOf(1499, 1502));
-        probe.send(frames(20, 1500));
-        ASSERT_TRUE(waitUntil([&] { return s.w.engine.state().recordNumber > 1; }, kWait));
-        pump(300);
-        EXPECT_EQ(s.messages.titles(), QStringList{"Session recovered"}) << s.said();
-        s.w.mnuStop_Click();
-        EXPECT_EQ(s.file("tempdata.tst").size(), 4 * (s.w.engine.state().recordNumber - 1));
     }
     {
         LiveSession s;
