@@ -1,6 +1,5 @@
-// Saved sessions through the real program: recorded from the probe simulator with markers (the
-// M key, a Ctrl+click, Session > Mark), saved and displayed; saved sessions and marker files that
-// are cut, empty, without a header or with absurd values.
+// Sessions recorded from the probe simulator with markers (the M key, a Ctrl+click, Session >
+// Mark), saved and displayed; saved sessions and marker files cut, empty, headerless or absurd.
 
 #include "platform/label.h"
 #include "platform/number_rules.h"
@@ -90,14 +89,25 @@ TEST(SessionSaveAndDisplay, RecordMarkSaveTwiceDisplayResumeAndClose) {
     const double normalWidth = s.w.Width(), normalHeight = s.w.Height();
     const QString normalPanels = panels(s.w);
 
+    // The time axis waits for the reference, then shows, as `make demo` has it soon after Start.
+    QStringList axis;
+    const auto timeAxisShown = [&] {
+        axis.clear();
+        for (int i = 5; i < 10; ++i)
+            if (s.w.lbl4Graf[i]->isVisible()) axis << s.w.lbl4Graf[i]->caption();
+        return axis.size() == 5 && !axis[4].isEmpty();
+    };
+    timeAxisShown();
+    ASSERT_EQ(axis.join(""), "");
     s.w.mnuStart->trigger();
     const auto& state = s.w.engine.state();
     const auto recorded = [&](int n) {
         ASSERT_TRUE(waitUntil([&] { return state.recordNumber > n; }, 30000));
     };
     recorded(20);
-    // The M key: the marker stands at the last recorded reading, and readings go on being
-    // recorded while the box is open.
+    ASSERT_TRUE(waitUntil(timeAxisShown, 15000)) << axis.join(" ").toStdString();
+    EXPECT_EQ(axis[0], "00:00");
+    // The M key: the marker stands at the last recorded reading; recording goes on meanwhile.
     const int first = state.recordNumber - 1;
     QTest::keyClick(&s.w, Qt::Key_M);
     ASSERT_NE(s.w.markerBox(), nullptr);
@@ -125,8 +135,8 @@ TEST(SessionSaveAndDisplay, RecordMarkSaveTwiceDisplayResumeAndClose) {
     EXPECT_TRUE(read.badLines.empty() && read.markers[0].record == first &&
                 read.markers[1].record >= first + 60)
         << mrk.toStdString();
-    // Drawn as lines across the graph at their records' steps, one reading a step: live in the
-    // marker colour, saved in the trace's colour.
+    // Lines across the graph at their records' steps: live in the marker colour, saved in the
+    // trace's colour.
     ASSERT_EQ(state.readingsPerStep, 1);
     const auto columnOf = [&](std::size_t i) { return read.markers[i].record; };
     const auto expectLines = [&](std::uint32_t colour, std::size_t count) {
@@ -135,7 +145,8 @@ TEST(SessionSaveAndDisplay, RecordMarkSaveTwiceDisplayResumeAndClose) {
     };
     expectLines(kYellow, 3);
 
-    // Comments typed after Stop go with the first save; changed ones with the second.
+    // Comments typed after Stop go with the first save, changed ones with the second; each set
+    // with its times (.Tim, .Tms) too.
     s.w.module1.appPath = saved;
     const char* firstComments = "Resting, eyes closed";
     const char* second = "Same session, \"second\" look\nwith a second line";
@@ -154,7 +165,6 @@ TEST(SessionSaveAndDisplay, RecordMarkSaveTwiceDisplayResumeAndClose) {
                                           {".Tms", s.file("tempdata.tms")}})
             EXPECT_EQ(readFileBytes(base + ext), copied) << ext;
     }
-    // Each with its times, name.Tim and name.Tms, too.
     EXPECT_EQ(QDir(saved).entryList(QDir::Files).size(), 12);
     ASSERT_TRUE(s.messages.messages.empty()) << s.said();
 
@@ -173,9 +183,8 @@ TEST(SessionSaveAndDisplay, RecordMarkSaveTwiceDisplayResumeAndClose) {
     expectLines(kYellow, 3);
     EXPECT_GT(s.pixels(0xFFFFFF), 100) << "the grid is white while saved sessions show";
 
-    // Display another session from a click on the picture: the first alone, in cyan, its marker
-    // file now cut and holding bad lines: the sound markers are drawn, one message names the
-    // file and the lines.
+    // A click on the picture displays the first alone, in cyan, its marker file now cut and with
+    // bad lines: the sound markers are drawn, one message names the file and the lines.
     ASSERT_TRUE(writeFileBytes(QDir(saved).filePath("alpha.Mrk"),
                                mrk.left(mrk.indexOf('\n') + 1) + "not a marker\r\n" +
                                    QByteArray::number(records + 5) + ",1.000,\"past the end\"\r\n" +
@@ -193,7 +202,7 @@ TEST(SessionSaveAndDisplay, RecordMarkSaveTwiceDisplayResumeAndClose) {
     EXPECT_LT(s.pixels(kCyan, (columnOf(0) + columnOf(1)) / 2), 5) << "only the trace crosses";
     EXPECT_EQ(s.w.Width(), enlarged);
 
-    // Back to the normal display; the arrangement that follows snaps the size to its grid.
+    // Back to the normal display, the size snapped to the grid.
     s.w.mnuSaveFile->trigger();
     ASSERT_TRUE(s.showSettled());
     EXPECT_FALSE(s.w.module1.displayMode);
@@ -226,7 +235,7 @@ TEST(SavedSessionFaults, WhatCanBeDrawnIsDrawnAndEachSessionLeftOutIsNamed) {
     p.saved("absurd", rising(400, 1500), hdrOf(-5, 99999, "absurd"));
     p.saved("gone", rising(400, 1500), good);
     // The names chosen; those left out, and what each one's message mentions; the comments shown
-    // ("" when the window stays as it was); the colours drawn (cyan, yellow, green: 1 when drawn).
+    // ("": unchanged); the colours drawn (cyan, yellow, green: 1 when drawn).
     const std::tuple<QStringList, QStringList, QStringList, QString, QString> rows[] = {
         {{"noheader", "good", "cut", "shortheader", "gone"},
          {"noheader", "shortheader", "gone"},
@@ -309,7 +318,6 @@ TEST(SessionSaveAndDisplay, RegressionEnteredMaximizedTheRestoredWindowKeepsItsS
         ASSERT_TRUE(waitUntil([&] { return p.w.WindowState() == 0 && p.w.Width() <= width0; }));
         if (resume) p.w.mnuSaveFile->trigger();
         ASSERT_TRUE(p.showSettled());
-        // The arrangement that follows may snap the size to its grid.
         EXPECT_NEAR(p.w.Width(), width0, pf::screenWidthTwips() / 32) << resume;
         EXPECT_NEAR(p.w.Height(), height0, pf::screenHeightTwips() / 32) << resume;
     }
