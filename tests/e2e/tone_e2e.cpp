@@ -1,7 +1,6 @@
-// The biofeedback tone through the real window and a real sound server: a PulseAudio server of the
-// test's own with a null sink, whose monitor the test records (parec) while the probe simulator's
-// conductance rises, a probe error comes and goes and the session stops; the program without any
-// sound server, with one that goes away and with one that stalls.
+// The tone through the real window and a PulseAudio server of the test's own, its null sink's
+// monitor recorded (parec) while the simulated conductance rises, a probe error comes and goes and
+// the session stops; the program without a sound server, with one that goes away or stalls.
 
 #include "tests/support/gtest_qt_main.h"
 #include "tests/support/live_session.h"
@@ -111,8 +110,8 @@ private:
     QByteArray m_bytes;
 };
 
-// A stretch of the recording, sounding or silent, and the pitch of each 100 ms of a sounding
-// one (from its upward zero crossings, the fades at either end left out).
+// A stretch of the recording, sounding or silent, and the pitch of each 100 ms of a sounding one
+// (from its upward zero crossings, the fades at either end left out).
 struct Stretch {
     bool sounding;
     std::size_t from, to; // samples
@@ -156,14 +155,6 @@ double cents(double hz, double from) {
     return 1200 * std::log2(hz / from);
 }
 
-// The simulator playing runs of frames (count, ADC, status) at 53 a second.
-QStringList framesOf(const QString& folder, const std::vector<std::array<int, 3>>& runs) {
-    QStringList lines;
-    for (const auto& [count, adc, status] : runs)
-        for (int i = 0; i < count; ++i) lines << frameLine(adc, status, lines.size());
-    return {"--rate", "53", "--frames", ProbeSimProcess::framesFile(folder, lines)};
-}
-
 } // namespace
 
 // The pitch rises as the conductance does, from ToneBaseHz at the reference reading; the probe's
@@ -182,13 +173,17 @@ TEST(Tone, PitchFollowsConductanceOnANullSink) {
     p.w.mnuTone->trigger();
     EXPECT_EQ(p.file("sylvane-extra.ini"), "; the tone\r\nToneVolume=60\r\nTone=1\r\n");
 
-    // 53 readings a second: the reference latches at 2000 within a quarter of a second, the
-    // conductance then rises to that of 2400 and stays; a probe error for two seconds; readings
-    // again. Five frames fill the filter and the sixth meets the graph's new labels.
+    // 53 frames a second (count, ADC, status): the reference latches at 2000, the conductance
+    // rises to that of 2400 and stays; a probe error for two seconds; readings again. Five frames
+    // fill the filter and the sixth meets the graph's new labels.
     std::vector<std::array<int, 3>> runs{{106, 2000, 4}};
     for (int adc = 2004; adc <= 2400; adc += 4) runs.push_back({1, adc, 4});
     runs.insert(runs.end(), {{159, 2400, 4}, {106, 2400, 5}, {106, 2400, 4}});
-    ProbeSimProcess sim(p.folder, 2, framesOf(p.folder, runs));
+    QStringList lines;
+    for (const auto& [count, adc, status] : runs)
+        for (int i = 0; i < count; ++i) lines << frameLine(adc, status, lines.size());
+    ProbeSimProcess sim(p.folder, 2,
+                        {"--rate", "53", "--frames", ProbeSimProcess::framesFile(p.folder, lines)});
     ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
     MonitorRecording monitor(sound.server);
     ASSERT_TRUE(waitUntil([&] { return monitor.drain() >= kRate / 5; }, 10000)) << "no parec";
@@ -206,9 +201,9 @@ TEST(Tone, PitchFollowsConductanceOnANullSink) {
     const std::vector<Stretch> heard = stretchesOf(monitor.stop());
     EXPECT_TRUE(p.messages.messages.empty()) << p.said();
 
-    // Silent until the latch, the tone, silent through the probe error, the tone again for two
-    // seconds of readings and half a second to Stop (less than the second without a reading
-    // that silences it), and silent after Stop.
+    // Silent until the latch, the tone, silent through the probe error, the tone for two seconds
+    // of readings and half a second to Stop (under the second without a reading that silences
+    // it), silent after Stop.
     std::string shape;
     for (const Stretch& s : heard)
         shape += (s.sounding ? "tone " : "silence ") + std::to_string(s.to - s.from) + "; ";
@@ -216,8 +211,8 @@ TEST(Tone, PitchFollowsConductanceOnANullSink) {
     ASSERT_FALSE(heard[0].sounding) << shape;
     EXPECT_NEAR(double(heard[2].to - heard[2].from) / kRate, 2.0, 0.4) << shape;
     EXPECT_NEAR(double(heard[3].to - heard[3].from) / kRate, 2.5, 0.4) << shape;
-    // The resistance of ADC a is 470000 (4095 - a) / a Ohms, so the conductance of 2400 is
-    // (2400 / 1695) / (2000 / 2095) times that of the reference 2000.
+    // ADC a is 470000 (4095 - a) / a Ohms: the conductance of 2400 is (2400 / 1695) /
+    // (2000 / 2095) times that of the reference 2000.
     const double high = 440 * (2400.0 / 1695) / (2000.0 / 2095);
     const std::vector<double>& rise = heard[1].hz;
     ASSERT_GT(rise.size(), 40u) << shape;
@@ -229,11 +224,10 @@ TEST(Tone, PitchFollowsConductanceOnANullSink) {
     EXPECT_NEAR(cents(heard[3].hz.back(), high), 0, 5) << heard[3].hz.back();
 }
 
-// No sound server at all, one killed or stopped (SIGSTOP) in the middle of a session, one stopped
-// already at Start: one message each, every reading goes on being recorded, a second session
-// brings no second message, and the program still closes at once, even with its audio thread
-// stuck in the sound library. The program runs in a child process, one a row: the sound library
-// connects once a process.
+// No sound server, one killed or stopped (SIGSTOP) mid-session, one stopped at Start: one message
+// each, recording goes on, a second session brings no second message, and the program closes at
+// once, even with its audio thread stuck in the sound library. The program runs in a child
+// process, one a row: the sound library connects once a process.
 TEST(Tone, NoGoneOrStalledSoundServerGivesOneMessageAndRecordingGoesOn) {
     const struct {
         const char* name;
@@ -281,8 +275,8 @@ TEST(Tone, NoGoneOrStalledSoundServerGivesOneMessageAndRecordingGoesOn) {
                 },
                 30000);
         };
-        // The tone plays once the reference has latched (about a second at 53 a second); the
-        // message tells which way it failed.
+        // The tone plays once the reference has latched (about a second); the message tells which
+        // way it failed.
         ASSERT_TRUE(recordedReach(160)) << said.toStdString();
         if (!r.atStart) sound->sendSignal(r.signal);
         ASSERT_TRUE(recordedReach(0, "message ")) << said.toStdString();
