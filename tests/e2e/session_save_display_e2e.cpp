@@ -75,7 +75,7 @@ void answerMarkerBox(const LiveSession& s, const QString& text, Qt::Key key) {
 
 } // namespace
 
-TEST(SessionSaveAndDisplay, RecordMarkSaveTwiceDisplayResumeAndClose) {
+TEST(SessionSaveAndDisplay, RecordMarkSaveTwiceDisplayResumeMaximizedAndClose) {
     LiveSession s;
     ProbeSimProcess sim(s.folder, 2, {"--adc", "1700", "--rate", "53"});
     ASSERT_TRUE(sim.start()) << sim.errorString().toStdString();
@@ -215,8 +215,27 @@ TEST(SessionSaveAndDisplay, RecordMarkSaveTwiceDisplayResumeAndClose) {
     EXPECT_EQ(s.w.TxtSeshnComnts->Text(), second);
     EXPECT_FALSE(s.w.TxtSeshnComnts->Locked());
     EXPECT_EQ(s.pixels(0), s.w.pixXYgraf->width() * s.w.pixXYgraf->height()) << "cleared";
+
+    // Regression: entered maximized, the window had no size saved, yet Resume and a close in
+    // display mode after the window was restored set it to nothing (collapsing it) and stored that.
+    const double width0 = s.w.Width(), height0 = s.w.Height();
+    for (const bool resume : {true, false}) {
+        s.w.showMaximized();
+        ASSERT_TRUE(waitUntil([&] { return s.w.WindowState() == 2 && s.w.Width() > width0; }));
+        answerFileManager({"beta"});
+        s.w.mnuDisplayOld->trigger();
+        ASSERT_TRUE(s.w.module1.displayMode);
+        s.w.showNormal();
+        ASSERT_TRUE(waitUntil([&] { return s.w.WindowState() == 0 && s.w.Width() <= width0; }));
+        if (resume) s.w.mnuSaveFile->trigger();
+        ASSERT_TRUE(s.showSettled());
+        EXPECT_NEAR(s.w.Width(), width0, pf::screenWidthTwips() / 32) << resume;
+        EXPECT_NEAR(s.w.Height(), height0, pf::screenHeightTwips() / 32) << resume;
+    }
+    const QByteArray width = QByteArray::number(pf::nearest(s.w.Width()));
     s.w.close();
     EXPECT_TRUE(s.file("sylvane.ini").contains("\"Bar graph visibilty = \"\r\n\"False\""));
+    EXPECT_TRUE(s.file("sylvane.ini").contains("\"Form Width = \"\r\n" + width + "\r\n"));
     EXPECT_TRUE(s.messages.messages.empty()) << s.said();
 }
 
@@ -301,30 +320,6 @@ TEST(SavedSessionFaults, WhatCanBeDrawnIsDrawnAndEachSessionLeftOutIsNamed) {
     p.w.close();
     EXPECT_TRUE(p.file("sylvane.ini")
                     .contains("\"Form Width = \"\r\n" + QByteArray::number(width0) + "\r\n"));
-}
-
-// Entered maximized, the window had no size saved, yet Resume and a close in display mode
-// after the window was restored set it to nothing (collapsing it) and stored that.
-TEST(SessionSaveAndDisplay, RegressionEnteredMaximizedTheRestoredWindowKeepsItsSize) {
-    Program p;
-    p.saved("x", rising(300, 1500), hdrOf(1500, 1599, "x"));
-    const double width0 = p.w.Width(), height0 = p.w.Height();
-    for (const bool resume : {true, false}) {
-        p.w.showMaximized();
-        ASSERT_TRUE(waitUntil([&] { return p.w.WindowState() == 2 && p.w.Width() > width0; }));
-        p.display({"x"});
-        ASSERT_TRUE(p.w.module1.displayMode);
-        p.w.showNormal();
-        ASSERT_TRUE(waitUntil([&] { return p.w.WindowState() == 0 && p.w.Width() <= width0; }));
-        if (resume) p.w.mnuSaveFile->trigger();
-        ASSERT_TRUE(p.showSettled());
-        EXPECT_NEAR(p.w.Width(), width0, pf::screenWidthTwips() / 32) << resume;
-        EXPECT_NEAR(p.w.Height(), height0, pf::screenHeightTwips() / 32) << resume;
-    }
-    const int width = pf::nearest(p.w.Width());
-    p.w.close();
-    EXPECT_TRUE(p.file("sylvane.ini")
-                    .contains("\"Form Width = \"\r\n" + QByteArray::number(width) + "\r\n"));
 }
 
 SYLVANE_GTEST_QT_MAIN
