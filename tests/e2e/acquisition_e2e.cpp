@@ -16,6 +16,7 @@
 #include <QProcess>
 
 #include <cstring>
+#include <optional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -169,15 +170,75 @@ TEST(Acquisition, SessionsRecordWhatTheFramesGiveWhenTheyArriveShowTheReadoutsAn
     EXPECT_TRUE(s.messages.messages.empty()) << s.said();
 }
 
-TEST(Acquisition, SilenceGivesOneTimeoutMessageAndOneStop) {
-    Probed s;
+TEST(Acquisition, RegressionReadingsBeforeTheLatchAreKeptWhenTheLayoutComesAndTheProgramCloses) {
+    // Started before the window's first layout: 20 equal frames, then 40 rising ones at about 50
+    // a second. Five fill the filter, the first mean meets the graph's new labels, every later one
+    // is recorded: 54, whenever the layout comes and however small the picture is before it.
+    for (const bool shown : {true, false}) {
+        SCOPED_TRACE(shown ? "window shown" : "window never shown");
+        Probed s;
+        s.load(settingsOf("2", "25"));
+        if (shown) s.w.show();
+        s.w.mnuStart_Click();
+        ASSERT_TRUE(s.running()) << s.said();
+        std::vector<Read> reads = frames(20, 1800);
+        for (int i = 1; i <= 40; ++i) reads.push_back(frame(1800 + i, 4, i));
+        for (std::size_t at = 0; at < reads.size(); at += 2) {
+            s.probe.send({reads[at], reads[at + 1]});
+            pump(40);
+        }
+        ASSERT_TRUE(s.recorded(54)) << s.w.engine.state().recordNumber;
+        EXPECT_EQ(s.file("tempdata.tst").left(14 * 4), tstOf(std::vector<int>(14, 1800)));
+        // Closing the program during the session writes the header as Stop does: it can be saved.
+        s.w.TxtSeshnComnts->setText(QString());
+        shown ? (void)s.w.close() : s.w.mnuExit_Click();
+        EXPECT_EQ(s.file("tempdata.hdr"), hdrOf(1800, s.w.engine.state().maxADC, " "));
+        EXPECT_FALSE(s.w.MSComm1->isOpen());
+    }
+}
+
+TEST(Acquisition, StartRefusedLeavesEverythingAsBeforeThenASilenceGivesOneTimeoutAndOneStop) {
+    const char* names[] = {"tempdata.hdr", "tempdata.tst", "tempdata.txt"};
+    std::optional<Probed> last;
+    for (const bool port : {true, false}) {
+        SCOPED_TRACE(port ? "port 0, read as COM2, on no device" : "tempdata.tst a folder");
+        Probed& s = last.emplace();
+        // The last session's files, which a refused Start must leave alone.
+        for (const char* name : names) writeFileBytes(s.path(name), name);
+        if (port) {
+            s.w.LblParams[5]->setCaption(QStringLiteral("0"));
+            QFile::remove(s.path("ports/com2"));
+            QFile::link(s.path("no-such-device"), s.path("ports/com2"));
+        } else {
+            QFile::remove(s.path("tempdata.tst"));
+            ASSERT_TRUE(QDir(s.folder).mkdir("tempdata.tst"));
+        }
+        s.w.mnuStart_Click();
+        s.expectStopped();
+        ASSERT_EQ(s.messages.messages.size(), 1u) << s.said();
+        const QString prompt = s.messages.messages[0].prompt;
+        EXPECT_EQ(s.messages.messages[0].title, port ? "Serial port error" : "Working files error");
+        const QStringList mention = port ? QStringList{"COM2", "no such port"}
+                                         : QStringList{"tempdata.tst", "Is a directory"};
+        for (const QString& m : mention) EXPECT_TRUE(prompt.contains(m)) << prompt.toStdString();
+        EXPECT_TRUE(prompt.endsWith("Session not started.")) << prompt.toStdString();
+        EXPECT_EQ(s.w.LblParams[5]->caption(), "2");
+        for (const char* name : names)
+            EXPECT_EQ(s.file(name), !port && name == names[1] ? "" : name);
+    }
+
+    // Once the fault is gone the program records as before, and a session that falls silent ends
+    // with one timeout message and one Stop.
+    Probed& s = *last;
+    QDir(s.folder).rmdir("tempdata.tst");
+    s.messages.messages.clear();
     writeFileBytes(s.path("sylvane-extra.ini"), "ReconnectWaitSeconds=0"); // a lost port ends it
     const auto ticks = [&](int n) {
         for (int i = 0; i < n; ++i) s.w.Timer1_Timer();
     };
     ticks(150); // no session: no count
-    s.w.mnuStart_Click();
     // The first mean finds the graph's labels changed and is not recorded; the next one is.
+    s.w.mnuStart_Click();
     s.probe.send(frames(7, 1500));
     ASSERT_TRUE(s.recorded(1));
     ticks(100);
@@ -215,74 +276,6 @@ TEST(Acquisition, SilenceGivesOneTimeoutMessageAndOneStop) {
     s.w.mnuStart_Click();
     ticks(60);
     EXPECT_EQ(s.messages.messages.size(), 1u) << s.said();
-}
-
-TEST(Acquisition, RegressionReadingsBeforeTheLatchAreKeptWhenTheLayoutComesAndTheProgramCloses) {
-    // Started before the window's first layout: 20 equal frames, then 40 rising ones at about 50
-    // a second. Five fill the filter, the first mean meets the graph's new labels, every later one
-    // is recorded: 54, whenever the layout comes and however small the picture is before it.
-    for (const bool shown : {true, false}) {
-        SCOPED_TRACE(shown ? "window shown" : "window never shown");
-        Probed s;
-        s.load(settingsOf("2", "25"));
-        if (shown) s.w.show();
-        s.w.mnuStart_Click();
-        ASSERT_TRUE(s.running()) << s.said();
-        std::vector<Read> reads = frames(20, 1800);
-        for (int i = 1; i <= 40; ++i) reads.push_back(frame(1800 + i, 4, i));
-        for (std::size_t at = 0; at < reads.size(); at += 2) {
-            s.probe.send({reads[at], reads[at + 1]});
-            pump(40);
-        }
-        ASSERT_TRUE(s.recorded(54)) << s.w.engine.state().recordNumber;
-        EXPECT_EQ(s.file("tempdata.tst").left(14 * 4), tstOf(std::vector<int>(14, 1800)));
-        // Closing the program during the session writes the header as Stop does: it can be saved.
-        s.w.TxtSeshnComnts->setText(QString());
-        shown ? (void)s.w.close() : s.w.mnuExit_Click();
-        EXPECT_EQ(s.file("tempdata.hdr"), hdrOf(1800, s.w.engine.state().maxADC, " "));
-        EXPECT_FALSE(s.w.MSComm1->isOpen());
-    }
-}
-
-TEST(Acquisition, StartThatCannotOpenThePortOrTheFilesLeavesEverythingAsBefore) {
-    const char* names[] = {"tempdata.hdr", "tempdata.tst", "tempdata.txt"};
-    for (const bool port : {true, false}) {
-        SCOPED_TRACE(port ? "port 0, read as COM2, on no device" : "tempdata.tst a folder");
-        Probed s;
-        // The last session's files, which a refused Start must leave alone.
-        for (const char* name : names) writeFileBytes(s.path(name), name);
-        if (port) {
-            s.w.LblParams[5]->setCaption(QStringLiteral("0"));
-            QFile::remove(s.path("ports/com2"));
-            QFile::link(s.path("no-such-device"), s.path("ports/com2"));
-        } else {
-            QFile::remove(s.path("tempdata.tst"));
-            ASSERT_TRUE(QDir(s.folder).mkdir("tempdata.tst"));
-        }
-        s.w.mnuStart_Click();
-        s.expectStopped();
-        ASSERT_EQ(s.messages.messages.size(), 1u) << s.said();
-        const QString prompt = s.messages.messages[0].prompt;
-        EXPECT_EQ(s.messages.messages[0].title, port ? "Serial port error" : "Working files error");
-        const QStringList mention = port ? QStringList{"COM2", "no such port"}
-                                         : QStringList{"tempdata.tst", "Is a directory"};
-        for (const QString& m : mention) EXPECT_TRUE(prompt.contains(m)) << prompt.toStdString();
-        EXPECT_TRUE(prompt.endsWith("Session not started.")) << prompt.toStdString();
-        EXPECT_EQ(s.w.LblParams[5]->caption(), "2");
-        for (const char* name : names)
-            EXPECT_EQ(s.file(name), !port && name == names[1] ? "" : name);
-        if (port) continue;
-
-        // Once the fault is gone, the program records as before.
-        QDir(s.folder).rmdir("tempdata.tst");
-        s.w.mnuStart_Click();
-        s.probe.send(frames(7, 1400));
-        ASSERT_TRUE(s.recorded(1));
-        s.w.mnuStop_Click();
-        EXPECT_EQ(s.file("tempdata.tst"), tstOf({1400}));
-        EXPECT_EQ(s.file("tempdata.hdr"), hdrOf(1400, 1400));
-        EXPECT_EQ(s.messages.messages.size(), 1u) << s.said();
-    }
 }
 
 // Root opens any device, so there the program (the session driver) runs as the user nobody.
