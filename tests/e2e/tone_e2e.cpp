@@ -50,15 +50,12 @@ public:
                          "--log-target=stderr",
                          "--load=module-null-sink sink_name=tone rate=" + QString::number(kRate),
                          "--load=module-native-protocol-unix auth-anonymous=1 socket=" + socket});
-        const bool up =
-            m_process.waitForStarted(5000) &&
-            waitUntil(
-                [&] {
-                    return QFileInfo::exists(socket) || m_process.state() == QProcess::NotRunning;
-                },
-                10000) &&
-            m_process.state() == QProcess::Running;
-        if (up) server = "unix:" + socket;
+        m_process.waitForStarted(5000);
+        const auto up = [&] {
+            return QFileInfo::exists(socket) && m_process.state() == QProcess::Running;
+        };
+        waitUntil([&] { return up() || m_process.state() == QProcess::NotRunning; }, 10000);
+        if (up()) server = "unix:" + socket;
         error = "no sound server here: " + m_process.errorString().toStdString() + " " +
                 m_process.readAll().toStdString();
     }
@@ -204,29 +201,25 @@ TEST(Tone, PitchFollowsConductanceOnANullSink) {
 // once, even with its audio thread stuck in the sound library. The program runs in a child
 // process, one a row: the sound library connects once a process.
 TEST(Tone, NoGoneOrStalledSoundServerGivesOneMessageAndRecordingGoesOn) {
-    const struct {
-        const char* name;
-        int signal;   // sent to the server once the tone plays; 0: the server is there at Start
-        bool atStart; // stopped before the program starts; no server at all without a signal
-        const char* message;
-    } rows[] = {
+    // The signal sent to the server (0: no server at all), before the program starts or once the
+    // tone plays; the message.
+    const std::tuple<const char*, int, bool, const char*> rows[] = {
         {"no sound server", 0, true, "no sound output was found."},
         {"killed mid-session", SIGKILL, false,
          "the sound output stopped (the sound system is gone)."},
         {"stalled mid-session", SIGSTOP, false,
          "the sound output takes no sound (it has stalled)."},
-        {"stalled at Start", SIGSTOP, true, "the sound system does not answer."},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.name);
+        {"stalled at Start", SIGSTOP, true, "the sound system does not answer."}};
+    for (const auto& [name, sig, atStart, message] : rows) {
+        SCOPED_TRACE(name);
         std::optional<SoundServer> sound;
         QTemporaryDir none;
         QString server = "unix:" + none.filePath(QStringLiteral("no-server"));
-        if (r.signal) {
+        if (sig) {
             sound.emplace();
             if (sound->server.isEmpty()) GTEST_SKIP() << sound->error;
             server = sound->server;
-            if (r.atStart) sound->sendSignal(r.signal);
+            if (atStart) sound->sendSignal(sig);
         }
         ProgramFolder folder;
         writeFileBytes(folder.file(QStringLiteral("sylvane-extra.ini")), "Tone=1\r\n");
@@ -253,14 +246,14 @@ TEST(Tone, NoGoneOrStalledSoundServerGivesOneMessageAndRecordingGoesOn) {
         // The tone plays once the reference has latched (about a second); the message tells which
         // way it failed.
         ASSERT_TRUE(recordedReach(160)) << said.toStdString();
-        if (!r.atStart) sound->sendSignal(r.signal);
+        if (!atStart) sound->sendSignal(sig);
         ASSERT_TRUE(recordedReach(0, "message ")) << said.toStdString();
         ASSERT_TRUE(recordedReach(recorded + 150)) << "recording goes on: " << said.toStdString();
         driver.write("stop\nstart\n");
         ASSERT_TRUE(recordedReach(150, "", 2)) << "a second session: " << said.toStdString();
         EXPECT_EQ(said.count("message "), 1) << said.toStdString();
-        EXPECT_TRUE(said.contains(QByteArray("message Tone: The tone cannot be heard: ") +
-                                  r.message + " The session goes on and is recorded as always."))
+        EXPECT_TRUE(said.contains(QByteArray("message Tone: The tone cannot be heard: ") + message +
+                                  " The session goes on and is recorded as always."))
             << said.toStdString();
         driver.write("close\n");
         EXPECT_TRUE(driver.waitForFinished(5000)) << "the program is held by the sound library";
