@@ -23,11 +23,7 @@ bool waitUntil(const std::function<bool()>& cond, int timeoutMs) {
 }
 
 void pump(int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
+    waitUntil([] { return false; }, ms);
 }
 
 MessageRecorder::MessageRecorder() {

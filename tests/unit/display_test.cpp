@@ -63,8 +63,8 @@ TEST(GraphScale, SensitivitiesCentredUpTo100AndFromZeroOhmAbove) {
         EXPECT_EQ(texts[0] + " " + texts[1] + " " + texts[2] + " " + texts[3] + " " + texts[4],
                   labels);
     }
-    // Regression: from 100 % up the top edge is 0 Ohm and its label reads "0" for any reference
-    // and picture, not the rounding error of dividing the height by the scale again.
+    // Regression: from 100 % up the top label reads "0" for any reference and picture, not the
+    // rounding error of dividing the height by the scale again.
     for (std::int32_t sensitivity : {100, 101, 362, 1000})
         for (std::int32_t base = 80; base <= 4000; base += 7)
             for (float height : {151.0f, 268.0f, 269.0f, 500.0f}) {
@@ -140,7 +140,6 @@ TEST(GraphCompression, WidthOverflowStepsTimeLabelsAndTheGrid) {
 }
 
 namespace {
-// A window that keeps what it is given.
 struct FakeWindow final : LayoutWindow {
     double w = 0, h = 0, l = 0, t = 0;
     int state = kNormalWindow;
@@ -159,8 +158,8 @@ struct FakeWindow final : LayoutWindow {
 TEST(Layout, PlacementPanelsAndFontOnA15360By11520TwipScreen) {
     const ScreenSize screen{15360, 11520};
     using Box = std::array<double, 4>; // width, height, left, top
-    // reason, the placement stored, the window before, its state, panel units; the window after.
-    // The user's resize snapped by width and by height: on the real window (main_window_e2e).
+    // reason, the placement stored, the window before, its state, panel units; the window after
+    // (the user's resize snapped: main_window_e2e).
     const std::tuple<std::uint8_t, WindowPlacement, Box, int, std::int32_t, Box> rows[] = {
         {1, {15000, 9000, 100, 100}, {}, 0, 28, {11520, 8640, 1920, 1440}},
         {3, {}, {10000, 7920, 100, 100}, 0, 28, {9600, 7200, 100, 100}},
@@ -264,8 +263,7 @@ TEST(TonePitch, LogarithmOfTheConductanceHeldToTheAudibleRange) {
 
 namespace {
 
-// The upward zero crossings of x[from, to), each placed between the two samples around it on
-// the straight line through them.
+// The upward zero crossings of x[from, to), each placed by a straight line between two samples.
 std::vector<double> upCrossings(const std::vector<double>& x, std::size_t from, std::size_t to) {
     std::vector<double> at;
     for (std::size_t n = std::max<std::size_t>(from, 1); n < to; ++n)
@@ -278,8 +276,7 @@ double cents(double hz, double from) {
 
 } // namespace
 
-// A steady pitch that follows the conductance is heard on the real program (tone_e2e); here how
-// it moves from one pitch to the next, and how it starts and stops.
+// A steady pitch is heard on the real program (tone_e2e); here the glides, the start and stop.
 TEST(ToneGenerator, GlideWithoutJumpsAndSilenceAtStop) {
     // rate, block, pitch from and to, volume, 16-bit samples
     const std::tuple<int, std::size_t, double, double, double, bool> rows[] = {
@@ -305,8 +302,8 @@ TEST(ToneGenerator, GlideWithoutJumpsAndSilenceAtStop) {
         tone.play(from);
         render(1.5);
 
-        // A step: the first period after it has hardly moved, 90 % of the interval (in cents) is
-        // reached within the glide time, a block and a period, and the new pitch holds.
+        // A step: no jump in the first period, 90 % of the interval (in cents) within the glide
+        // time, a block and a period, and the new pitch holds.
         tone.play(to);
         const std::size_t step = x.size(), after = render(1.0);
         const auto c = upCrossings(x, step - rate / 20, after);
@@ -341,9 +338,8 @@ TEST(ToneGenerator, GlideWithoutJumpsAndSilenceAtStop) {
                                               ToneGenerator::kFadeSeconds +
                                           1.0 / 32767);
 
-        // No sample moves further than a sine of the highest pitch at the volume can in one
-        // sample, plus the fade's own step and a rounding of 16 bits; the bound is near what the
-        // sine does.
+        // No sample moves further than a sine of the highest pitch can, plus the fade's step and
+        // a 16-bit rounding; the bound is near what the sine does.
         const double bound = 2 * std::numbers::pi * std::max(from, to) * ToneGenerator::kFullScale *
                                  volume / 100 / rate * 1.001 +
                              ToneGenerator::kFullScale / (ToneGenerator::kFadeSeconds * rate) +

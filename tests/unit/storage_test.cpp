@@ -1,7 +1,5 @@
-#include "display/trace_replay.h"
 #include "platform/free_format.h"
 #include "platform/number_rules.h"
-#include "probe_signal.h"
 #include "storage/marker_file.h"
 #include "storage/reading_times.h"
 #include "storage/saved_markers.h"
@@ -11,7 +9,6 @@
 #include "storage/session_recovery.h"
 #include "storage/tst_reader.h"
 #include "storage/working_files.h"
-#include "tests/support/engine_harness.h"
 #include "tests/unit/unit_support.h"
 
 #include <gtest/gtest.h>
@@ -30,8 +27,7 @@ std::string hdr(const std::string& minText, const std::string& maxText, const st
 
 TEST(WorkingFiles, ADiskFullAtAnyByteLeavesWholeRecordsAndLinesAndNoPartOfAHeader) {
     const std::string header = hdr(" 1500", " 1502", " ");
-    // Room for every byte position of the second reading's time, record and line, then of the
-    // header. The times are 500 and 1000 ms: F4 01 00 00 and E8 03 00 00.
+    // Room for every byte of the second reading's time (1000 ms), record and line, then header.
     for (std::size_t room = 0; room < 4 + 4 + 6 + header.size(); ++room) {
         auto* store = new MemoryFileStore;
         WorkingFiles files{std::unique_ptr<FileStore>(store)};
@@ -59,30 +55,6 @@ TEST(WorkingFiles, ADiskFullAtAnyByteLeavesWholeRecordsAndLinesAndNoPartOfAHeade
         ASSERT_TRUE(files.open());
         EXPECT_FALSE(files.unwrittenHeader()) << "a new session has a header of its own";
     }
-}
-
-TEST(WorkingFiles, AfterARefusedReadingStopKeepsTheHeaderInMemoryOnly) {
-    sylvane::testing::MemoryEngine session;
-    ASSERT_TRUE(session.start());
-    session.store->setBudget(60);
-    for (int n = 0; n < 40; ++n) {
-        const auto frame = sylvane::probesim::encodeFrame({static_cast<std::uint8_t>(n), 1500});
-        session.feed({frame.begin(), frame.end()});
-    }
-    for (int i = 0; i < 200; ++i) session.engine.tick(36000); // silent as well: still one ending
-    EXPECT_EQ(session.view.endings, std::vector{sylvane::acquisition::SessionEnd::RecordRefused});
-    // The readings recorded are whole in both files.
-    const auto written = static_cast<std::size_t>(session.engine.state().recordNumber - 1);
-    const std::string& text = session.store->bytes(WorkingFile::Txt);
-    EXPECT_EQ(std::tuple(session.store->bytes(WorkingFile::Tst).size(), text.size()),
-              std::tuple(written * 4, written * 6)); // "1500\r\n" a reading
-    EXPECT_GE(written, 3u);
-    std::string error;
-    EXPECT_TRUE(session.engine.stop(" ", &error)) << error;
-    EXPECT_FALSE(session.files.isOpen());
-    EXPECT_EQ(session.store->bytes(WorkingFile::Hdr), "");
-    ASSERT_TRUE(session.files.unwrittenHeader());
-    EXPECT_EQ(headerBytes(*session.files.unwrittenHeader()), hdr(" 1500", " 1500", " "));
 }
 
 TEST(SessionHeader, ExactBytesAndCommentsThatRoundTripAsFiveItems) {
@@ -115,7 +87,7 @@ TEST(SessionHeader, ExactBytesAndCommentsThatRoundTripAsFiveItems) {
     }
 }
 
-TEST(TstReader, RecordsInBlocksWhileAnotherHandleAppendsAndTheReplayOfSomeOfThem) {
+TEST(TstReader, RecordsInBlocksWhileAnotherHandleAppends) {
     TempFolder folder;
     const fs::path path = folder / "tempdata.tst";
     writeFile(path, records({1500, 1502, 1499, -1, 65536}) + "\x12\x34");
@@ -150,19 +122,6 @@ TEST(TstReader, RecordsInBlocksWhileAnotherHandleAppendsAndTheReplayOfSomeOfThem
     std::string error;
     EXPECT_FALSE(reader.open(folder / "gone.tst", &error));
     EXPECT_NE(error.find("gone.tst"), std::string::npos) << error;
-    EXPECT_FALSE(sylvane::display::replayTrace(folder / "gone.tst", 10, 1, {}).readOk);
-
-    // The replay takes only the records asked for and reports the step left open.
-    writeFile(folder / "s.tst", records({1000, 1002, 1004, 1006, 1008, 1010, 1012}));
-    std::vector<std::pair<std::int32_t, float>> points;
-    const auto r =
-        sylvane::display::replayTrace(folder / "s.tst", 5, 2, [&](std::int32_t s, float o) {
-            points.push_back({s, o});
-        });
-    EXPECT_EQ(std::tuple(r.readOk, r.recordsRead, r.openCount), std::tuple(true, 5, 1));
-    EXPECT_EQ(points,
-              (std::vector<std::pair<std::int32_t, float>>{{1, ohmsOf(1001)}, {2, ohmsOf(1005)}}));
-    EXPECT_FLOAT_EQ(r.openOhms, ohmsOf(1008));
 }
 
 TEST(CommonScale, MarginFourPercentMinimumAndAnUprightScale) {
@@ -206,8 +165,7 @@ TEST(CommonScale, MarginFourPercentMinimumAndAnUprightScale) {
             << longest << " / " << width;
 }
 
-// What is drawn and what is named is checked on the real window (SavedSessionFaults); here the
-// plan's range and width without the session left out.
+// What is drawn and named is checked on the real window (SavedSessionFaults).
 TEST(SavedDisplayPlan, LeavesOutWhatCannotBeDrawnAndKeepsTheRest) {
     TempFolder folder;
     const auto write = [&](const std::string& name, const std::string& header, int n) {
@@ -224,8 +182,7 @@ TEST(SavedDisplayPlan, LeavesOutWhatCannotBeDrawnAndKeepsTheRest) {
     ASSERT_EQ(plan.sessions.size(), 2u);
     EXPECT_EQ(plan.sessions.back().info.name, "last");
     EXPECT_EQ(plan.sessions.back().position, 2u) << "the colour stays the list position";
-    // The lowest of the first, the highest of the last, the longest that is drawn: the first's 6
-    // records (the one left out has 10).
+    // The longest drawn is the first's 6 records (the one left out has 10).
     EXPECT_EQ(std::tuple(plan.minADC, plan.maxADC, plan.longestBytes), std::tuple(1400, 1600, 24));
     ASSERT_EQ(plan.problems.size(), 1u);
     EXPECT_EQ(plan.problems[0].rfind("Is a directory: " + (folder / "odd.").string(), 0), 0u)
@@ -271,8 +228,7 @@ TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
     const std::string stopped = hdr(" 1500", " 1502", "at stop");
     const std::string readings = records({1500, 0, 1499, 1504});
     // what, the header and readings there ("<none>": no such file), the comments, the header
-    // kept by the program; whether it is written, and as what. A quote and a line break in the
-    // comments are written on the real program (SaveSession).
+    // kept by the program; whether it is written, and as what.
     const std::tuple<const char*, std::string, std::string, const char*, bool, bool, std::string>
         rows[] = {
             {"complete", stopped, readings, "later", false, true, hdr(" 1500", " 1502", "later")},
@@ -350,8 +306,7 @@ TEST(MarkerFile, ReadsWhatIsSoundAndNamesTheOtherLines) {
         EXPECT_EQ(std::pair(file.markers, file.badLines), std::pair(markers, badLines)) << what;
     }
 
-    // A saved session's markers beside its .Hdr, the extension in any letter case (a file with
-    // bad lines is named on the real window, RecordMarkSaveTwiceDisplayResumeAndClose).
+    // A saved session's markers beside its .Hdr, the extension in any letter case.
     TempFolder t;
     EXPECT_TRUE(readSavedMarkers(t / "run1.Hdr", 7).problem.empty());
     writeFile(t / "run1.mRK", good);
@@ -360,8 +315,8 @@ TEST(MarkerFile, ReadsWhatIsSoundAndNamesTheOtherLines) {
     EXPECT_EQ(savedMarkerFile(t / "run1.Hdr"), t / "run1.Mrk");
 }
 
-// A session killed without a header, its last record and line torn, is recovered on the real
-// program (UnsavedSessions); here each other thing a start can find.
+// A killed session, its last record and line torn, is recovered on the real program
+// (UnsavedSessions); here each other thing a start can find.
 TEST(SessionRecovery, OnlyASavedSessionIsClearedAnUnfinishedOneIsMadeWholeNoneIsLost) {
     using Found = WorkingSessionRecovery::Found;
     const std::string _ = "<none>", dir = "<dir>";
