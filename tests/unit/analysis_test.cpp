@@ -78,6 +78,34 @@ TEST(ResponseDetector, CountsRisesOfTheThresholdWithinOneToFiveSeconds) {
         EXPECT_EQ(std::pair(detector.count(), halves), std::pair(count, halfRecovered))
             << "row " << k;
     }
+
+    // Ten minutes of the simulated probe (whole ADC counts): every onset is near one of its
+    // responses, and every one not on top of another (15 s before, 8 s after) is found.
+    const auto within = [](const std::vector<double>& xs, double lo, double hi) {
+        return std::ranges::count_if(xs, [&](double x) { return x > lo && x < hi; });
+    };
+    for (const auto& [rate, seed] :
+         {std::pair{2.0, 1u}, {2.0, 2u}, {2.0, 3u}, {2.0, 4u}, {53.0, 1u}, {53.0, 2u}}) {
+        SCOPED_TRACE(::testing::Message() << rate << " readings a second, seed " << seed);
+        probesim::SkinSignal signal(seed, rate);
+        ResponseDetector detector;
+        std::vector<double> starts, onsets;
+        for (int i = 0; i < static_cast<int>(600 * rate); ++i) {
+            const int adc = signal.next();
+            if (signal.responseCount() > std::ssize(starts)) starts.push_back(i / rate);
+            detector.add(i + 1, i / rate, *analysis::conductanceOfAdc(adc));
+        }
+        detector.finish();
+        for (const auto& r : detector.responses()) onsets.push_back(r.onsetSeconds);
+        for (const double o : onsets) EXPECT_GE(within(starts, o - 3, o + 1.5), 1) << o << " s";
+        int alone = 0;
+        for (const double s : starts) {
+            if (s > 590 || within(starts, s - 15, s + 8) > 1) continue;
+            ++alone;
+            EXPECT_EQ(within(onsets, s - 1.5, s + 3), 1) << "the response at " << s << " s";
+        }
+        EXPECT_GE(alone, 5);
+    }
 }
 
 TEST(ResponseDetector, MeasuresEachResponseOnADriftingNoisyTonicLevel) {
@@ -148,8 +176,9 @@ TEST(ResponseDetector, MeasuresEachResponseOnADriftingNoisyTonicLevel) {
 TEST(TonicLevel, LeavesOutResponsesFromTroughToTroughOrOverlappingAsOne) {
     // At 2 readings a second on 2 uS: a response of 0.3 uS at 20 s (peak at 21.5 s, half
     // recovered 3.2 s later), and a second one. After the first came half way back, the second
-    // rises from its tail (2.033 uS at 30 s) and the level runs onset to trough to the end; before
-    // that (23 s) one line runs under both. One still at its peak at the end keeps its onset's.
+    // rises from its tail (2.033 uS at 30 s): lines run onset to trough to its end, the median
+    // about the trough between them. Before that (23 s) one line runs from the first onset under
+    // both, at most a hundredth above 2 uS. One still at its peak at the end keeps its onset's.
     // the second's onset (0: none), the session's end, where the level is read (s); its bounds
     const std::array<double, 5> rows[] = {{30, 120, 30, 2.015, 2.035},  // after half way back
                                           {23, 120, 23, 1.998, 2.012},  // before

@@ -51,16 +51,3 @@ TEST(ProbeSim, TheDefaultSignalStaysWithinTheRangeReadingsCountIn) {
         }
     }
 }
-
-TEST(ProbeSim, FramesFileReadsHexLinesAndNamesTheFaultyLine) {
-    std::string error;
-    const auto lines = parseHexFrames("aa,0xAA,01\r\n\n# comment\n  0d 0A 11  # tail\nf", &error);
-    ASSERT_TRUE(lines.has_value()) << error;
-    EXPECT_EQ(*lines, (std::vector<Bytes>{{0xAA, 0xAA, 0x01}, {0x0D, 0x0A, 0x11}, {0x0F}}));
-    for (const auto& [text, message] :
-         {std::pair{"AA\n\nAAA\n", "line 3: \"AAA\" is not a hex byte"},
-          {"AA AA-01\n", "line 1: \"AA-01\""}}) {
-        EXPECT_FALSE(parseHexFrames(text, &error).has_value()) << text;
-        EXPECT_NE(error.find(message), std::string::npos) << text << " -> " << error;
-    }
-}

@@ -81,14 +81,12 @@ TEST(SettingsFile, ReaderSkipsWhatCannotBeReadAndKeepsTheValueBefore) {
                   std::tuple(port, sensitivity, placement))
             << text;
     }
-    // First start: placed from the screen size (8638.5 and 3456.5 to the even neighbour).
-    for (const auto& [screen, place] :
-         {std::pair{std::array{15360.0, 11520.0}, Placement{8448, 8640, 3456, 1440}},
-          {std::array{15362.0, 11518.0}, Placement{8449, 8638, 3456, 1440}}}) {
-        const SettingsValues v = firstRunDefaults(screen[0], screen[1]);
-        EXPECT_EQ((Placement{v.formWidth, v.formHeight, v.formLeft, v.formTop}), place);
-        EXPECT_EQ(writeSettings(readSettings(writeSettings(v))), writeSettings(v));
-    }
+    // First start: placed from the screen size, 8638.5 and 3456.5 to the even neighbour (the
+    // 1024 x 768 screen's place is main_window_e2e's).
+    const SettingsValues v = firstRunDefaults(15362, 11518);
+    EXPECT_EQ((Placement{v.formWidth, v.formHeight, v.formLeft, v.formTop}),
+              (Placement{8449, 8638, 3456, 1440}));
+    EXPECT_EQ(writeSettings(readSettings(writeSettings(v))), writeSettings(v));
 }
 
 TEST(ExtraSettings, ReconnectWaitFromItsLineOrTheDefault) {
@@ -160,11 +158,9 @@ TEST(ExtraSettings, OscSettingsFromTheirLinesOrOff) {
         {"OscMarkerPort=90 00\nOscMarkerAddress=localhost", 0, "127.0.0.1", "", 0, 2},
         {"OscMarkerAddress=127.0.0.256", 0, "127.0.0.1", "", 0, 1},
         {"OscSendTo=host:0", 0, "127.0.0.1", "", 0, 1},
-        {"OscSendTo=host:65536", 0, "127.0.0.1", "", 0, 1},
         {"OscSendTo=:9001", 0, "127.0.0.1", "", 0, 1},
         {"OscSendTo=::1:9001", 0, "127.0.0.1", "", 0, 1},
         {"OscSendTo=[localhost]:9001", 0, "127.0.0.1", "", 0, 1},
-        {"OscSendTo=a b:9001", 0, "127.0.0.1", "", 0, 1},
         {"OscSendTo=-x:9001", 0, "127.0.0.1", "", 0, 1},
     };
     for (const auto& [text, markerPort, address, host, sendPort, problems] : rows) {

@@ -119,9 +119,6 @@ TEST(TstReader, RecordsInBlocksWhileAnotherHandleAppends) {
     for (std::size_t i = 6; i < all.size(); ++i) ASSERT_EQ(all[i], static_cast<std::int32_t>(i));
     EXPECT_EQ(blocks,
               (std::vector<std::size_t>{TstReader::kBlockRecords, TstReader::kBlockRecords, 6}));
-    std::string error;
-    EXPECT_FALSE(reader.open(folder / "gone.tst", &error));
-    EXPECT_NE(error.find("gone.tst"), std::string::npos) << error;
 }
 
 TEST(CommonScale, MarginFourPercentMinimumAndAnUprightScale) {
@@ -163,31 +160,6 @@ TEST(CommonScale, MarginFourPercentMinimumAndAnUprightScale) {
     for (const auto& [longest, width, perStep] : steps)
         EXPECT_EQ(commonScale(1000, 2000, longest, width, 240).readingsPerStep, perStep)
             << longest << " / " << width;
-}
-
-// What is drawn and named is checked on the real window (SavedSessionFaults).
-TEST(SavedDisplayPlan, LeavesOutWhatCannotBeDrawnAndKeepsTheRest) {
-    TempFolder folder;
-    const auto write = [&](const std::string& name, const std::string& header, int n) {
-        const SessionChoice c{folder / (name + ".Tst"), folder / (name + ".Hdr")};
-        writeFile(c.tst, std::string(static_cast<std::size_t>(n) * 4, '\x05'));
-        if (header.empty()) fs::create_directories(c.hdr);
-        if (!header.empty()) writeFile(c.hdr, header);
-        return c;
-    };
-    const SessionChoice chosen[] = {write("first", hdr(" 1400", " 1510", "one"), 6),
-                                    write("odd", "", 10),
-                                    write("last", hdr(" 1450", " 1600", "three"), 5)};
-    const DisplayPlan plan = planSavedDisplay(chosen);
-    ASSERT_EQ(plan.sessions.size(), 2u);
-    EXPECT_EQ(plan.sessions.back().info.name, "last");
-    EXPECT_EQ(plan.sessions.back().position, 2u) << "the colour stays the list position";
-    // The longest drawn is the first's 6 records (the one left out has 10).
-    EXPECT_EQ(std::tuple(plan.minADC, plan.maxADC, plan.longestBytes), std::tuple(1400, 1600, 24));
-    ASSERT_EQ(plan.problems.size(), 1u);
-    EXPECT_EQ(plan.problems[0].rfind("Is a directory: " + (folder / "odd.").string(), 0), 0u)
-        << plan.problems[0];
-    EXPECT_NE(plan.problems[0].find("The session odd is not displayed."), std::string::npos);
 }
 
 TEST(SavedSetWriter, ProbesTargetsAndRecognisesTheWorkingFilesUnderAnyName) {
