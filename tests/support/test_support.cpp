@@ -40,10 +40,6 @@ MessageRecorder::MessageRecorder() {
     });
 }
 
-MessageRecorder::~MessageRecorder() {
-    platform::setMessageHook({});
-}
-
 QStringList MessageRecorder::prompts() const {
     QStringList out;
     for (const auto& m : messages) out << m.prompt;

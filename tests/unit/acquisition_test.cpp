@@ -216,7 +216,7 @@ TEST(SessionClock, ElapsedTimeAcrossMidnightAndTheColourLevelStepping) {
     }
 }
 
-TEST(SerialSettingsText, ReadsWellFormedTextsAndNamesTheBadField) {
+TEST(SerialSettingsText, ReadsWellFormedTextsNamesTheBadFieldAndTimesTheBytesAtItsSpeed) {
     const std::pair<const char*, SerialSettings> good[] = {
         {"9600,E,7,2", {9600, Parity::Even, 7, StopBits::Two}},
         {"300,M,5,1.5", {300, Parity::Mark, 5, StopBits::OneAndHalf}},
@@ -242,9 +242,7 @@ TEST(SerialSettingsText, ReadsWellFormedTextsAndNamesTheBadField) {
                             "/dev/ttyUSB0", "/dev/ttyS2"}),
               (std::vector<std::string>{"/dev/ttyACM0", "/dev/ttyUSB0", "/dev/ttyUSB1",
                                         "/dev/ttyS2", "/dev/ttyS10"}));
-}
 
-TEST(SerialSettingsText, TheLineSpeedAndWhenAByteReadAtAPaceArrived) {
     EXPECT_DOUBLE_EQ(bytesPerSecond({4800, Parity::None, 8, StopBits::One}), 480);
     EXPECT_DOUBLE_EQ(bytesPerSecond({9600, Parity::Even, 7, StopBits::Two}), 872.72727272727275);
     // the time the port was last seen empty and of the read (s), the byte's index and the count
@@ -286,9 +284,8 @@ TEST(SessionMarkers, StandAtTheLastReadingGoToTheFileAndAreDrawnAgainAfterARedra
         EXPECT_EQ(marks.back(), std::make_pair(last, std::string("2")));
         EXPECT_EQ(markers.memoryFile(),
                   "1,0.500,\"\"\r\n" + std::to_string(last) + ",7.250,\"\"\r\n");
-        // A full redraw draws both again; a break in the trace starts with a point of its own:
-        // the grid of a 489 x 268 picture (5 lines of 50 dots and 5 of 28), the replay's first
-        // point and the break's.
+        // A full redraw draws both again, the grid (5 lines of 50 dots, 5 of 28), the replay's
+        // first point and a break's own.
         marks.clear();
         session.engine.requestRedraw();
         session.engine.state().graphTraceBreak = true;

@@ -19,9 +19,8 @@ using unittest::halfCosine;
 
 namespace {
 
-// A skin response as the field models it, the difference of two exponentials (rising with the
-// time constant up, recovering with down), scaled so that its peak stands `amplitude` above its
-// onset.
+// A skin response as the field models it, a difference of two exponentials (time constants up
+// and down), its peak `amplitude` above its onset.
 struct Scr {
     double onset, amplitude, up, down;
     double at(double t) const {

@@ -60,8 +60,7 @@ TEST(CsvExport, OneRowAReadingInPlainDecimalsWithQuotedTexts) {
               "1.000,2048,469770.5,2.128699,\"left, \"\"hand\"\"\",0,2.0311785,0.09752059\r\n"
               "2.000,2000,492325,2.0311785,gap; marker 3,1,2.0311785,0\r\n"
               "3.000,2100,446500,2.2396417,,0,2.0311785,0.20846319\r\n");
-    // The markers by their records' times: the first 1 s before the onset; the response is still
-    // rising at the end.
+    // The markers by their records' times; the response is still rising at the end.
     EXPECT_EQ(responses,
               "marker_s,marker,responses,latency_s,amplitude_us,rise_s,half_recovery_s,tonic_us\r\n"
               "1.000,\"left, \"\"hand\"\"\",1,1.000,0.2085,1.000,,2.0311785\r\n"
@@ -143,8 +142,7 @@ TEST(EdfExport, ReadsBackThroughEdflibWithinOneStep) {
     row(unplugged, tim(0.5, 50, 11.449), markerLine({30, 3.4, "probe reconnected"}), "", 10, 1,
         "2024-03-01 00:00:00.375", "probe reconnected|no reading", "", ms, onGrid, {2.9, 3.0});
     row(ramp(1500, 1), tim(0.5, 1, 0.5), "", "", 2, 1, "2024-03-01 00:00:00.375", padded, "");
-    // Records of a multiple of 1/32 s (EDFlib reads no other back); a rate that is not whole,
-    // long comments and a marker without a text.
+    // 1/32 s records (EDFlib reads no other back); a rate not whole, long comments, a bare marker.
     row(ramp(1800, 100), tim(1.0, 100, 50.532), markerLine({50, 25, ""}),
         " Caf\xC3\xA9 \"quoted\" comments,\r\nlong enough to need more than one annotation", 96,
         48.03125, "2024-03-01 00:00:00.875",

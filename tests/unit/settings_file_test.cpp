@@ -30,7 +30,7 @@ std::string fileWith(std::vector<std::pair<int, std::string>> values) {
 
 } // namespace
 
-TEST(SettingsFile, WriterGivesTheExactBytesAndTheReaderChecksWhatItReads) {
+TEST(SettingsFile, ExactBytesWrittenAndWhatIsReadCheckedOrSkippedKeepingTheValueBefore) {
     SettingsValues v{"7", " 250", {"True", "False", "True", "", "true", "True"}, 8445, 8640,
                      -15, 3450};
     EXPECT_EQ(writeSettings(v), kExpectedFile);
@@ -60,36 +60,33 @@ TEST(SettingsFile, WriterGivesTheExactBytesAndTheReaderChecksWhatItReads) {
             shown += text == "True" ? '1' : text == "False" ? '0' : '?';
         EXPECT_EQ(std::pair(shown, read.panelUnits), std::pair(std::string(shownRow), units));
     }
-}
 
-TEST(SettingsFile, ReaderSkipsWhatCannotBeReadAndKeepsTheValueBefore) {
     SettingsValues before;
     std::tie(before.formWidth, before.formHeight, before.formTop, before.formLeft) =
         std::tuple(777, 888, 99, 11);
     using Placement = std::array<std::int32_t, 4>; // width, height, top, left
     const Placement kept{777, 888, 99, 11};
-    const std::tuple<std::string, std::string, std::string, Placement> rows[] = {
+    const std::tuple<std::string, std::string, std::string, Placement> damaged[] = {
         {"", "2", "20", kept},
         {fileWith({{8, "\"wide\""}, {10, "top"}}), "7", " 250", {777, 8640, 99, 3450}},
         {kExpectedFile + "\"more\"\r\n12\r\n", "7", " 250", {8445, 8640, -15, 3450}},
         {"\"Port # \"\r\n\"4\"\r\n\"Sensitivty = \"\r\n\"3", "4", "20", kept},
         {std::string("\0\xff\"\x01,,\r\n\xfe", 10), "2", "20", kept}};
-    for (const auto& [text, port, sensitivity, placement] : rows) {
-        const SettingsValues v = readSettings(text, before);
-        EXPECT_EQ(std::tuple(v.port, v.sensitivity,
-                             Placement{v.formWidth, v.formHeight, v.formTop, v.formLeft}),
+    for (const auto& [text, port, sensitivity, placement] : damaged) {
+        const SettingsValues got = readSettings(text, before);
+        EXPECT_EQ(std::tuple(got.port, got.sensitivity,
+                             Placement{got.formWidth, got.formHeight, got.formTop, got.formLeft}),
                   std::tuple(port, sensitivity, placement))
             << text;
     }
-    // First start: placed from the screen size, 8638.5 and 3456.5 to the even neighbour (the
-    // 1024 x 768 screen's place is main_window_e2e's).
-    const SettingsValues v = firstRunDefaults(15362, 11518);
-    EXPECT_EQ((Placement{v.formWidth, v.formHeight, v.formLeft, v.formTop}),
+    // First start: 8638.5 and 3456.5 to the even neighbour (a 1024 x 768 screen: main_window_e2e).
+    const SettingsValues first = firstRunDefaults(15362, 11518);
+    EXPECT_EQ((Placement{first.formWidth, first.formHeight, first.formLeft, first.formTop}),
               (Placement{8449, 8638, 3456, 1440}));
-    EXPECT_EQ(writeSettings(readSettings(writeSettings(v))), writeSettings(v));
+    EXPECT_EQ(writeSettings(readSettings(writeSettings(first))), writeSettings(first));
 }
 
-TEST(ExtraSettings, ReconnectWaitFromItsLineOrTheDefault) {
+TEST(ExtraSettings, EachSettingFromItsLineOrTheDefaultWithTheReason) {
     const std::tuple<std::string, int, bool> rows[] = {
         // text, seconds, a problem told
         {"", 60, false},
@@ -121,7 +118,6 @@ TEST(ExtraSettings, ReconnectWaitFromItsLineOrTheDefault) {
           "sylvane-extra.ini: ResponseWindowSeconds \"4,1\" is not two numbers of seconds from 0 "
           "to 60, the first below the second (as in 1,4); 1,4 is taken instead."}},
         {"ResponseThresholdMicrosiemens=nan", 0.05, 1, 4, {"nan"}},
-        {"ResponseWindowSeconds=2", 0.05, 1, 4, {"\"2\""}},
         {"ResponseWindowSeconds=-1,4", 0.05, 1, 4, {"\"-1,4\""}},
         {"ResponseWindowSeconds=1,61", 0.05, 1, 4, {"\"1,61\""}},
         {"ResponseWindowSeconds=1,4,5", 0.05, 1, 4, {"\"1,4,5\""}},
@@ -142,12 +138,9 @@ TEST(ExtraSettings, ReconnectWaitFromItsLineOrTheDefault) {
     EXPECT_EQ(responseWindowProblem("0.5,3.25"), "");
     EXPECT_EQ(responseWindowProblem("3"), "is not two numbers of seconds from 0 to 60, the first "
                                           "below the second (as in 1,4)");
-}
-
-TEST(ExtraSettings, OscSettingsFromTheirLinesOrOff) {
     // A port and a host by name, and one without a port, are read on the real program (osc_e2e).
     // text; marker port and address, host and port sent to; the lines of the problem
-    const std::tuple<const char*, int, const char*, const char*, int, int> rows[] = {
+    const std::tuple<const char*, int, const char*, const char*, int, int> oscRows[] = {
         {"", 0, "127.0.0.1", "", 0, 0},
         {"OscMarkerPort = 65535 \nOscMarkerAddress=0.0.0.0\nOscSendTo=[::1]:7000", 65535, "0.0.0.0",
          "::1", 7000, 0},
@@ -163,7 +156,7 @@ TEST(ExtraSettings, OscSettingsFromTheirLinesOrOff) {
         {"OscSendTo=[localhost]:9001", 0, "127.0.0.1", "", 0, 1},
         {"OscSendTo=-x:9001", 0, "127.0.0.1", "", 0, 1},
     };
-    for (const auto& [text, markerPort, address, host, sendPort, problems] : rows) {
+    for (const auto& [text, markerPort, address, host, sendPort, problems] : oscRows) {
         const OscSettings osc = oscSettingsOf(text);
         EXPECT_EQ(std::tuple(osc.markerPort, osc.markerAddress, osc.sendHost, osc.sendPort),
                   std::tuple(markerPort, address, host, sendPort))
@@ -182,30 +175,23 @@ TEST(ExtraSettings, OscSettingsFromTheirLinesOrOff) {
     EXPECT_EQ(reconnectWaitOf("ReconnectWaitSeconds=x").problem,
               "sylvane-extra.ini: ReconnectWaitSeconds \"x\" is not a whole number of seconds from "
               "0 to 3600; 60 s are taken instead.");
-}
-
-TEST(ExtraSettings, ToneSettingsInTheirRangesOrTheDefaultWithTheReason) {
     using Of = ToneSetting (*)(std::string_view);
-    const std::tuple<Of, std::string, double, bool> rows[] = {
+    const std::tuple<Of, std::string, double, bool> toneRows[] = {
         // reader, text, value, a problem told
         {toneBaseHzOf, "", 440, false},
         {toneBaseHzOf, "ToneBaseHz=50", 50, false},
         {toneBaseHzOf, " ToneBaseHz = 4000 \r\n", 4000, false},
-        {toneBaseHzOf, "ToneBaseHz=261.63", 261.63, false},
         {toneBaseHzOf, "ToneBaseHz=49.9", 440, true},
         {toneBaseHzOf, "ToneBaseHz=4001", 440, true},
         {toneBaseHzOf, "ToneBaseHz=440Hz", 440, true},
-        {toneOctavesPerDoublingOf, "", 1, false},
         {toneOctavesPerDoublingOf, "ToneOctavesPerDoubling=0.5", 0.5, false},
         {toneOctavesPerDoublingOf, "ToneOctavesPerDoubling=10", 10, false},
         {toneOctavesPerDoublingOf, "ToneOctavesPerDoubling=0", 1, true},
         {toneOctavesPerDoublingOf, "ToneOctavesPerDoubling=nan", 1, true},
-        {toneVolumeOf, "", 40, false},
         {toneVolumeOf, "ToneVolume=0", 0, false},
         {toneVolumeOf, "ToneVolume=100\nToneBaseHz=1", 100, false},
-        {toneVolumeOf, "ToneVolume=101", 40, true},
-        {toneVolumeOf, "ToneVolume=loud", 40, true}};
-    for (const auto& [of, text, value, problem] : rows) {
+        {toneVolumeOf, "ToneVolume=101", 40, true}};
+    for (const auto& [of, text, value, problem] : toneRows) {
         const ToneSetting setting = of(text);
         EXPECT_DOUBLE_EQ(setting.value, value) << text;
         EXPECT_EQ(!setting.problem.empty(), problem) << text << setting.problem;

@@ -209,7 +209,6 @@ TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
             // Without a header the range comes from the readings; records below 1 are none.
             {"four items", stopped.substr(0, 38), readings, "c", false, true,
              hdr(" 1500", " 1502", "c")},
-            {"missing header", "<none>", readings, "c", false, true, hdr(" 1499", " 1504", "c")},
             {"empty header", "", readings, "c", false, true, hdr(" 1499", " 1504", "c")},
             {"nothing at all", "<none>", "<none>", "c", false, false, ""},
             // The range the program kept when the disk refused the header at Stop.
@@ -287,8 +286,7 @@ TEST(MarkerFile, ReadsWhatIsSoundAndNamesTheOtherLines) {
     EXPECT_EQ(savedMarkerFile(t / "run1.Hdr"), t / "run1.Mrk");
 }
 
-// A killed session, its last record and line torn, is recovered on the real program
-// (UnsavedSessions); here each other thing a start can find.
+// A killed session with a torn record and line is recovered on the real program (UnsavedSessions).
 TEST(SessionRecovery, OnlyASavedSessionIsClearedAnUnfinishedOneIsMadeWholeNoneIsLost) {
     using Found = WorkingSessionRecovery::Found;
     const std::string _ = "<none>", dir = "<dir>";
