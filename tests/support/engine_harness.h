@@ -1,7 +1,6 @@
 #pragma once
-// The session engine with its followers in memory, for the unit tests that drive whole sessions
-// without a window: the working files in a MemoryFileStore, the session's endings and the
-// picture's dots and marks kept.
+// The session engine with its followers in memory, for unit tests that drive whole sessions: the
+// working files in a MemoryFileStore, the session's endings and the picture's dots and marks kept.
 
 #include "acquisition/session_engine.h"
 #include "storage/file_store.h"

@@ -1,7 +1,6 @@
 #pragma once
-// A probe on the master side of a pseudo-terminal whose slave is COM<n> of a program folder:
-// the test writes the bytes, as fast as it likes, and the program reads them through its real
-// serial link.
+// A probe on the master side of a pseudo-terminal whose slave is COM<n> of a program folder: the
+// test writes bytes as fast as it likes, the program reads them through its real serial link.
 
 #include <QFileInfo>
 #include <QString>

@@ -10,10 +10,6 @@ using namespace std::string_literals;
 
 namespace {
 
-std::vector<std::uint8_t> bytesOf(const std::string& s) {
-    return {s.begin(), s.end()};
-}
-
 // A bundle element: its size, big-endian, then the element.
 std::string element(const std::string& e) {
     const auto n = static_cast<std::uint32_t>(e.size());
@@ -60,7 +56,8 @@ TEST(OscPackets, OnlyTheMarkerMessageMakesMarkersAndAnythingUnreadableIsOneRefus
         {"a text of 100 letters", x100, {std::string(80, 'x')}, 0},
     };
     for (const auto& [what, packet, markers, refused] : rows) {
-        const OscInbound in = decodeOscPacket(bytesOf(packet));
+        const OscInbound in =
+            decodeOscPacket(std::vector<std::uint8_t>(packet.begin(), packet.end()));
         EXPECT_EQ(std::pair(in.markers, in.refused), std::pair(markers, refused)) << what;
     }
 }

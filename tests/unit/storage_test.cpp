@@ -74,7 +74,6 @@ TEST(SessionHeader, ExactBytesAndCommentsThatRoundTripAsFiveItems) {
         EXPECT_EQ(items, 5) << c;
     }
     const std::tuple<std::string, int, std::int32_t, std::int32_t, std::string> rows[] = {
-        {"", 0, 0, 0, ""},
         {"\"MinADC\",\" 900\",\"MaxADC\",\" 1000\",\"hello\"\r\n", 5, 900, 1000, "hello"},
         {"\"MinADC\"\r\n\" 900\"\r\n\"MaxADC\"\r\n\" 1000\"\r\n", 4, 900, 1000, ""},
         {"MinADC\r\n900\r\nMaxADC\r\n1000\r\n\" \"\r\n", 5, 900, 1000, " "},
