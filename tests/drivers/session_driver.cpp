@@ -1,14 +1,12 @@
-// sylvane-session-driver --folder DIR: the real main window, offscreen, with a session started
-// on COM2 of DIR, running until it ends; tests end it in ways a test process cannot survive
-// itself (SIGKILL mid-session), or use it as another program holding the port or the folder.
-// As the program does, it holds the program folder first and closes on SIGTERM and SIGINT.
-// Commands on standard input, a line each: "mark TEXT" opens Session > Mark's box with TEXT typed
-// and leaves it open; "stop" and "start" run Session > Stop and Start; "exit" runs File > Exit;
-// "close" closes the window as its close box does.
-// Standard output, a line each, flushed at once: "started" at each Start, "recorded N" whenever the
-// count of recorded readings grows, "message TITLE: PROMPT" for each message box (answered with
-// OK). Exit status 2 for bad arguments, 3 when the session could not be started, 4 when another
-// program holds the folder. It ends as the program does.
+// sylvane-session-driver --folder DIR: the real main window, offscreen, running a session on COM2
+// of DIR, for tests that end it in ways a test process cannot survive (SIGKILL mid-session) or
+// need another program holding the port or the folder. Like the program, it holds the folder
+// first and closes on SIGTERM and SIGINT.
+// Standard input, a line each: "mark TEXT" (Session > Mark's box, TEXT typed, left open), "stop",
+// "start", "exit" (File > Exit), "close" (the close box). Standard output, a line each, flushed:
+// "started" at each Start, "marking", "recorded N" as the count grows, "message TITLE: PROMPT" for
+// each message box (answered OK). Exit status 2 for bad arguments, 3 when the session could not
+// start, 4 when another program holds the folder; otherwise the program's own.
 
 #include "acquisition/serial_link.h"
 #include "app/frm_sylvane.h"

@@ -1,7 +1,6 @@
 #pragma once
-// The session engine with its followers in memory: the working files in a MemoryFileStore, a
-// view that keeps what it was shown, and a picture of a given size that draws nothing. For the
-// unit tests that drive whole sessions without a window.
+// The session engine with its followers in memory, for unit tests that drive whole sessions: the
+// working files in a MemoryFileStore, the session's endings and the picture's dots and marks kept.
 
 #include "acquisition/session_engine.h"
 #include "storage/file_store.h"
@@ -16,15 +15,13 @@ namespace sylvane::testing {
 class KeptView final : public acquisition::SessionView {
 public:
     void showReadouts(const acquisition::Readouts&) override {}
-    void showReference(std::string_view caption) override { reference = caption; }
-    void showSensitivity(std::string_view caption) override { sensitivity = caption; }
-    void showElapsed(std::string_view text) override { elapsed = text; }
-    void showColourDisplays(const acquisition::ColourDisplays& d) override { displays = d; }
+    void showReference(std::string_view) override {}
+    void showSensitivity(std::string_view) override {}
+    void showElapsed(std::string_view) override {}
+    void showColourDisplays(const acquisition::ColourDisplays&) override {}
     void sessionMustEnd(acquisition::SessionEnd why, std::string_view) override {
         endings.push_back(why);
     }
-    std::string reference, sensitivity, elapsed;
-    acquisition::ColourDisplays displays;
     std::vector<acquisition::SessionEnd> endings;
 };
 
@@ -34,14 +31,13 @@ public:
     float scaleWidth() const override { return m_width; }
     float scaleHeight() const override { return m_height; }
     void clear() override {}
-    void showAxisLabels(const std::array<std::string, 10>& t) override { labels = t; }
+    void showAxisLabels(const std::array<std::string, 10>&) override {}
     void dot(std::int32_t, std::int32_t, std::uint32_t) override { ++dots; }
     void lineTo(std::int32_t, std::int32_t, std::uint32_t) override {}
     void showNotice(Notice) override {}
     void verticalMark(std::int32_t x, std::string_view label, std::uint32_t) override {
         marks.emplace_back(x, label);
     }
-    std::array<std::string, 10> labels;
     int dots = 0;
     std::vector<std::pair<std::int32_t, std::string>> marks;
 

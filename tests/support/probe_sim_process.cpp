@@ -7,13 +7,6 @@
 
 namespace sylvane::testing {
 
-ProbeSimProcess::ProbeSimProcess(const QString& folder, int port, const QStringList& options)
-    : m_folder(folder), m_port(port), m_options(options) {}
-
-ProbeSimProcess::~ProbeSimProcess() {
-    stop();
-}
-
 QString ProbeSimProcess::linkPath() const {
     return QDir(m_folder).filePath(QStringLiteral("ports/com%1").arg(m_port));
 }

@@ -10,8 +10,9 @@ namespace sylvane::testing {
 
 class ProbeSimProcess {
 public:
-    ProbeSimProcess(const QString& folder, int port, const QStringList& options = {});
-    ~ProbeSimProcess();
+    ProbeSimProcess(const QString& folder, int port, const QStringList& options = {})
+        : m_folder(folder), m_port(port), m_options(options) {}
+    ~ProbeSimProcess() { stop(); }
     ProbeSimProcess(const ProbeSimProcess&) = delete;
     ProbeSimProcess& operator=(const ProbeSimProcess&) = delete;
 

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <fcntl.h>
 #include <termios.h>
@@ -23,14 +22,6 @@ PtyProbe::PtyProbe(const QString& folder, int comPort) {
     m_link = QStringLiteral("%1/ports/com%2").arg(folder).arg(comPort);
     QFile::remove(m_link);
     QFile::link(QString::fromLocal8Bit(::ptsname(m_master)), m_link);
-}
-
-PtyProbe::~PtyProbe() {
-    unplug();
-}
-
-bool PtyProbe::ok() const {
-    return m_master >= 0 && QFileInfo(m_link).isSymLink();
 }
 
 void PtyProbe::send(const std::vector<Read>& reads) {

@@ -1,8 +1,8 @@
 #pragma once
-// A probe on the master side of a pseudo-terminal whose slave is COM<n> of a program folder:
-// the test writes the bytes, as fast as it likes, and the program reads them through its real
-// serial link.
+// A probe on the master side of a pseudo-terminal whose slave is COM<n> of a program folder: the
+// test writes bytes as fast as it likes, the program reads them through its real serial link.
 
+#include <QFileInfo>
 #include <QString>
 
 #include <array>
@@ -17,11 +17,11 @@ using Read = std::array<std::uint8_t, 9>;
 class PtyProbe {
 public:
     PtyProbe(const QString& folder, int comPort);
-    ~PtyProbe();
+    ~PtyProbe() { unplug(); }
     PtyProbe(const PtyProbe&) = delete;
     PtyProbe& operator=(const PtyProbe&) = delete;
 
-    bool ok() const;
+    bool ok() const { return m_master >= 0 && QFileInfo(m_link).isSymLink(); }
     void send(const std::vector<Read>& reads);
     // The adapter is pulled out: the slave side sees a hang-up.
     void unplug();

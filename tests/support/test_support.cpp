@@ -23,11 +23,7 @@ bool waitUntil(const std::function<bool()>& cond, int timeoutMs) {
 }
 
 void pump(int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
+    waitUntil([] { return false; }, ms);
 }
 
 MessageRecorder::MessageRecorder() {
@@ -42,10 +38,6 @@ MessageRecorder::MessageRecorder() {
         return (request.style & 0x7) == platform::vbYesNo ? int{platform::vbYes}
                                                           : int{platform::vbOK};
     });
-}
-
-MessageRecorder::~MessageRecorder() {
-    platform::setMessageHook({});
 }
 
 QStringList MessageRecorder::prompts() const {

@@ -24,7 +24,7 @@ void pump(int ms);
 class MessageRecorder {
 public:
     MessageRecorder();
-    ~MessageRecorder();
+    ~MessageRecorder() { platform::setMessageHook({}); }
     MessageRecorder(const MessageRecorder&) = delete;
     MessageRecorder& operator=(const MessageRecorder&) = delete;
 

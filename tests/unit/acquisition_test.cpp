@@ -56,7 +56,7 @@ TEST(ReferenceLatch, LatchesOnTheEleventhRepeatAndChangesOnlyDelayIt) {
         std::int32_t adc, status = kReadingsValid;
     };
     // the candidate left from the last session, the runs of readings; the event (1-based) that
-    // latches, 0 when none does, and the reference
+    // latches (0: none), and the reference
     const std::tuple<std::int32_t, std::vector<Run>, int, std::int32_t> rows[] = {
         {0, {{20, 1500}}, 12, 1500},            // steady: the first is the candidate
         {1500, {{20, 1500}}, 11, 1500},         // the candidate left from the last session
@@ -129,8 +129,7 @@ TEST(ReadingFilter, WorkedCasesAndTheWindowCarriedAcrossSessions) {
 
 TEST(Readouts, TextsColoursChangeAndTargetLevel) {
     // smoothed, status, running; resistance, conductance and ADC texts; probe and battery colours
-    // and tips. The probe's error and the low battery are shown on the real window
-    // (acquisition_e2e).
+    // and tips (the probe's error and the low battery: acquisition_e2e)
     const std::tuple<std::int32_t, std::int32_t, bool, std::optional<std::string>,
                      std::optional<std::string>, std::optional<std::string>,
                      std::optional<std::uint32_t>, std::optional<std::uint32_t>, std::string>
@@ -217,7 +216,7 @@ TEST(SessionClock, ElapsedTimeAcrossMidnightAndTheColourLevelStepping) {
     }
 }
 
-TEST(SerialSettingsText, ReadsWellFormedTextsAndNamesTheBadField) {
+TEST(SerialSettingsText, ReadsWellFormedTextsNamesTheBadFieldAndTimesTheBytesAtItsSpeed) {
     const std::pair<const char*, SerialSettings> good[] = {
         {"9600,E,7,2", {9600, Parity::Even, 7, StopBits::Two}},
         {"300,M,5,1.5", {300, Parity::Mark, 5, StopBits::OneAndHalf}},
@@ -243,18 +242,15 @@ TEST(SerialSettingsText, ReadsWellFormedTextsAndNamesTheBadField) {
                             "/dev/ttyUSB0", "/dev/ttyS2"}),
               (std::vector<std::string>{"/dev/ttyACM0", "/dev/ttyUSB0", "/dev/ttyUSB1",
                                         "/dev/ttyS2", "/dev/ttyS10"}));
-}
 
-TEST(SerialSettingsText, TheLineSpeedAndWhenAByteReadAtAPaceArrived) {
     EXPECT_DOUBLE_EQ(bytesPerSecond({4800, Parity::None, 8, StopBits::One}), 480);
     EXPECT_DOUBLE_EQ(bytesPerSecond({9600, Parity::Even, 7, StopBits::Two}), 872.72727272727275);
     // the time the port was last seen empty and of the read (s), the byte's index and the count
     // read; when the byte arrived
     const std::tuple<double, double, long long, long long, double> rows[] = {
-        // One frame 50 ms after the port was seen empty: it needed 18.75 ms of line before the
-        // read, so it ended between 18.75 and 50 ms.
+        // One frame 50 ms after the port was seen empty ended between 18.75 and 50 ms.
         {0, 0.05, 8, 9, 0.034375},
-        // 24 bytes in 50 ms fill the line: each byte's time is known, the last's the read's.
+        // 24 bytes in 50 ms fill the line: each byte's time is known.
         {0, 0.05, 8, 24, 0.01875},
         {0, 0.05, 23, 24, 0.05},
         {0, 0.01, 8, 18, 0.005}, // faster than the line (a pseudo-terminal): spread over the span
@@ -284,29 +280,25 @@ TEST(SessionMarkers, StandAtTheLastReadingGoToTheFileAndAreDrawnAgainAfterARedra
         ASSERT_EQ(marks, (std::vector{std::make_pair(1, std::string("1"))}));
         const std::int32_t last = session.engine.state().recordNumber - 1;
         session.now = started + 7.25;
-        sylvane::storage::Marker second = markers.at();
-        second.text = "say \"hi\"";
-        ASSERT_TRUE(markers.add(second));
+        ASSERT_TRUE(markers.add(markers.at()));
         EXPECT_EQ(marks.back(), std::make_pair(last, std::string("2")));
         EXPECT_EQ(markers.memoryFile(),
-                  "1,0.500,\"\"\r\n" + std::to_string(last) + ",7.250,\"\\=say \\qhi\\q\"\r\n");
-        // A full redraw draws both again; a break in the trace starts with a point of its own.
+                  "1,0.500,\"\"\r\n" + std::to_string(last) + ",7.250,\"\"\r\n");
+        // A full redraw draws both again, the grid (5 lines of 50 dots, 5 of 28), the replay's
+        // first point and a break's own.
         marks.clear();
         session.engine.requestRedraw();
         session.engine.state().graphTraceBreak = true;
         const int dots = session.canvas.dots;
         frames(1);
         EXPECT_EQ(marks.size(), 2u);
-        // The grid of a 489 x 268 picture: 5 lines of 50 dots and 5 of 28; then the replay's
-        // first point and the break's.
         EXPECT_EQ(session.canvas.dots, dots + 5 * 50 + 5 * 28 + 2);
         marks.clear();
     }
     // On a graph of 2 readings a step, records 3 and 4 are in step 2.
     drawMarkers(session.canvas, {{3, 1, ""}, {4, 2, ""}}, 2, 0, 5);
     EXPECT_EQ(marks, (std::vector<std::pair<std::int32_t, std::string>>{{2, "5"}, {2, "6"}}));
-    // On disk (the real program writes the file, SessionSaveAndDisplay): a line that cannot be
-    // written is not kept; Clear takes the file away.
+    // On disk: a line that cannot be written is not kept; Clear takes the file away.
     sylvane::unittest::TempFolder folder;
     SessionMarkers onDisk(session.engine, folder / "gone");
     std::string error;

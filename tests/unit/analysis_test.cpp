@@ -1,6 +1,5 @@
-// What is measured from the readings: the skin conductance responses (found, and each measured),
-// the tonic level, and the responses to each marker, over synthetic sessions whose responses
-// and tonic level are known.
+// The skin conductance responses, the tonic level and the responses to each marker, over
+// synthetic sessions whose responses and tonic level are known.
 
 #include "analysis/marker_responses.h"
 #include "analysis/response_detector.h"
@@ -20,9 +19,8 @@ using unittest::halfCosine;
 
 namespace {
 
-// A skin response as the field models it, the difference of two exponentials (rising with the
-// time constant up, recovering with down), scaled so that its peak stands `amplitude` above its
-// onset.
+// A skin response as the field models it, a difference of two exponentials (time constants up
+// and down), its peak `amplitude` above its onset.
 struct Scr {
     double onset, amplitude, up, down;
     double at(double t) const {
@@ -80,9 +78,8 @@ TEST(ResponseDetector, CountsRisesOfTheThresholdWithinOneToFiveSeconds) {
             << "row " << k;
     }
 
-    // Ten minutes of the simulated probe: every onset is near one of its responses (from 1.5 s
-    // before its start to 3 s after), and every response not on top of another (none in the
-    // 15 s before it, none in the 8 s after) is found.
+    // Ten minutes of the simulated probe (whole ADC counts): every onset is near one of its
+    // responses, and every one not on top of another (15 s before, 8 s after) is found.
     const auto within = [](const std::vector<double>& xs, double lo, double hi) {
         return std::ranges::count_if(xs, [&](double x) { return x > lo && x < hi; });
     };
@@ -111,13 +108,9 @@ TEST(ResponseDetector, CountsRisesOfTheThresholdWithinOneToFiveSeconds) {
 }
 
 TEST(ResponseDetector, MeasuresEachResponseOnADriftingNoisyTonicLevel) {
-    // Ten minutes at 2 and at 10 readings a second: the tonic level drifting, noise of 0.0003 uS
-    // (the probe's own is about 0.15 counts, 0.0003 uS), and a response every 40 s from 20 s, its
-    // onset between readings, rising in 1.2 to 2.7 s and half recovered 3 to 6 s after its peak.
-    // The expected measures are those of the noiseless signal, sought on a millisecond grid: the
-    // amplitude from the onset to the highest point, the rise to it, the half-recovery to where
-    // the signal is back down by half the amplitude. Between the responses the tonic level is the
-    // drift's, and drift and noise alone give no response.
+    // Ten minutes on a drifting level with the probe's own noise (about 0.0003 uS), a response
+    // every 40 s from 20 s, its onset between readings. The expected measures are the noiseless
+    // signal's, sought on a millisecond grid; drift and noise alone give no response.
     // readings a second, the responses' amplitude (0: none), the threshold
     const std::array<double, 3> rows[] = {
         {2, 0.02, 0.01},  {2, 0.05, 0.02},  {2, 0.1, 0.05},  {2, 0.5, 0.05},  {2, 0, 0.01},
@@ -170,8 +163,7 @@ TEST(ResponseDetector, MeasuresEachResponseOnADriftingNoisyTonicLevel) {
             EXPECT_NEAR(*r.halfRecoverySeconds, halfAt - peakAt, 1.0);
         }
 
-        // The tonic level: the drift's, the responses left out, wherever its 20 s window is
-        // whole.
+        // The tonic level: the drift's wherever its 20 s window is whole.
         const std::vector<float>& levels = tonic.levels();
         ASSERT_EQ(levels.size(), readings.size());
         for (int i = static_cast<int>(10 * rate); i <= 590 * rate; ++i)
@@ -181,13 +173,11 @@ TEST(ResponseDetector, MeasuresEachResponseOnADriftingNoisyTonicLevel) {
 }
 
 TEST(TonicLevel, LeavesOutResponsesFromTroughToTroughOrOverlappingAsOne) {
-    // At 2 readings a second on a level of 2 uS: a response of 0.3 uS at 20 s (half recovered
-    // 3.2 s after its peak at 21.5 s), and a second one; the tonic level at the second's onset.
-    // After the first came half way back, the second rises from the first's tail (2.033 uS at
-    // 30 s): the lines run onset to trough to where the second is over, and the 20 s median
-    // around the trough lies between the two lines' values there. Before that (23 s, the tail at
-    // 2.236 uS), one line runs from the first onset under both, a hundredth above 2 uS at most.
-    // A response still at its peak at the end leaves the level of its onset.
+    // At 2 readings a second on 2 uS: a response of 0.3 uS at 20 s (peak at 21.5 s, half
+    // recovered 3.2 s later), and a second one. After the first came half way back, the second
+    // rises from its tail (2.033 uS at 30 s): lines run onset to trough to its end, the median
+    // about the trough between them. Before that (23 s) one line runs from the first onset under
+    // both, at most a hundredth above 2 uS. One still at its peak at the end keeps its onset's.
     // the second's onset (0: none), the session's end, where the level is read (s); its bounds
     const std::array<double, 5> rows[] = {{30, 120, 30, 2.015, 2.035},  // after half way back
                                           {23, 120, 23, 1.998, 2.012},  // before

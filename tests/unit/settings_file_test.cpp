@@ -30,7 +30,7 @@ std::string fileWith(std::vector<std::pair<int, std::string>> values) {
 
 } // namespace
 
-TEST(SettingsFile, WriterGivesTheExactBytesAndTheReaderChecksWhatItReads) {
+TEST(SettingsFile, ExactBytesWrittenAndWhatIsReadCheckedOrSkippedKeepingTheValueBefore) {
     SettingsValues v{"7", " 250", {"True", "False", "True", "", "true", "True"}, 8445, 8640,
                      -15, 3450};
     EXPECT_EQ(writeSettings(v), kExpectedFile);
@@ -46,9 +46,8 @@ TEST(SettingsFile, WriterGivesTheExactBytesAndTheReaderChecksWhatItReads) {
         EXPECT_EQ(read.port, portRead) << "port " << port;
         EXPECT_EQ(read.sensitivity, sensitivityRead) << "sensitivity " << sensitivity;
     }
-    // Only the exact text True shows a panel; unquoted texts are read, blanks around them are not
-    // part of the field.
-    // All six "True" are read on the real window (main_window_e2e).
+    // Only the exact text True shows a panel; blanks around an unquoted one are not part of it
+    // (all six "True" are read on the real window, main_window_e2e).
     const std::tuple<std::array<const char*, 6>, const char*, std::int32_t> panels[] = {
         {{"\"true\"", "\"TRUE\"", "\" True\"", "\"False\"", "\"yes\"", "\"\""}, "000000", 0},
         {{"True", "  True  ", "False", "1", "-1", "True"}, "110001", 20}};
@@ -61,38 +60,33 @@ TEST(SettingsFile, WriterGivesTheExactBytesAndTheReaderChecksWhatItReads) {
             shown += text == "True" ? '1' : text == "False" ? '0' : '?';
         EXPECT_EQ(std::pair(shown, read.panelUnits), std::pair(std::string(shownRow), units));
     }
-}
 
-TEST(SettingsFile, ReaderSkipsWhatCannotBeReadAndKeepsTheValueBefore) {
     SettingsValues before;
     std::tie(before.formWidth, before.formHeight, before.formTop, before.formLeft) =
         std::tuple(777, 888, 99, 11);
     using Placement = std::array<std::int32_t, 4>; // width, height, top, left
     const Placement kept{777, 888, 99, 11};
-    const std::tuple<std::string, std::string, std::string, Placement> rows[] = {
+    const std::tuple<std::string, std::string, std::string, Placement> damaged[] = {
         {"", "2", "20", kept},
         {fileWith({{8, "\"wide\""}, {10, "top"}}), "7", " 250", {777, 8640, 99, 3450}},
         {kExpectedFile + "\"more\"\r\n12\r\n", "7", " 250", {8445, 8640, -15, 3450}},
         {"\"Port # \"\r\n\"4\"\r\n\"Sensitivty = \"\r\n\"3", "4", "20", kept},
         {std::string("\0\xff\"\x01,,\r\n\xfe", 10), "2", "20", kept}};
-    for (const auto& [text, port, sensitivity, placement] : rows) {
-        const SettingsValues v = readSettings(text, before);
-        EXPECT_EQ(std::tuple(v.port, v.sensitivity,
-                             Placement{v.formWidth, v.formHeight, v.formTop, v.formLeft}),
+    for (const auto& [text, port, sensitivity, placement] : damaged) {
+        const SettingsValues got = readSettings(text, before);
+        EXPECT_EQ(std::tuple(got.port, got.sensitivity,
+                             Placement{got.formWidth, got.formHeight, got.formTop, got.formLeft}),
                   std::tuple(port, sensitivity, placement))
             << text;
     }
-    // First start: placed from the screen size (8638.5 and 3456.5 to the even neighbour).
-    for (const auto& [screen, place] :
-         {std::pair{std::array{15360.0, 11520.0}, Placement{8448, 8640, 3456, 1440}},
-          {std::array{15362.0, 11518.0}, Placement{8449, 8638, 3456, 1440}}}) {
-        const SettingsValues v = firstRunDefaults(screen[0], screen[1]);
-        EXPECT_EQ((Placement{v.formWidth, v.formHeight, v.formLeft, v.formTop}), place);
-        EXPECT_EQ(writeSettings(readSettings(writeSettings(v))), writeSettings(v));
-    }
+    // First start: 8638.5 and 3456.5 to the even neighbour (a 1024 x 768 screen: main_window_e2e).
+    const SettingsValues first = firstRunDefaults(15362, 11518);
+    EXPECT_EQ((Placement{first.formWidth, first.formHeight, first.formLeft, first.formTop}),
+              (Placement{8449, 8638, 3456, 1440}));
+    EXPECT_EQ(writeSettings(readSettings(writeSettings(first))), writeSettings(first));
 }
 
-TEST(ExtraSettings, ReconnectWaitFromItsLineOrTheDefault) {
+TEST(ExtraSettings, EachSettingFromItsLineOrTheDefaultWithTheReason) {
     const std::tuple<std::string, int, bool> rows[] = {
         // text, seconds, a problem told
         {"", 60, false},
@@ -108,10 +102,9 @@ TEST(ExtraSettings, ReconnectWaitFromItsLineOrTheDefault) {
         EXPECT_EQ(wait.seconds, seconds) << text;
         EXPECT_EQ(!wait.problem.empty(), problem) << text << wait.problem;
     }
-    // The skin responses' settings share the file: sections are passed over, a value that is not
-    // taken is the default with a problem naming the file, the setting and the value.
-    // text; threshold, window from and to; what each problem holds. The defaults are shown by
-    // Preferences on the real program (osc_e2e).
+    // The skin responses' settings share the file; a value not taken is the default with a
+    // problem naming the file, the setting and the value (defaults shown by Preferences: osc_e2e).
+    // text; threshold, window from and to; what each problem holds
     const std::tuple<std::string, double, double, double, std::vector<std::string>> responses[] = {
         {"[responses]\nResponseThresholdMicrosiemens=0.1\nReconnectWaitSeconds=5", 0.1, 1, 4, {}},
         {"ResponseWindowSeconds= 0.5 , 3.25 \r\n", 0.05, 0.5, 3.25, {}},
@@ -125,11 +118,9 @@ TEST(ExtraSettings, ReconnectWaitFromItsLineOrTheDefault) {
           "sylvane-extra.ini: ResponseWindowSeconds \"4,1\" is not two numbers of seconds from 0 "
           "to 60, the first below the second (as in 1,4); 1,4 is taken instead."}},
         {"ResponseThresholdMicrosiemens=nan", 0.05, 1, 4, {"nan"}},
-        {"ResponseWindowSeconds=2", 0.05, 1, 4, {"\"2\""}},
         {"ResponseWindowSeconds=-1,4", 0.05, 1, 4, {"\"-1,4\""}},
         {"ResponseWindowSeconds=1,61", 0.05, 1, 4, {"\"1,61\""}},
         {"ResponseWindowSeconds=1,4,5", 0.05, 1, 4, {"\"1,4,5\""}},
-        {"ResponseWindowSeconds=1;4", 0.05, 1, 4, {"\"1;4\""}},
     };
     for (const auto& [text, threshold, from, to, problems] : responses) {
         const ResponseSettings settings = responseSettingsOf(text);
@@ -147,12 +138,9 @@ TEST(ExtraSettings, ReconnectWaitFromItsLineOrTheDefault) {
     EXPECT_EQ(responseWindowProblem("0.5,3.25"), "");
     EXPECT_EQ(responseWindowProblem("3"), "is not two numbers of seconds from 0 to 60, the first "
                                           "below the second (as in 1,4)");
-}
-
-TEST(ExtraSettings, OscSettingsFromTheirLinesOrOff) {
     // A port and a host by name, and one without a port, are read on the real program (osc_e2e).
     // text; marker port and address, host and port sent to; the lines of the problem
-    const std::tuple<const char*, int, const char*, const char*, int, int> rows[] = {
+    const std::tuple<const char*, int, const char*, const char*, int, int> oscRows[] = {
         {"", 0, "127.0.0.1", "", 0, 0},
         {"OscMarkerPort = 65535 \nOscMarkerAddress=0.0.0.0\nOscSendTo=[::1]:7000", 65535, "0.0.0.0",
          "::1", 7000, 0},
@@ -163,14 +151,12 @@ TEST(ExtraSettings, OscSettingsFromTheirLinesOrOff) {
         {"OscMarkerPort=90 00\nOscMarkerAddress=localhost", 0, "127.0.0.1", "", 0, 2},
         {"OscMarkerAddress=127.0.0.256", 0, "127.0.0.1", "", 0, 1},
         {"OscSendTo=host:0", 0, "127.0.0.1", "", 0, 1},
-        {"OscSendTo=host:65536", 0, "127.0.0.1", "", 0, 1},
         {"OscSendTo=:9001", 0, "127.0.0.1", "", 0, 1},
         {"OscSendTo=::1:9001", 0, "127.0.0.1", "", 0, 1},
         {"OscSendTo=[localhost]:9001", 0, "127.0.0.1", "", 0, 1},
-        {"OscSendTo=a b:9001", 0, "127.0.0.1", "", 0, 1},
         {"OscSendTo=-x:9001", 0, "127.0.0.1", "", 0, 1},
     };
-    for (const auto& [text, markerPort, address, host, sendPort, problems] : rows) {
+    for (const auto& [text, markerPort, address, host, sendPort, problems] : oscRows) {
         const OscSettings osc = oscSettingsOf(text);
         EXPECT_EQ(std::tuple(osc.markerPort, osc.markerAddress, osc.sendHost, osc.sendPort),
                   std::tuple(markerPort, address, host, sendPort))
@@ -189,33 +175,23 @@ TEST(ExtraSettings, OscSettingsFromTheirLinesOrOff) {
     EXPECT_EQ(reconnectWaitOf("ReconnectWaitSeconds=x").problem,
               "sylvane-extra.ini: ReconnectWaitSeconds \"x\" is not a whole number of seconds from "
               "0 to 3600; 60 s are taken instead.");
-}
-
-TEST(ExtraSettings, ToneSettingsInTheirRangesOrTheDefaultWithTheReason) {
     using Of = ToneSetting (*)(std::string_view);
-    const std::tuple<Of, std::string, double, bool> rows[] = {
+    const std::tuple<Of, std::string, double, bool> toneRows[] = {
         // reader, text, value, a problem told
         {toneBaseHzOf, "", 440, false},
         {toneBaseHzOf, "ToneBaseHz=50", 50, false},
         {toneBaseHzOf, " ToneBaseHz = 4000 \r\n", 4000, false},
-        {toneBaseHzOf, "ToneBaseHz=261.63", 261.63, false},
         {toneBaseHzOf, "ToneBaseHz=49.9", 440, true},
         {toneBaseHzOf, "ToneBaseHz=4001", 440, true},
         {toneBaseHzOf, "ToneBaseHz=440Hz", 440, true},
-        {toneBaseHzOf, "ToneBaseHz=", 440, true},
-        {toneBaseHzOf, "ToneBaseHz=inf", 440, true},
-        {toneOctavesPerDoublingOf, "", 1, false},
         {toneOctavesPerDoublingOf, "ToneOctavesPerDoubling=0.5", 0.5, false},
         {toneOctavesPerDoublingOf, "ToneOctavesPerDoubling=10", 10, false},
         {toneOctavesPerDoublingOf, "ToneOctavesPerDoubling=0", 1, true},
-        {toneOctavesPerDoublingOf, "ToneOctavesPerDoubling=-1", 1, true},
         {toneOctavesPerDoublingOf, "ToneOctavesPerDoubling=nan", 1, true},
-        {toneVolumeOf, "", 40, false},
         {toneVolumeOf, "ToneVolume=0", 0, false},
         {toneVolumeOf, "ToneVolume=100\nToneBaseHz=1", 100, false},
-        {toneVolumeOf, "ToneVolume=101", 40, true},
-        {toneVolumeOf, "ToneVolume=loud", 40, true}};
-    for (const auto& [of, text, value, problem] : rows) {
+        {toneVolumeOf, "ToneVolume=101", 40, true}};
+    for (const auto& [of, text, value, problem] : toneRows) {
         const ToneSetting setting = of(text);
         EXPECT_DOUBLE_EQ(setting.value, value) << text;
         EXPECT_EQ(!setting.problem.empty(), problem) << text << setting.problem;
@@ -224,9 +200,11 @@ TEST(ExtraSettings, ToneSettingsInTheirRangesOrTheDefaultWithTheReason) {
               "sylvane-extra.ini: ToneBaseHz \"9\" is not a frequency from 50 to 4000 Hz; 440 Hz "
               "is taken instead.");
     // Off by default, and Tone=1, are read on the real program (tone_e2e).
-    const std::pair<const char*, bool> tone[] = {{"Tone = 1\r\n", true},  {"Tone=0", false},
-                                                 {"Tone=yes", false},     {"Tone=1\nTone=0", false},
-                                                 {"ToneVolume=1", false}, {"Tone=2", false}};
+    const std::pair<const char*, bool> tone[] = {{"Tone = 1\r\n", true},
+                                                 {"Tone=0", false},
+                                                 {"Tone=yes", false},
+                                                 {"Tone=1\nTone=0", false},
+                                                 {"ToneVolume=1", false}};
     for (const auto& [text, on] : tone) EXPECT_EQ(toneOnOf(text), on) << text;
 }
 

@@ -1,7 +1,5 @@
-#include "display/trace_replay.h"
 #include "platform/free_format.h"
 #include "platform/number_rules.h"
-#include "probe_signal.h"
 #include "storage/marker_file.h"
 #include "storage/reading_times.h"
 #include "storage/saved_markers.h"
@@ -11,7 +9,6 @@
 #include "storage/session_recovery.h"
 #include "storage/tst_reader.h"
 #include "storage/working_files.h"
-#include "tests/support/engine_harness.h"
 #include "tests/unit/unit_support.h"
 
 #include <gtest/gtest.h>
@@ -30,8 +27,7 @@ std::string hdr(const std::string& minText, const std::string& maxText, const st
 
 TEST(WorkingFiles, ADiskFullAtAnyByteLeavesWholeRecordsAndLinesAndNoPartOfAHeader) {
     const std::string header = hdr(" 1500", " 1502", " ");
-    // Room for every byte position of the second reading's time, record and line, then of the
-    // header. The times are 500 and 1000 ms: F4 01 00 00 and E8 03 00 00.
+    // Room for every byte of the second reading's time (1000 ms), record and line, then header.
     for (std::size_t room = 0; room < 4 + 4 + 6 + header.size(); ++room) {
         auto* store = new MemoryFileStore;
         WorkingFiles files{std::unique_ptr<FileStore>(store)};
@@ -61,30 +57,6 @@ TEST(WorkingFiles, ADiskFullAtAnyByteLeavesWholeRecordsAndLinesAndNoPartOfAHeade
     }
 }
 
-TEST(WorkingFiles, AfterARefusedReadingStopKeepsTheHeaderInMemoryOnly) {
-    sylvane::testing::MemoryEngine session;
-    ASSERT_TRUE(session.start());
-    session.store->setBudget(60);
-    for (int n = 0; n < 40; ++n) {
-        const auto frame = sylvane::probesim::encodeFrame({static_cast<std::uint8_t>(n), 1500});
-        session.feed({frame.begin(), frame.end()});
-    }
-    for (int i = 0; i < 200; ++i) session.engine.tick(36000); // silent as well: still one ending
-    EXPECT_EQ(session.view.endings, std::vector{sylvane::acquisition::SessionEnd::RecordRefused});
-    // The readings recorded are whole in both files.
-    const auto written = static_cast<std::size_t>(session.engine.state().recordNumber - 1);
-    const std::string& text = session.store->bytes(WorkingFile::Txt);
-    EXPECT_EQ(std::tuple(session.store->bytes(WorkingFile::Tst).size(), text.size()),
-              std::tuple(written * 4, written * 6)); // "1500\r\n" a reading
-    EXPECT_GE(written, 3u);
-    std::string error;
-    EXPECT_TRUE(session.engine.stop(" ", &error)) << error;
-    EXPECT_FALSE(session.files.isOpen());
-    EXPECT_EQ(session.store->bytes(WorkingFile::Hdr), "");
-    ASSERT_TRUE(session.files.unwrittenHeader());
-    EXPECT_EQ(headerBytes(*session.files.unwrittenHeader()), hdr(" 1500", " 1500", " "));
-}
-
 TEST(SessionHeader, ExactBytesAndCommentsThatRoundTripAsFiveItems) {
     EXPECT_EQ(headerBytes(sessionHeader(-5, 12, "back\\slash")), hdr("-5", " 12", "back\\slash"));
     EXPECT_EQ(headerBytes(sessionHeader(1, 2, "He said \"relax\"\r\nthen left")),
@@ -102,7 +74,6 @@ TEST(SessionHeader, ExactBytesAndCommentsThatRoundTripAsFiveItems) {
         EXPECT_EQ(items, 5) << c;
     }
     const std::tuple<std::string, int, std::int32_t, std::int32_t, std::string> rows[] = {
-        {"", 0, 0, 0, ""},
         {"\"MinADC\",\" 900\",\"MaxADC\",\" 1000\",\"hello\"\r\n", 5, 900, 1000, "hello"},
         {"\"MinADC\"\r\n\" 900\"\r\n\"MaxADC\"\r\n\" 1000\"\r\n", 4, 900, 1000, ""},
         {"MinADC\r\n900\r\nMaxADC\r\n1000\r\n\" \"\r\n", 5, 900, 1000, " "},
@@ -115,7 +86,7 @@ TEST(SessionHeader, ExactBytesAndCommentsThatRoundTripAsFiveItems) {
     }
 }
 
-TEST(TstReader, RecordsInBlocksWhileAnotherHandleAppendsAndTheReplayOfSomeOfThem) {
+TEST(TstReader, RecordsInBlocksWhileAnotherHandleAppends) {
     TempFolder folder;
     const fs::path path = folder / "tempdata.tst";
     writeFile(path, records({1500, 1502, 1499, -1, 65536}) + "\x12\x34");
@@ -147,22 +118,6 @@ TEST(TstReader, RecordsInBlocksWhileAnotherHandleAppendsAndTheReplayOfSomeOfThem
     for (std::size_t i = 6; i < all.size(); ++i) ASSERT_EQ(all[i], static_cast<std::int32_t>(i));
     EXPECT_EQ(blocks,
               (std::vector<std::size_t>{TstReader::kBlockRecords, TstReader::kBlockRecords, 6}));
-    std::string error;
-    EXPECT_FALSE(reader.open(folder / "gone.tst", &error));
-    EXPECT_NE(error.find("gone.tst"), std::string::npos) << error;
-    EXPECT_FALSE(sylvane::display::replayTrace(folder / "gone.tst", 10, 1, {}).readOk);
-
-    // The replay takes only the records asked for and reports the step left open.
-    writeFile(folder / "s.tst", records({1000, 1002, 1004, 1006, 1008, 1010, 1012}));
-    std::vector<std::pair<std::int32_t, float>> points;
-    const auto r =
-        sylvane::display::replayTrace(folder / "s.tst", 5, 2, [&](std::int32_t s, float o) {
-            points.push_back({s, o});
-        });
-    EXPECT_EQ(std::tuple(r.readOk, r.recordsRead, r.openCount), std::tuple(true, 5, 1));
-    EXPECT_EQ(points,
-              (std::vector<std::pair<std::int32_t, float>>{{1, ohmsOf(1001)}, {2, ohmsOf(1005)}}));
-    EXPECT_FLOAT_EQ(r.openOhms, ohmsOf(1008));
 }
 
 TEST(CommonScale, MarginFourPercentMinimumAndAnUprightScale) {
@@ -206,33 +161,6 @@ TEST(CommonScale, MarginFourPercentMinimumAndAnUprightScale) {
             << longest << " / " << width;
 }
 
-// What is drawn and what is named is checked on the real window (SavedSessionFaults); here the
-// plan's range and width without the session left out.
-TEST(SavedDisplayPlan, LeavesOutWhatCannotBeDrawnAndKeepsTheRest) {
-    TempFolder folder;
-    const auto write = [&](const std::string& name, const std::string& header, int n) {
-        const SessionChoice c{folder / (name + ".Tst"), folder / (name + ".Hdr")};
-        writeFile(c.tst, std::string(static_cast<std::size_t>(n) * 4, '\x05'));
-        if (header.empty()) fs::create_directories(c.hdr);
-        if (!header.empty()) writeFile(c.hdr, header);
-        return c;
-    };
-    const SessionChoice chosen[] = {write("first", hdr(" 1400", " 1510", "one"), 6),
-                                    write("odd", "", 10),
-                                    write("last", hdr(" 1450", " 1600", "three"), 5)};
-    const DisplayPlan plan = planSavedDisplay(chosen);
-    ASSERT_EQ(plan.sessions.size(), 2u);
-    EXPECT_EQ(plan.sessions.back().info.name, "last");
-    EXPECT_EQ(plan.sessions.back().position, 2u) << "the colour stays the list position";
-    // The lowest of the first, the highest of the last, the longest that is drawn: the first's 6
-    // records (the one left out has 10).
-    EXPECT_EQ(std::tuple(plan.minADC, plan.maxADC, plan.longestBytes), std::tuple(1400, 1600, 24));
-    ASSERT_EQ(plan.problems.size(), 1u);
-    EXPECT_EQ(plan.problems[0].rfind("Is a directory: " + (folder / "odd.").string(), 0), 0u)
-        << plan.problems[0];
-    EXPECT_NE(plan.problems[0].find("The session odd is not displayed."), std::string::npos);
-}
-
 TEST(SavedSetWriter, ProbesTargetsAndRecognisesTheWorkingFilesUnderAnyName) {
     TempFolder t;
     writeFile(t / "tempdata.tst", records({1500, 1502}));
@@ -271,8 +199,7 @@ TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
     const std::string stopped = hdr(" 1500", " 1502", "at stop");
     const std::string readings = records({1500, 0, 1499, 1504});
     // what, the header and readings there ("<none>": no such file), the comments, the header
-    // kept by the program; whether it is written, and as what. A quote and a line break in the
-    // comments are written on the real program (SaveSession).
+    // kept by the program; whether it is written, and as what.
     const std::tuple<const char*, std::string, std::string, const char*, bool, bool, std::string>
         rows[] = {
             {"complete", stopped, readings, "later", false, true, hdr(" 1500", " 1502", "later")},
@@ -281,7 +208,6 @@ TEST(SavedSetWriter, HeaderRefreshKeepsTheRangeAndTakesTheCurrentComments) {
             // Without a header the range comes from the readings; records below 1 are none.
             {"four items", stopped.substr(0, 38), readings, "c", false, true,
              hdr(" 1500", " 1502", "c")},
-            {"missing header", "<none>", readings, "c", false, true, hdr(" 1499", " 1504", "c")},
             {"empty header", "", readings, "c", false, true, hdr(" 1499", " 1504", "c")},
             {"nothing at all", "<none>", "<none>", "c", false, false, ""},
             // The range the program kept when the disk refused the header at Stop.
@@ -350,8 +276,7 @@ TEST(MarkerFile, ReadsWhatIsSoundAndNamesTheOtherLines) {
         EXPECT_EQ(std::pair(file.markers, file.badLines), std::pair(markers, badLines)) << what;
     }
 
-    // A saved session's markers beside its .Hdr, the extension in any letter case (a file with
-    // bad lines is named on the real window, RecordMarkSaveTwiceDisplayResumeAndClose).
+    // A saved session's markers beside its .Hdr, the extension in any letter case.
     TempFolder t;
     EXPECT_TRUE(readSavedMarkers(t / "run1.Hdr", 7).problem.empty());
     writeFile(t / "run1.mRK", good);
@@ -360,8 +285,7 @@ TEST(MarkerFile, ReadsWhatIsSoundAndNamesTheOtherLines) {
     EXPECT_EQ(savedMarkerFile(t / "run1.Hdr"), t / "run1.Mrk");
 }
 
-// A session killed without a header, its last record and line torn, is recovered on the real
-// program (UnsavedSessions); here each other thing a start can find.
+// A killed session with a torn record and line is recovered on the real program (UnsavedSessions).
 TEST(SessionRecovery, OnlyASavedSessionIsClearedAnUnfinishedOneIsMadeWholeNoneIsLost) {
     using Found = WorkingSessionRecovery::Found;
     const std::string _ = "<none>", dir = "<dir>";

@@ -51,8 +51,7 @@ inline float ohmsOf(double adc) {
     return static_cast<float>(1924650000.0 / adc - 470000.0);
 }
 
-// A skin response of amplitude uS from t0: a half-cosine rise over `rise` s, then an exponential
-// recovery (the simulated probe's shape).
+// The simulated probe's skin response from t0: a half-cosine rise, an exponential recovery.
 inline double halfCosine(double t, double t0, double amplitude, double rise = 2.0) {
     if (t < t0) return 0;
     if (t < t0 + rise) return amplitude * 0.5 * (1 - std::cos(std::numbers::pi * (t - t0) / rise));
